@@ -1,0 +1,26 @@
+// Whole-file reading and safe writing. Writing goes to a temporary file in
+// the same folder that replaces the target only when complete, so a failed
+// save never damages the file the user already has.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vibrolan {
+
+// Reads a whole file. Throws FileError when it cannot be opened or read, and
+// when it is larger than `maxBytes` (a guard against absurd inputs).
+std::vector<std::uint8_t> readWholeFile(const std::filesystem::path &file,
+                                        std::uint64_t maxBytes = UINT64_C(1) << 32);
+
+// Writes `bytes` to `file` atomically (temporary file + rename). Throws FileError.
+void writeFileAtomically(const std::filesystem::path &file, std::string_view bytes);
+void writeFileAtomically(const std::filesystem::path &file, const std::vector<std::uint8_t> &bytes);
+
+// True when the file exists and the user may not write it.
+bool isReadOnlyFile(const std::filesystem::path &file);
+
+} // namespace vibrolan

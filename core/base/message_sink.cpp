@@ -1,0 +1,46 @@
+#include "base/message_sink.hpp"
+
+#include <cstdio>
+
+namespace vibrolan {
+
+Answer affirmativeAnswer(Buttons buttons)
+{
+    switch (buttons) {
+    case Buttons::Ok:
+    case Buttons::OkCancel:
+        return Answer::Ok;
+    case Buttons::YesNo:
+    case Buttons::YesNoCancel:
+        return Answer::Yes;
+    case Buttons::RetryCancel:
+        return Answer::Retry;
+    case Buttons::AbortRetryIgnore:
+        return Answer::Abort;
+    }
+    return Answer::Ok;
+}
+
+Answer StderrMessageSink::show(const Message &message)
+{
+    if (message.caption.empty())
+        std::fprintf(stderr, "%s\n", message.text.c_str());
+    else
+        std::fprintf(stderr, "%s: %s\n", message.caption.c_str(), message.text.c_str());
+    return affirmativeAnswer(message.buttons);
+}
+
+Answer RecordingMessageSink::show(const Message &message)
+{
+    messages_.push_back(message);
+    if (!answers_.empty()) {
+        Answer a = answers_.front();
+        answers_.erase(answers_.begin());
+        return a;
+    }
+    return fallback_;
+}
+
+Answer NullMessageSink::show(const Message &message) { return affirmativeAnswer(message.buttons); }
+
+} // namespace vibrolan

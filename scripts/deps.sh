@@ -1,0 +1,33 @@
+#!/bin/sh
+# Installs every Debian package the project needs to build, test, fuzz and
+# show its GUI. Idempotent: packages already present are skipped, and apt is
+# not touched at all when nothing is missing.
+set -eu
+
+PACKAGES="g++ cmake ninja-build pkg-config git
+qt6-base-dev libqcustomplot-dev libgl-dev
+libgtest-dev libgmock-dev libbenchmark-dev
+nlohmann-json3-dev
+xvfb xauth
+clang-14 libclang-rt-14-dev llvm-14"
+
+missing=""
+for p in $PACKAGES; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing="$missing $p"
+    fi
+done
+
+if [ -z "$missing" ]; then
+    exit 0
+fi
+
+echo "deps: installing$missing" >&2
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+    SUDO="sudo"
+fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+# shellcheck disable=SC2086
+$SUDO apt-get install -y -qq --no-install-recommends $missing
