@@ -7,6 +7,7 @@
 
 #include "sigmath/frame.h"
 #include "sigmath/fit.h"
+#include "sigmath/linalg.h"
 #include "sigmath/generators.h"
 #include "sigmath/windows.h"
 #include "sigmath/statistics.h"
