@@ -1,0 +1,41 @@
+// Least-squares solvers behind GenLSFit and GenLSFitCoef, and the helpers the
+// fitting routines share. Arguments are validated by the callers.
+#pragma once
+
+#include <cstdint>
+
+namespace sigmath::fit {
+
+inline constexpr int32_t kMaxCoefficients = 90;
+
+// Solves min |a*coef - b| for the design matrix a (n x k, row-major) with
+// algorithm 0 (SVD), 1 (Givens), 2 (square-root-free Givens) or 3
+// (Householder). a and b are overwritten; coef is written only on success.
+// Returns 0, -20001, or -20003 when the SVD does not converge.
+int32_t solveDesign(int32_t algorithm, double *a, double *b, int32_t n, int32_t k, double *coef);
+
+// The individual design-matrix solvers (same contract as solveDesign).
+int32_t solveSvd(double *a, const double *b, int32_t n, int32_t k, double *coef);
+void solveGivens(double *a, double *b, int32_t n, int32_t k, double *coef);
+int32_t solveFastGivens(double *a, double *b, int32_t n, int32_t k, double *coef);
+void solveHouseholder(double *a, double *b, int32_t n, int32_t k, double *coef);
+
+// Normal equations N = H^T W H, rhs = H^T W y (W = 1/stdDev^2, identity when
+// stdDev is null). N is k x k, rhs has k entries.
+void formNormal(const double *h, const double *y, const double *stdDev, int32_t n, int32_t k, double *normal,
+                double *rhs);
+
+// Solves N coef = rhs: algorithm 4 by LU (-20041 when singular), algorithm 5
+// by Cholesky. N is overwritten; coef is written only on success.
+int32_t solveNormal(int32_t algorithm, double *normal, const double *rhs, int32_t k, double *coef,
+                    bool testCholeskyDiagonal);
+
+// Cholesky factorisation N = R^T R in place (upper triangle), then R^T t = rhs
+// and R out = t. With testDiagonal a zero or NaN diagonal gives -20041 before
+// out is written; without it such values simply propagate. out may be rhs.
+int32_t choleskySolve(double *normal, const double *rhs, int32_t k, double *out, bool testDiagonal);
+
+// sqrt(a^2 + b^2) without destructive overflow or underflow.
+double length(double a, double b);
+
+} // namespace sigmath::fit
