@@ -1,0 +1,50 @@
+// Noise generators on the shared process-wide random state.
+#include "generators/noise_state.hpp"
+
+#include "frame/status.hpp"
+#include "sigmath/generators.h"
+
+using namespace sigmath;
+
+SIGMATH_EXPORT int32_t Uniform(int32_t n, int32_t seed, double *out)
+{
+    return guarded([&]() -> int32_t {
+        if (n < 1)
+            return fail(SM_ERR_SAMPLES_GT_ZERO);
+        noise::seed(seed);
+        for (int32_t i = 0; i < n; ++i)
+            out[i] = noise::draw() / 32767.0;
+        return SM_NO_ERROR;
+    });
+}
+
+SIGMATH_EXPORT int32_t WhiteNoise(int32_t n, double amplitude, int32_t seed, double *out)
+{
+    return guarded([&]() -> int32_t {
+        if (n < 1)
+            return fail(SM_ERR_SAMPLES_GT_ZERO);
+        noise::seed(seed);
+        constexpr double kScale = 1.0 / 16384.0; // 2^-14
+        for (int32_t i = 0; i < n; ++i)
+            out[i] = (noise::draw() - 16383) * amplitude * kScale;
+        return SM_NO_ERROR;
+    });
+}
+
+SIGMATH_EXPORT int32_t GaussNoise(int32_t n, double standardDeviation, int32_t seed, double *out)
+{
+    return guarded([&]() -> int32_t {
+        if (n < 1)
+            return fail(SM_ERR_SAMPLES_GT_ZERO);
+        noise::seed(seed);
+        constexpr double kScale = 1.0 / 32768.0; // 2^-15
+        // Sum of twelve uniform draws, centred: variance 12 * 32768^2 / 12.
+        for (int32_t i = 0; i < n; ++i) {
+            int32_t sum = 0;
+            for (int j = 0; j < 12; ++j)
+                sum += noise::draw();
+            out[i] = (sum - 196596) * standardDeviation * kScale;
+        }
+        return SM_NO_ERROR;
+    });
+}
