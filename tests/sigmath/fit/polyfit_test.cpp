@@ -1,0 +1,140 @@
+#include "sigmath/fit.h"
+#include "sigmath/frame.h"
+
+#include "sigmath/fit/least_squares_reference.hpp"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+namespace {
+
+using fit_test::relativeError;
+
+constexpr double kSentinel = -7.77e77;
+
+// Vandermonde matrix with explicit products, independent of the runtime's pow.
+std::vector<double> powers(const std::vector<double> &x, std::size_t k)
+{
+    std::vector<double> h;
+    for (double xi : x) {
+        double p = 1.0;
+        for (std::size_t j = 0; j < k; ++j) {
+            h.push_back(p);
+            p *= xi;
+        }
+    }
+    return h;
+}
+
+TEST(PolyFit, OrderZeroIsMeanAndPopulationVariance)
+{
+    const std::vector<double> x{0.3, 1.9, -2.2, 4.4, 0.0};
+    const std::vector<double> y{2.385, -1.17, 3.94, 0.611, 5.02};
+    double mean = 0.0;
+    for (double v : y)
+        mean += v;
+    mean /= 5.0;
+    double variance = 0.0;
+    for (double v : y)
+        variance += (v - mean) * (v - mean);
+    variance /= 5.0;
+
+    std::vector<double> fitted(5), coef(1);
+    double mse = 0.0;
+    ASSERT_EQ(PolyFit(x.data(), y.data(), 5, 0, fitted.data(), coef.data(), &mse), SM_NO_ERROR);
+    EXPECT_NEAR(coef[0], mean, 1e-14);
+    EXPECT_THAT(fitted, ::testing::Each(::testing::DoubleNear(mean, 1e-14)));
+    EXPECT_NEAR(mse, variance, 1e-13);
+}
+
+TEST(PolyFit, ThreePointsAreInterpolatedExactly)
+{
+    const std::vector<double> x{-1.31, 0.47, 2.385};
+    const double c0 = 0.913, c1 = -1.742, c2 = 0.388;
+    std::vector<double> y;
+    for (double v : x)
+        y.push_back(c0 + c1 * v + c2 * v * v);
+    std::vector<double> fitted(3), coef(3);
+    double mse = -1.0;
+    ASSERT_EQ(PolyFit(x.data(), y.data(), 3, 2, fitted.data(), coef.data(), &mse), SM_NO_ERROR);
+    EXPECT_NEAR(coef[0], c0, 1e-12);
+    EXPECT_NEAR(coef[1], c1, 1e-12);
+    EXPECT_NEAR(coef[2], c2, 1e-12);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_NEAR(fitted[i], y[i], 1e-12);
+    EXPECT_LT(mse, 1e-24);
+}
+
+TEST(PolyFit, ValidationOrderAndCodesLeaveOutputsUntouched)
+{
+    struct Case {
+        int32_t n;
+        int32_t order;
+        int32_t expected;
+    } const cases[] = {
+        {0, -1, SM_ERR_SAMPLES_GT_ZERO}, // the count is tested before the order
+        {-5, 2, SM_ERR_SAMPLES_GT_ZERO},
+        {5, -1, SM_ERR_ORDER_GE_ZERO},
+        {5, 5, SM_ERR_SIZE_ORDER}, // order = n
+        {3, 4, SM_ERR_SIZE_ORDER},
+        {100, 90, SM_ERR_ORDER_POSITIVE}, // 91 coefficients: GenLSFit's limit
+    };
+    std::vector<double> x(100), y(100);
+    for (int i = 0; i < 100; ++i) {
+        x[i] = 0.01 * i - 0.37;
+        y[i] = std::sin(2.385 * x[i]);
+    }
+    for (const auto &c : cases) {
+        std::vector<double> fitted(100, kSentinel), coef(100, kSentinel);
+        double mse = kSentinel;
+        EXPECT_EQ(PolyFit(x.data(), y.data(), c.n, c.order, fitted.data(), coef.data(), &mse), c.expected)
+            << "n=" << c.n << " order=" << c.order;
+        EXPECT_THAT(fitted, ::testing::Each(kSentinel));
+        EXPECT_THAT(coef, ::testing::Each(kSentinel));
+        EXPECT_EQ(mse, kSentinel);
+    }
+}
+
+TEST(PolyFit, CubicThroughZeroUsesOneForTheZerothPower)
+{
+    // x = 0 contributes the row (1, 0, 0, 0): its fitted value is coef[0].
+    const std::vector<double> x{-1.9, -0.83, 0.0, 0.57, 1.44, 2.385, 3.02};
+    const std::vector<double> y{-4.1, 0.77, 1.3, 0.92, 2.6, 6.8, 13.9};
+    std::vector<double> fitted(7), coef(4);
+    double mse = 0.0;
+    ASSERT_EQ(PolyFit(x.data(), y.data(), 7, 3, fitted.data(), coef.data(), &mse), SM_NO_ERROR);
+    const fit_test::Reference ref = fit_test::solveReference(powers(x, 4), y, {}, 7, 4);
+    EXPECT_LT(relativeError(coef.data(), ref.coef), 1e-9);
+    EXPECT_LT(relativeError(fitted.data(), ref.fitted), 1e-9);
+    EXPECT_NEAR(mse, ref.mse, 1e-9 * ref.mse);
+    EXPECT_DOUBLE_EQ(fitted[2], coef[0]);
+}
+
+TEST(PolyFit, AgreesWithIndependentSolutionOnNoisyData)
+{
+    std::mt19937_64 gen(2385);
+    std::uniform_real_distribution<double> xs(-1.7, 2.3);
+    std::normal_distribution<double> noise(0.0, 0.21);
+    for (int order = 1; order <= 5; ++order) {
+        const std::size_t n = 60;
+        std::vector<double> x(n), y(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            x[i] = xs(gen);
+            y[i] = 0.41 - 1.3 * x[i] + 0.77 * x[i] * x[i] - 0.19 * x[i] * x[i] * x[i] + noise(gen);
+        }
+        std::vector<double> fitted(n), coef(order + 1);
+        double mse = 0.0;
+        ASSERT_EQ(PolyFit(x.data(), y.data(), (int32_t)n, order, fitted.data(), coef.data(), &mse),
+                  SM_NO_ERROR);
+        const fit_test::Reference ref = fit_test::solveReference(powers(x, order + 1), y, {}, n, order + 1);
+        EXPECT_LT(relativeError(coef.data(), ref.coef), 1e-9) << "order " << order;
+        EXPECT_LT(relativeError(fitted.data(), ref.fitted), 1e-9) << "order " << order;
+        EXPECT_NEAR(mse, ref.mse, 1e-9 * ref.mse) << "order " << order;
+    }
+}
+
+} // namespace
