@@ -42,6 +42,8 @@ TEST(SigmathLoad, ExportsResolveByName)
     auto text = reinterpret_cast<const char *(*)(int32_t)>(dlsym(h, "GetAnalysisErrorString"));
     ASSERT_NE(text, nullptr);
     EXPECT_NE(dlsym(h, "FreeAnalysisMem"), nullptr);
+    // The two routines the program binds by name.
+    EXPECT_NE(dlsym(h, "PolyFit"), nullptr);
     EXPECT_STREQ(text(-20037), "Array size must be greater than the order");
     dlclose(h);
 }
