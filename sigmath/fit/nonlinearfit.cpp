@@ -34,7 +34,8 @@ struct Work {
 };
 
 // Fills alpha = J^T J and beta = J^T r at c, returns chi^2 = r . r. c is
-// perturbed and restored one coefficient at a time, as the model sees it.
+// perturbed and restored one coefficient at a time, as the model sees it; on
+// return it holds exactly the values it came with.
 double curvature(const Work &w, double *c)
 {
     const std::size_t k = static_cast<std::size_t>(w.k);
@@ -46,9 +47,12 @@ double curvature(const Work &w, double *c)
     for (std::size_t i = 0; i < w.n; ++i) {
         const double r = w.y[i] - w.model(w.x[i], c, w.k);
         for (std::size_t j = 0; j < k; ++j) {
-            c[j] += kStep;
+            // Restored from a saved copy rather than by subtracting the step
+            // again, which could leave the coefficient an ulp off.
+            const double saved = c[j];
+            c[j] = saved + kStep;
             const double up = w.model(w.x[i], c, w.k);
-            c[j] -= kStep;
+            c[j] = saved;
             const double here = w.model(w.x[i], c, w.k);
             w.deriv[j] = (up - here) * kInverseStep;
         }

@@ -107,11 +107,15 @@ struct ValidationCase {
 TEST(GenLSFit, ValidationOrderAndCodesLeaveOutputsUntouched)
 {
     const ValidationCase cases[] = {
-        {0, 0, 9, SM_ERR_SAMPLES_GT_ZERO},                                // n first, whatever else is wrong
-        {-3, 2, 0, SM_ERR_SAMPLES_GT_ZERO}, {3, 4, 9, SM_ERR_SIZE_ORDER}, // k > n before the k range and the
-                                                                          // selector
-        {50, 91, 0, SM_ERR_SIZE_ORDER},     {100, 91, 0, SM_ERR_ORDER_POSITIVE}, // at most 90 coefficients
-        {5, 0, 9, SM_ERR_ORDER_POSITIVE},   {5, -1, 0, SM_ERR_ORDER_POSITIVE},   {5, 2, 6, SM_ERR_SELECTION},
+        {0, 0, 9, SM_ERR_SAMPLES_GT_ZERO}, // n first, whatever else is wrong
+        {-3, 2, 0, SM_ERR_SAMPLES_GT_ZERO},
+        {3, 4, 9, SM_ERR_SIZE_ORDER}, // k > n before the k range and the
+                                      // selector
+        {50, 91, 0, SM_ERR_SIZE_ORDER},
+        {100, 91, 0, SM_ERR_ORDER_POSITIVE}, // at most 90 coefficients
+        {5, 0, 9, SM_ERR_ORDER_POSITIVE},
+        {5, -1, 0, SM_ERR_ORDER_POSITIVE},
+        {5, 2, 6, SM_ERR_SELECTION},
         {5, 2, -1, SM_ERR_SELECTION},
     };
     const fit_test::Problem p = fit_test::randomProblem(100, 91, 5u, true);
