@@ -1,0 +1,70 @@
+// File access of the data-file formats: an owned descriptor, positioned
+// reads that fail loudly, and replacement of a file through a temporary file
+// in the same folder, so a failed write never damages the file a user has.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string_view>
+
+namespace vibrolan::datafiles {
+
+class UniqueFd {
+public:
+    UniqueFd() = default;
+    explicit UniqueFd(int fd) : fd_(fd) {}
+    UniqueFd(UniqueFd &&other) noexcept : fd_(other.release()) {}
+    UniqueFd &operator=(UniqueFd &&other) noexcept;
+    UniqueFd(const UniqueFd &) = delete;
+    UniqueFd &operator=(const UniqueFd &) = delete;
+    ~UniqueFd() { reset(); }
+
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+    int release();
+    void reset();
+
+private:
+    int fd_ = -1;
+};
+
+// Size of an open file. Throws FileError.
+std::uint64_t fileSize(int fd, const std::filesystem::path &file);
+
+// Reads exactly `n` bytes at `offset`. A file that ends too early is a
+// FormatError (truncated), a failing read a FileError.
+void readExactlyAt(int fd, std::uint64_t offset, void *buffer, std::size_t n,
+                   const std::filesystem::path &file);
+
+// Builds the new content of `target` in a temporary file beside it; commit()
+// puts it in place, destruction without commit removes the temporary file.
+class FileReplacement {
+public:
+    // Throws FileError when the target is read-only or the folder is not writable.
+    explicit FileReplacement(std::filesystem::path target);
+    FileReplacement(const FileReplacement &) = delete;
+    FileReplacement &operator=(const FileReplacement &) = delete;
+    ~FileReplacement();
+
+    void write(const void *data, std::size_t n);
+    void write(std::string_view bytes) { write(bytes.data(), bytes.size()); }
+    // Copies `length` bytes of an open file from `offset` (see readExactlyAt for errors).
+    void copyFrom(int fd, std::uint64_t offset, std::uint64_t length, const std::filesystem::path &source);
+    void commit();
+
+private:
+    std::filesystem::path target_;
+    std::filesystem::path temp_;
+    UniqueFd fd_;
+    bool committed_ = false;
+};
+
+// Replaces the whole content of a file (see FileReplacement).
+void replaceFile(const std::filesystem::path &file, std::string_view bytes);
+
+// Appends bytes to a file, creating it when missing; a failed append cuts the
+// file back to its former length. Throws FileError.
+void appendToFile(const std::filesystem::path &file, std::string_view bytes);
+
+} // namespace vibrolan::datafiles
