@@ -40,8 +40,10 @@ IniDocument IniDocument::parse(std::string_view text)
         else
             pos = end + 1;
 
-        std::string_view line = trimBlanks(raw);
-        if (line.empty())
+        std::string_view line = raw;
+        while (!line.empty() && (line.front() == ' ' || line.front() == '\t'))
+            line.remove_prefix(1);
+        if (trimBlanks(line).empty())
             continue;
         if (line.front() == '[') {
             std::string_view name = line.substr(1);
@@ -53,17 +55,19 @@ IniDocument IniDocument::parse(std::string_view text)
                 current = &doc.addSection(name);
             continue;
         }
+        // Values are kept exactly, trailing blanks included: texts such as the
+        // test name "Выбег   " are compared with their blanks.
         Line entry;
         auto eq = line.find('=');
         if (eq != std::string_view::npos && line.front() != ';' && line.front() != '#') {
             entry.isKey = true;
             entry.key = std::string(trimBlanks(line.substr(0, eq)));
-            entry.value = std::string(trimBlanks(line.substr(eq + 1)));
+            entry.value = std::string(line.substr(eq + 1));
         } else {
-            entry.value = std::string(line);
+            entry.value = std::string(trimBlanks(line));
         }
         if (current == nullptr)
-            doc.preamble_.push_back(std::string(line));
+            doc.preamble_.push_back(entry.isKey ? std::string(line) : entry.value);
         else
             current->lines.push_back(std::move(entry));
     }
