@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -13,6 +14,7 @@ namespace {
 // sequence that a given seed must produce.
 struct ModelGenerator {
     int64_t x, y, z;
+    ModelGenerator(int64_t x0, int64_t y0, int64_t z0) : x(x0), y(y0), z(z0) {}
     explicit ModelGenerator(int32_t seed)
     {
         x = seed == 0 ? 32767 : seed;
@@ -44,6 +46,23 @@ TEST(Noise, SeedGivesTheModelSequence)
         for (size_t i = 0; i < u.size(); ++i)
             EXPECT_DOUBLE_EQ(u[i], model.next() / 32767.0) << "seed=" << seed << " i=" << i;
     }
+}
+
+// The process starts from x = 1234, y = 2345, z = 3456. Checked in a freshly
+// started copy of this test program, where no other test has drawn yet.
+TEST(NoiseDeathTest, FreshProcessStartsFromTheInitialState)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            ModelGenerator model(1234, 2345, 3456);
+            std::vector<double> u(5);
+            bool same = Uniform(5, -1, u.data()) == 0;
+            for (double v : u)
+                same = same && v == model.next() / 32767.0;
+            std::exit(same ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 TEST(Noise, SeedingRules)
