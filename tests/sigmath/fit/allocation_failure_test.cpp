@@ -49,15 +49,22 @@ TEST(FitAllocationFailure, GenLSFitCoefEveryAlgorithm)
     }
 }
 
-TEST(FitAllocationFailure, NonLinearFit)
+TEST(FitAllocationFailure, NonLinearFitBothForms)
 {
     std::vector<double> x{0.0, 1.0, 2.0, 3.0}, y{0.5, 2.9, 5.4, 7.7}, fitted(4);
     double mse = 0.0;
-    const int points = fit_test::expectCleanAllocationFailures([&] {
-        std::vector<double> coef{1.0, 0.0};
-        return NonLinearFit(x.data(), y.data(), fitted.data(), 4, line, coef.data(), 2, &mse);
-    });
-    EXPECT_EQ(points, 6); // two k x k and four k-element arrays
+    // Two k x k and four k-element working arrays.
+    EXPECT_EQ(fit_test::expectCleanAllocationFailures([&] {
+                  std::vector<double> coef{1.0, 0.0};
+                  return NonLinearFit(x.data(), y.data(), fitted.data(), 4, line, coef.data(), 2, &mse);
+              }),
+              6);
+    EXPECT_EQ(fit_test::expectCleanAllocationFailures([&] {
+                  std::vector<double> coef{1.0, 0.0};
+                  return NonLinearFitWithMaxIters(x.data(), y.data(), fitted.data(), 4, 1000, line,
+                                                  coef.data(), 2, &mse);
+              }),
+              6);
 }
 
 } // namespace
