@@ -45,7 +45,8 @@ namespace {
 // Split-radix decimation-in-frequency step: the first half becomes the
 // even-index subproblem, the quarters the 4m+1 and 4m+3 subproblems, each
 // multiplied by e^{-ja} and e^{-j3a}. Output in bit-reversed order.
-void split_radix(double *re, double *im, std::size_t n, const double *tw, std::size_t stride)
+void split_radix(double *__restrict re, double *__restrict im, std::size_t n, const double *__restrict tw,
+                 std::size_t stride)
 {
     if (n == 2) {
         const double r0 = re[0], i0 = im[0];
@@ -67,8 +68,8 @@ void split_radix(double *re, double *im, std::size_t n, const double *tw, std::s
         return;
     }
     const std::size_t n2 = n / 2, n4 = n / 4;
-    double *r1 = re + n4, *r2 = re + n2, *r3 = re + n2 + n4;
-    double *i1 = im + n4, *i2 = im + n2, *i3 = im + n2 + n4;
+    double *__restrict r1 = re + n4, *__restrict r2 = re + n2, *__restrict r3 = re + n2 + n4;
+    double *__restrict i1 = im + n4, *__restrict i2 = im + n2, *__restrict i3 = im + n2 + n4;
     for (std::size_t k = 0; k < n4; ++k) {
         const double c = tw[2 * k * stride], s = tw[2 * k * stride + 1];
         // cos 3a and sin 3a from the triple-angle identities
@@ -92,7 +93,15 @@ void split_radix(double *re, double *im, std::size_t n, const double *tw, std::s
     split_radix(r3, i3, n4, tw, stride * 4);
 }
 
-void bit_reverse(double *re, double *im, std::size_t n)
+std::size_t reverse_bits(std::size_t v, int bits)
+{
+    std::size_t r = 0;
+    for (int i = 0; i < bits; ++i, v >>= 1)
+        r = (r << 1) | (v & 1);
+    return r;
+}
+
+void bit_reverse_simple(double *re, double *im, std::size_t n)
 {
     std::size_t j = 0;
     for (std::size_t i = 0; i < n; ++i) {
@@ -106,6 +115,48 @@ void bit_reverse(double *re, double *im, std::size_t n)
             bit >>= 1;
         }
         j |= bit;
+    }
+}
+
+// Bit-reversal permutation in tiles: with i = (a, b, c), a and c of kQ bits,
+// rev(i) = (rev c, rev b, rev a). For one middle part b and its reverse the
+// swaps touch only 2^kQ x 2^kQ elements, which stay in cache, instead of
+// jumping across the whole array for every element. The tile rows lie a large
+// power of two apart and share cache sets, so the tile is kept small (8 x 8
+// measured fastest here, 32 x 32 thrashes).
+void bit_reverse(double *re, double *im, std::size_t n)
+{
+    constexpr int kQ = 3;
+    int bits = 0;
+    while ((std::size_t{1} << bits) < n)
+        ++bits;
+    if (bits < 2 * kQ + 1) {
+        bit_reverse_simple(re, im, n);
+        return;
+    }
+    constexpr std::size_t kTile = std::size_t{1} << kQ;
+    std::size_t rev_q[kTile];
+    for (std::size_t v = 0; v < kTile; ++v)
+        rev_q[v] = reverse_bits(v, kQ);
+    const int mid_bits = bits - 2 * kQ;
+    const int high_shift = bits - kQ;
+    const std::size_t mids = std::size_t{1} << mid_bits;
+    for (std::size_t b = 0; b < mids; ++b) {
+        const std::size_t rb = reverse_bits(b, mid_bits);
+        if (rb < b)
+            continue;
+        for (std::size_t a = 0; a < kTile; ++a) {
+            const std::size_t src_base = (a << high_shift) | (b << kQ);
+            const std::size_t dst_low = (rb << kQ) | rev_q[a];
+            for (std::size_t c = 0; c < kTile; ++c) {
+                const std::size_t i = src_base | c;
+                const std::size_t j = (rev_q[c] << high_shift) | dst_low;
+                if (rb != b || i < j) {
+                    std::swap(re[i], re[j]);
+                    std::swap(im[i], im[j]);
+                }
+            }
+        }
     }
 }
 
