@@ -1,5 +1,7 @@
 /* sigmath curve fitting and polynomial/linear evaluation.
- * Arrays are caller-owned; matrices are row-major (rows x cols). */
+ * Arrays are caller-owned and must hold the documented number of elements;
+ * pointers other than stdDev and covariance must not be NULL. Matrices are
+ * row-major (rows x cols). Arguments are checked before anything is written. */
 #ifndef SIGMATH_FIT_H
 #define SIGMATH_FIT_H
 
@@ -30,7 +32,10 @@ SIGMATH_API int32_t GenLSFit(const double *H, int32_t n, int32_t k, const double
                              const double *stdDev, int32_t algorithm, double *fitted,
                              double *coef, double *covariance, double *mse);
 
-/* As GenLSFit without weights, covariance, fitted values and mse. */
+/* As GenLSFit without weights, covariance, fitted values and mse: the same
+ * checks in the same order, -20001, SVD not converged -> -20003, LU singular ->
+ * -20041; algorithm 5 does not test the Cholesky diagonal, so a singular
+ * system gives non-finite coefficients with status 0. */
 SIGMATH_API int32_t GenLSFitCoef(const double *H, int32_t n, int32_t k, const double *y,
                                  double *coef, int32_t algorithm);
 
