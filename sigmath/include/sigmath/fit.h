@@ -16,8 +16,8 @@ typedef double (*SigmathModelFn)(double x, double *coef, int32_t k);
  * SVD. fitted[n], coef[order+1] in ascending powers, *mse = sum of squared
  * residuals / n. n < 1 -> -20003; order < 0 -> -20103; order >= n -> -20037;
  * then GenLSFit's codes (order >= 90 -> -20021). */
-SIGMATH_API int32_t PolyFit(const double *x, const double *y, int32_t n, int32_t order,
-                            double *fitted, double *coef, double *mse);
+SIGMATH_API int32_t PolyFit(const double *x, const double *y, int32_t n, int32_t order, double *fitted,
+                            double *coef, double *mse);
 
 /* General linear least squares with observation matrix H (n x k, 1 <= k <= 90, k <= n).
  * stdDev[n] or NULL (weights 1/stdDev^2); algorithm 0 SVD, 1 Givens, 2 fast Givens,
@@ -28,27 +28,27 @@ SIGMATH_API int32_t PolyFit(const double *x, const double *y, int32_t n, int32_t
  * singular covariance matrix -> -20041 (covariance not written); SVD not
  * converged -> -20003; LU or Cholesky singular -> -20041. On a failed solve
  * fitted, coef and *mse are not written. */
-SIGMATH_API int32_t GenLSFit(const double *H, int32_t n, int32_t k, const double *y,
-                             const double *stdDev, int32_t algorithm, double *fitted,
-                             double *coef, double *covariance, double *mse);
+SIGMATH_API int32_t GenLSFit(const double *H, int32_t n, int32_t k, const double *y, const double *stdDev,
+                             int32_t algorithm, double *fitted, double *coef, double *covariance,
+                             double *mse);
 
 /* As GenLSFit without weights, covariance, fitted values and mse: the same
  * checks in the same order, -20001, SVD not converged -> -20003, LU singular ->
  * -20041; algorithm 5 does not test the Cholesky diagonal, so a singular
  * system gives non-finite coefficients with status 0. */
-SIGMATH_API int32_t GenLSFitCoef(const double *H, int32_t n, int32_t k, const double *y,
-                                 double *coef, int32_t algorithm);
+SIGMATH_API int32_t GenLSFitCoef(const double *H, int32_t n, int32_t k, const double *y, double *coef,
+                                 int32_t algorithm);
 
 /* Straight line (n >= 2). */
-SIGMATH_API int32_t LinFit(const double *x, const double *y, int32_t n, double *fitted,
-                           double *slope, double *intercept, double *mse);
+SIGMATH_API int32_t LinFit(const double *x, const double *y, int32_t n, double *fitted, double *slope,
+                           double *intercept, double *mse);
 
 /* amplitude * exp(damping * x) (n >= 2; y all positive or all negative). y is
  * negated in place while fitting when negative and restored before returning.
  * *amplitude and *damping are set to 0 before the arguments are checked.
  * n < 2 -> -20006; a zero or mixed signs in y -> -20036. */
-SIGMATH_API int32_t ExpFit(const double *x, double *y, int32_t n, double *fitted,
-                           double *amplitude, double *damping, double *mse);
+SIGMATH_API int32_t ExpFit(const double *x, double *y, int32_t n, double *fitted, double *amplitude,
+                           double *damping, double *mse);
 
 /* Levenberg-Marquardt fit of `model`; coef[k] holds the initial guess on entry
  * and the result on return. n < 1 or k < 1 -> -20003; n < k -> -20037.
@@ -63,20 +63,18 @@ SIGMATH_API int32_t NonLinearFit(const double *x, const double *y, double *fitte
 /* As NonLinearFit with at most maxIters passes (and no other bound): -20062
  * when the count ended it, outputs written from the coefficients reached
  * (maxIters = 0: from the initial guess); maxIters < 0 runs no pass, status 0. */
-SIGMATH_API int32_t NonLinearFitWithMaxIters(const double *x, const double *y, double *fitted,
-                                             int32_t n, int32_t maxIters, SigmathModelFn model,
-                                             double *coef, int32_t k, double *mse);
+SIGMATH_API int32_t NonLinearFitWithMaxIters(const double *x, const double *y, double *fitted, int32_t n,
+                                             int32_t maxIters, SigmathModelFn model, double *coef, int32_t k,
+                                             double *mse);
 
 /* out[i] = sum_j coef[j] * x[i]^j (powers by repeated multiplication). */
-SIGMATH_API int32_t PolyEv1D(const double *x, int32_t n, const double *coef, int32_t k,
+SIGMATH_API int32_t PolyEv1D(const double *x, int32_t n, const double *coef, int32_t k, double *out);
+SIGMATH_API int32_t PolyEv2D(const double *X, int32_t rows, int32_t cols, const double *coef, int32_t k,
                              double *out);
-SIGMATH_API int32_t PolyEv2D(const double *X, int32_t rows, int32_t cols, const double *coef,
-                             int32_t k, double *out);
 
 /* out[i] = a * x[i] + b. */
 SIGMATH_API int32_t LinEv1D(const double *x, int32_t n, double a, double b, double *out);
-SIGMATH_API int32_t LinEv2D(const double *X, int32_t rows, int32_t cols, double a, double b,
-                            double *out);
+SIGMATH_API int32_t LinEv2D(const double *X, int32_t rows, int32_t cols, double a, double b, double *out);
 
 SIGMATH_END_DECLS
 

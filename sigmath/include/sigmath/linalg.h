@@ -9,8 +9,7 @@ SIGMATH_BEGIN_DECLS
 /* C (m x p) = A (m x n) * B (n x p). m, n or p < 1 -> -20003.
  * C may be the same memory as A or B (the product is then formed in a working
  * block first, so -20001 is possible). */
-SIGMATH_API int32_t MatrixMul(const double *A, const double *B, int32_t m, int32_t n, int32_t p,
-                              double *C);
+SIGMATH_API int32_t MatrixMul(const double *A, const double *B, int32_t m, int32_t n, int32_t p, double *C);
 
 /* Inverse of the rows x cols matrix A into inv (rows x cols; may be A itself).
  * rows or cols < 1 -> -20003; rows != cols -> -20040; an exactly zero pivot of
