@@ -30,17 +30,15 @@ void TPair::FreeData()
     Freq = {};
     UTS_Time = {};
     Time = {};
-    for (std::size_t b = 0; b < kMaxBlades; ++b) {
-        histgrms[b].reset();
-        Ampl[b] = {};
-        MiddleLine[b] = {};
-        Velocity[b] = {};
-        Stress[b] = {};
-        ResonanceCurve[b] = {};
-        StallingOscill[b] = {};
-        CmprssResnceCurve[b] = {};
-        AmplOffs[b] = 0;
-    }
+    histgrms.release();
+    Ampl.release();
+    MiddleLine.release();
+    Velocity.release();
+    Stress.release();
+    ResonanceCurve.release();
+    StallingOscill.release();
+    CmprssResnceCurve.release();
+    AmplOffs.release();
 }
 
 void TStage::FreeData()

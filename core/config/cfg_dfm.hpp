@@ -5,17 +5,18 @@
 //
 // Field names are the program's own names. Fixed-capacity arrays keep their
 // capacity (std::array, or a std::vector sized once at construction and never
-// resized); result series are owned blocks released by FreeData and on
+// resized); the large result arrays are LazyArrays that take memory only when
+// written; result series are owned blocks released by FreeData and on
 // destruction.
 #pragma once
 
 #include "config/cfg_config.hpp"
 #include "config/cfg_ordinals.hpp"
+#include "config/lazy_array.hpp"
 
 #include <array>
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -35,7 +36,7 @@ inline constexpr std::size_t kMatrixOrder = 32;
 
 using TMtxDouble = std::array<std::array<double, kMatrixOrder>, kMatrixOrder>; // [row][column]
 // An owned matrix that is present or not; it dereferences like the pointer it stands for.
-using PMtxDbl = std::optional<TMtxDouble>;
+using PMtxDbl = OwnedBlock<TMtxDouble>;
 // Sample series: owned blocks of which the pair's Size entries are used (at
 // most kMaxSeriesLength); an empty block is an unallocated one.
 using TArrSingle = std::vector<float>;
@@ -94,32 +95,32 @@ struct TPair {
     bool Checked = false;
 
     // results
-    std::array<TArrSingle, kMaxBlades> Ampl;
-    std::array<TArrSingle, kMaxBlades> MiddleLine;
-    std::array<TArrSingle, kMaxBlades> Velocity;
-    std::array<TArrSingle, kMaxBlades> Stress;
-    std::array<TArrSingle, kMaxBlades> ResonanceCurve;
-    std::array<TArrSingle, kMaxBlades> StallingOscill;
-    std::array<std::shared_ptr<THistogramm>, kMaxBlades> histgrms;
+    LazyArray<TArrSingle, kMaxBlades> Ampl;
+    LazyArray<TArrSingle, kMaxBlades> MiddleLine;
+    LazyArray<TArrSingle, kMaxBlades> Velocity;
+    LazyArray<TArrSingle, kMaxBlades> Stress;
+    LazyArray<TArrSingle, kMaxBlades> ResonanceCurve;
+    LazyArray<TArrSingle, kMaxBlades> StallingOscill;
+    LazyArray<std::shared_ptr<THistogramm>, kMaxBlades> histgrms;
     // Bytes (0 or 4) by which the blade's Ampl series starts after its block:
     // the series of slot b is Ampl[b] from element AmplOffs[b] / 4 (see AmplSeries).
-    std::array<std::int32_t, kMaxBlades> AmplOffs{};
-    std::array<std::vector<std::uint32_t>, kMaxBlades> CmprssResnceCurve;
+    LazyArray<std::int32_t, kMaxBlades> AmplOffs;
+    LazyArray<std::vector<std::uint32_t>, kMaxBlades> CmprssResnceCurve;
     std::int32_t CountInterval = 0;
     TArrSingle Freq;
     TArrDouble UTS_Time;
     TArrSingle Time;
     std::int32_t Size = 0;
     std::int32_t SizeOfBad = 0;
-    std::array<double, kMaxBlades> PairResAmplitude{};
-    std::array<float, 256> Mean{};
-    std::array<float, 256> RMS{};
-    std::array<float, 256> lopmin{};
-    std::array<float, 256> lopmax{};
-    std::array<float, 256> Deviation{};
-    std::array<float, 256> Astat{};
-    std::array<float, 256> stStallingOscill{};
-    std::array<float, 256> stStress{};
+    LazyArray<double, kMaxBlades> PairResAmplitude;
+    LazyArray<float, 256> Mean;
+    LazyArray<float, 256> RMS;
+    LazyArray<float, 256> lopmin;
+    LazyArray<float, 256> lopmax;
+    LazyArray<float, 256> Deviation;
+    LazyArray<float, 256> Astat;
+    LazyArray<float, 256> stStallingOscill;
+    LazyArray<float, 256> stStress;
     float MeanInPair = 0;
     float RMSInPair = 0;
     float CalibrMeanInPair = 0;
@@ -127,7 +128,7 @@ struct TPair {
     float Calibre = 0;
     float CalibreOld = 0;
     std::vector<std::int32_t> DngBlades;
-    std::array<std::int32_t, kMaxBlades> AmplC{};
+    LazyArray<std::int32_t, kMaxBlades> AmplC;
 
     // The deflection series of blade slot b as the run advanced it (empty
     // when the slot has no block).
@@ -162,12 +163,12 @@ struct TStage {
     float CfStill = 0;
 
     // results and working fields
-    std::array<std::array<std::uint8_t, 234>, kMaxBlades> Resonance{};
-    std::array<double, kMaxBlades> ResAmplitude{};
+    LazyArray<std::array<std::uint8_t, 234>, kMaxBlades> Resonance;
+    LazyArray<double, kMaxBlades> ResAmplitude;
     TMtxDouble Correlation{};
-    std::array<float, 10001> dDeviation{};
+    LazyArray<float, 10001> dDeviation;
     std::int32_t CountHarm = 0;
-    std::array<std::array<THarmCoeffs, kMaxBlades>, kMaxHarmonics> Harm{};
+    LazyArray<std::array<THarmCoeffs, kMaxBlades>, kMaxHarmonics> Harm;
     std::array<Ttriad, kMaxHarmonics> HarmStage{};
     std::array<std::uint16_t, kMaxHarmonics> OrderHarm{};
     PMtxDbl Xnom;
@@ -181,7 +182,7 @@ struct TStage {
     float BIn = 0;  // inlet angle, degrees
     float BOut = 0; // outlet angle, degrees
     PMtxDbl Snom;
-    std::array<float, 10001> fi{};
+    LazyArray<float, 10001> fi;
     float f1 = 0;
 
     // Releases the result series of every pair and the Xnom/Snom blocks.
