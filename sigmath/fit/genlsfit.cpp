@@ -10,9 +10,8 @@
 #include <cstddef>
 
 namespace sigmath::fit {
-namespace {
 
-int32_t validate(int32_t n, int32_t k, int32_t algorithm)
+int32_t validateLinearFit(int32_t n, int32_t k, int32_t algorithm)
 {
     if (n < 1)
         return fail(SM_ERR_SAMPLES_GT_ZERO);
@@ -24,6 +23,18 @@ int32_t validate(int32_t n, int32_t k, int32_t algorithm)
         return fail(SM_ERR_SELECTION);
     return SM_NO_ERROR;
 }
+
+double meanSquaredError(const double *y, const double *fitted, int32_t n)
+{
+    double sum = 0.0;
+    for (int32_t i = 0; i < n; ++i) {
+        const double r = y[i] - fitted[i];
+        sum += r * r;
+    }
+    return sum / static_cast<double>(n);
+}
+
+namespace {
 
 bool usesNormalEquations(int32_t algorithm) { return algorithm == 4 || algorithm == 5; }
 
@@ -65,7 +76,7 @@ SIGMATH_EXPORT int32_t GenLSFit(const double *H, int32_t n, int32_t k, const dou
                                 double *mse)
 {
     return guarded([&]() -> int32_t {
-        if (const int32_t status = validate(n, k, algorithm); status != SM_NO_ERROR)
+        if (const int32_t status = validateLinearFit(n, k, algorithm); status != SM_NO_ERROR)
             return status;
         const std::size_t m = static_cast<std::size_t>(n);
         const std::size_t cols = static_cast<std::size_t>(k);
@@ -104,12 +115,7 @@ SIGMATH_EXPORT int32_t GenLSFit(const double *H, int32_t n, int32_t k, const dou
             return status;
 
         la::multiply(H, coef, n, k, 1, fitted);
-        double sum = 0.0;
-        for (std::size_t i = 0; i < m; ++i) {
-            const double r = y[i] - fitted[i];
-            sum += r * r;
-        }
-        *mse = sum / static_cast<double>(n);
+        *mse = meanSquaredError(y, fitted, n);
         return SM_NO_ERROR;
     });
 }
@@ -118,7 +124,7 @@ SIGMATH_EXPORT int32_t GenLSFitCoef(const double *H, int32_t n, int32_t k, const
                                     int32_t algorithm)
 {
     return guarded([&]() -> int32_t {
-        if (const int32_t status = validate(n, k, algorithm); status != SM_NO_ERROR)
+        if (const int32_t status = validateLinearFit(n, k, algorithm); status != SM_NO_ERROR)
             return status;
         const std::size_t m = static_cast<std::size_t>(n);
         const std::size_t cols = static_cast<std::size_t>(k);

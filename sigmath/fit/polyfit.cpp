@@ -1,5 +1,13 @@
-// Least-squares polynomial: the Vandermonde-type observation matrix handed to
-// GenLSFit's SVD path.
+// Least-squares polynomial: GenLSFit's unweighted SVD path on the
+// Vandermonde-type observation matrix H[i][j] = x[i]^j.
+//
+// The results are those of GenLSFit(H, n, k, y, NULL, 0, fitted, coef, NULL,
+// mse) bit for bit, but H is built in a block this routine owns, so the solve
+// may work in it directly instead of in a copy; fitted = H * coef is then
+// formed from the same powers, recomputed, in the same order. For the long
+// series the program fits this halves the working memory.
+#include "fit/solvers.hpp"
+
 #include "frame/runtime.hpp"
 #include "frame/status.hpp"
 #include "sigmath/fit.h"
@@ -7,6 +15,14 @@
 #include <cstddef>
 
 using namespace sigmath;
+
+namespace {
+
+// The runtime's pow keeps x^0 = 1 (zero included) and the sign rule of
+// integral powers of negative x.
+double power(double x, std::size_t j) { return rt::pow(x, static_cast<double>(j)); }
+
+} // namespace
 
 SIGMATH_EXPORT int32_t PolyFit(const double *x, const double *y, int32_t n, int32_t order, double *fitted,
                                double *coef, double *mse)
@@ -23,11 +39,28 @@ SIGMATH_EXPORT int32_t PolyFit(const double *x, const double *y, int32_t n, int3
         rt::Buffer<double> h(m * k);
         if (!h.ok())
             return fail(SM_ERR_NO_MEMORY);
-        // The runtime's pow keeps x^0 = 1 (zero included) and the sign rule
-        // of integral powers of negative x.
         for (std::size_t i = 0; i < m; ++i)
             for (std::size_t j = 0; j < k; ++j)
-                h[i * k + j] = rt::pow(x[i], static_cast<double>(j));
-        return GenLSFit(h.data(), n, static_cast<int32_t>(k), y, nullptr, 0, fitted, coef, nullptr, mse);
+                h[i * k + j] = power(x[i], j);
+
+        // From here on exactly GenLSFit's unweighted algorithm 0.
+        const int32_t cols = static_cast<int32_t>(k);
+        if (const int32_t status = fit::validateLinearFit(n, cols, 0); status != SM_NO_ERROR)
+            return status;
+        rt::Buffer<double> b(m);
+        if (!b.ok())
+            return fail(SM_ERR_NO_MEMORY);
+        for (std::size_t i = 0; i < m; ++i)
+            b[i] = y[i];
+        if (const int32_t status = fit::solveSvd(h.data(), b.data(), n, cols, coef); status != SM_NO_ERROR)
+            return status;
+        for (std::size_t i = 0; i < m; ++i) {
+            double sum = 0.0;
+            for (std::size_t j = 0; j < k; ++j)
+                sum += power(x[i], j) * coef[j];
+            fitted[i] = sum;
+        }
+        *mse = fit::meanSquaredError(y, fitted, n);
+        return SM_NO_ERROR;
     });
 }

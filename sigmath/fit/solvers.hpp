@@ -8,6 +8,12 @@ namespace sigmath::fit {
 
 inline constexpr int32_t kMaxCoefficients = 90;
 
+// GenLSFit's argument checks, in their order: n, k against n, k range, algorithm.
+int32_t validateLinearFit(int32_t n, int32_t k, int32_t algorithm);
+
+// sum (y - fitted)^2 / n.
+double meanSquaredError(const double *y, const double *fitted, int32_t n);
+
 // Solves min |a*coef - b| for the design matrix a (n x k, row-major) with
 // algorithm 0 (SVD), 1 (Givens), 2 (square-root-free Givens) or 3
 // (Householder). a and b are overwritten; coef is written only on success.
@@ -15,7 +21,7 @@ inline constexpr int32_t kMaxCoefficients = 90;
 int32_t solveDesign(int32_t algorithm, double *a, double *b, int32_t n, int32_t k, double *coef);
 
 // The individual design-matrix solvers (same contract as solveDesign).
-int32_t solveSvd(double *a, const double *b, int32_t n, int32_t k, double *coef);
+int32_t solveSvd(double *a, double *b, int32_t n, int32_t k, double *coef);
 void solveGivens(double *a, double *b, int32_t n, int32_t k, double *coef);
 int32_t solveFastGivens(double *a, double *b, int32_t n, int32_t k, double *coef);
 void solveHouseholder(double *a, double *b, int32_t n, int32_t k, double *coef);

@@ -1,6 +1,14 @@
 // Least squares by singular value decomposition (one-sided Golub-Kahan-Reinsch):
-// a = U diag(w) V^T with U overwriting a, then coef = V diag(1/w) U^T b with
-// negligible singular values dropped.
+// a = U diag(w) V^T, then coef = V diag(1/w) U^T b with negligible singular
+// values dropped.
+//
+// U itself is never formed: U^T b is all the solve needs, so every left-hand
+// transformation (the Householder reflections of the bidiagonalisation and
+// the rotations of the diagonalisation) is applied to b as it happens. The
+// iteration, its convergence tests and its failure are those of the full
+// decomposition (they depend on w, e and V only); only the rounding of U^T b
+// differs, and a fit of 10^6 points no longer streams an n x k matrix once per
+// rotation.
 #include "fit/solvers.hpp"
 
 #include "frame/runtime.hpp"
@@ -25,6 +33,16 @@ struct Matrix {
     double &operator()(std::size_t r, std::size_t c) const { return p[r * cols + c]; }
 };
 
+// Applies the rotation (c, s) to entries i and j of U^T b, as rotating columns
+// i and j of U would.
+void rotatePair(double *t, std::size_t i, std::size_t j, double c, double s)
+{
+    const double y = t[i];
+    const double z = t[j];
+    t[i] = y * c + z * s;
+    t[j] = z * c - y * s;
+}
+
 // Applies the plane rotation (c, s) to columns i and j of an m-row matrix.
 void rotateColumns(const Matrix &x, std::size_t rows, std::size_t i, std::size_t j, double c, double s)
 {
@@ -37,8 +55,10 @@ void rotateColumns(const Matrix &x, std::size_t rows, std::size_t i, std::size_t
 }
 
 // Householder bidiagonalisation: w gets the diagonal, e the superdiagonal
-// (e[0] = 0). Returns anorm = max |w[i]| + |e[i]|.
-double bidiagonalise(const Matrix &a, std::size_t m, std::size_t n, double *w, double *e, double *dots)
+// (e[0] = 0); the left reflections are applied to b too. dots has n + 1
+// entries. Returns anorm = max |w[i]| + |e[i]|.
+double bidiagonalise(const Matrix &a, std::size_t m, std::size_t n, double *w, double *e, double *dots,
+                     double *b)
 {
     double g = 0.0;
     double scale = 0.0;
@@ -62,16 +82,21 @@ double bidiagonalise(const Matrix &a, std::size_t m, std::size_t n, double *w, d
             a(i, i) = f - g;
             // All column dots in one pass over the rows, then all updates in
             // another: each column's update depends only on column i.
-            for (std::size_t j = l; j < n; ++j)
+            // dots[n] belongs to b.
+            for (std::size_t j = l; j <= n; ++j)
                 dots[j] = 0.0;
-            for (std::size_t r = i; r < m; ++r)
+            for (std::size_t r = i; r < m; ++r) {
                 for (std::size_t j = l; j < n; ++j)
                     dots[j] += a(r, i) * a(r, j);
-            for (std::size_t j = l; j < n; ++j)
+                dots[n] += a(r, i) * b[r];
+            }
+            for (std::size_t j = l; j <= n; ++j)
                 dots[j] /= h;
-            for (std::size_t r = i; r < m; ++r)
+            for (std::size_t r = i; r < m; ++r) {
                 for (std::size_t j = l; j < n; ++j)
                     a(r, j) += dots[j] * a(r, i);
+                b[r] += dots[n] * a(r, i);
+            }
             for (std::size_t r = i; r < m; ++r)
                 a(r, i) *= scale;
         }
@@ -141,40 +166,9 @@ void accumulateRight(const Matrix &a, const Matrix &v, std::size_t n, const doub
     }
 }
 
-// Accumulates the left-hand transformations into a itself (which becomes U).
-void accumulateLeft(const Matrix &a, std::size_t m, std::size_t n, const double *w, double *dots)
-{
-    for (std::size_t i = n; i-- > 0;) {
-        const std::size_t l = i + 1;
-        double g = w[i];
-        for (std::size_t j = l; j < n; ++j)
-            a(i, j) = 0.0;
-        if (g != 0.0) {
-            g = 1.0 / g;
-            for (std::size_t j = l; j < n; ++j)
-                dots[j] = 0.0;
-            for (std::size_t r = l; r < m; ++r)
-                for (std::size_t j = l; j < n; ++j)
-                    dots[j] += a(r, i) * a(r, j);
-            for (std::size_t j = l; j < n; ++j)
-                dots[j] = (dots[j] / a(i, i)) * g;
-            for (std::size_t r = i; r < m; ++r)
-                for (std::size_t j = l; j < n; ++j)
-                    a(r, j) += dots[j] * a(r, i);
-            for (std::size_t r = i; r < m; ++r)
-                a(r, i) *= g;
-        } else {
-            for (std::size_t r = i; r < m; ++r)
-                a(r, i) = 0.0;
-        }
-        a(i, i) += 1.0;
-    }
-}
-
 // Diagonalises the bidiagonal form by implicit-shift QR sweeps. Returns false
 // when a singular value does not converge within kMaxSweeps iterations.
-bool diagonalise(const Matrix &a, const Matrix &v, std::size_t m, std::size_t n, double *w, double *e,
-                 double anorm)
+bool diagonalise(double *t, const Matrix &v, std::size_t n, double *w, double *e, double anorm)
 {
     for (std::size_t kk = n; kk-- > 0;) {
         for (int32_t its = 0; its < kMaxSweeps; ++its) {
@@ -207,7 +201,7 @@ bool diagonalise(const Matrix &a, const Matrix &v, std::size_t m, std::size_t n,
                     h = 1.0 / h;
                     c = g * h;
                     s = -f * h;
-                    rotateColumns(a, m, nm, i, c, s);
+                    rotatePair(t, nm, i, c, s);
                 }
             }
             double z = w[kk];
@@ -256,7 +250,7 @@ bool diagonalise(const Matrix &a, const Matrix &v, std::size_t m, std::size_t n,
                 }
                 f = c * g + s * y;
                 x = c * y - s * g;
-                rotateColumns(a, m, j, i, c, s);
+                rotatePair(t, j, i, c, s);
             }
             e[l] = 0.0;
             e[kk] = f;
@@ -268,7 +262,7 @@ bool diagonalise(const Matrix &a, const Matrix &v, std::size_t m, std::size_t n,
 
 } // namespace
 
-int32_t solveSvd(double *aData, const double *b, int32_t n, int32_t k, double *coef)
+int32_t solveSvd(double *aData, double *b, int32_t n, int32_t k, double *coef)
 {
     const std::size_t m = static_cast<std::size_t>(n);
     const std::size_t cols = static_cast<std::size_t>(k);
@@ -278,21 +272,23 @@ int32_t solveSvd(double *aData, const double *b, int32_t n, int32_t k, double *c
     rt::Buffer<double> w(cols);
     if (!w.ok())
         return fail(SM_ERR_NO_MEMORY);
-    // Superdiagonal, then reused for U^T b / w.
     rt::Buffer<double> e(cols);
     if (!e.ok())
         return fail(SM_ERR_NO_MEMORY);
-    rt::Buffer<double> dots(cols);
+    // Column dots of one reflection (plus b's), then U^T b.
+    rt::Buffer<double> dots(cols + 1);
     if (!dots.ok())
         return fail(SM_ERR_NO_MEMORY);
 
     const Matrix a{aData, cols};
     const Matrix v{vData.data(), cols};
-    const double anorm = bidiagonalise(a, m, cols, w.data(), e.data(), dots.data());
+    const double anorm = bidiagonalise(a, m, cols, w.data(), e.data(), dots.data(), b);
     accumulateRight(a, v, cols, e.data());
-    accumulateLeft(a, m, cols, w.data(), dots.data());
+    double *t = dots.data();
+    for (std::size_t j = 0; j < cols; ++j)
+        t[j] = b[j];
     // The historical code for a decomposition that does not converge.
-    if (!diagonalise(a, v, m, cols, w.data(), e.data(), anorm))
+    if (!diagonalise(t, v, cols, w.data(), e.data(), anorm))
         return fail(SM_ERR_SAMPLES_GT_ZERO);
 
     double wMax = 0.0;
@@ -304,12 +300,6 @@ int32_t solveSvd(double *aData, const double *b, int32_t n, int32_t k, double *c
         if (w[j] < threshold)
             w[j] = 0.0;
 
-    double *t = e.data();
-    for (std::size_t j = 0; j < cols; ++j)
-        t[j] = 0.0;
-    for (std::size_t r = 0; r < m; ++r)
-        for (std::size_t j = 0; j < cols; ++j)
-            t[j] += a(r, j) * b[r];
     for (std::size_t j = 0; j < cols; ++j)
         t[j] = w[j] != 0.0 ? t[j] / w[j] : 0.0;
     for (std::size_t j = 0; j < cols; ++j) {

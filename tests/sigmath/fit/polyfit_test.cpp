@@ -1,3 +1,4 @@
+#include "hostrt/hostrt.h"
 #include "sigmath/fit.h"
 #include "sigmath/frame.h"
 
@@ -134,6 +135,36 @@ TEST(PolyFit, AgreesWithIndependentSolutionOnNoisyData)
         EXPECT_LT(relativeError(coef.data(), ref.coef), 1e-9) << "order " << order;
         EXPECT_LT(relativeError(fitted.data(), ref.fitted), 1e-9) << "order " << order;
         EXPECT_NEAR(mse, ref.mse, 1e-9 * ref.mse) << "order " << order;
+    }
+}
+
+TEST(PolyFit, IsGenLSFitsSvdPathBitForBit)
+{
+    std::mt19937_64 gen(731);
+    std::uniform_real_distribution<double> xs(-2.385, 1.9);
+    const std::size_t n = 257;
+    std::vector<double> x(n), y(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        x[i] = xs(gen);
+        y[i] = std::cos(1.7 * x[i]) + 0.05 * xs(gen);
+    }
+    x[3] = 0.0;
+    for (int order : {0, 2, 3, 6}) {
+        const std::size_t k = order + 1;
+        std::vector<double> h(n * k);
+        for (std::size_t i = 0; i < n; ++i)
+            for (std::size_t j = 0; j < k; ++j)
+                h[i * k + j] = hrt_pow_FLTREG_(x[i], (double)j);
+        std::vector<double> fitted(n), coef(k), viaFitted(n), viaCoef(k);
+        double mse = 0.0, viaMse = 0.0;
+        ASSERT_EQ(PolyFit(x.data(), y.data(), (int32_t)n, order, fitted.data(), coef.data(), &mse),
+                  SM_NO_ERROR);
+        ASSERT_EQ(GenLSFit(h.data(), (int32_t)n, (int32_t)k, y.data(), nullptr, 0, viaFitted.data(),
+                           viaCoef.data(), nullptr, &viaMse),
+                  SM_NO_ERROR);
+        EXPECT_EQ(coef, viaCoef) << "order " << order;
+        EXPECT_EQ(fitted, viaFitted) << "order " << order;
+        EXPECT_EQ(mse, viaMse) << "order " << order;
     }
 }
 
