@@ -59,7 +59,9 @@ std::optional<float> singleOf(std::optional<double> v)
 // also the base name of its files, so that both always agree.
 void requireChannelName(const std::string &name)
 {
-    if (!isPlainFileName(name) || name.find_first_of("[]\r\n") != std::string::npos)
+    // "ZAMI" and "audio" are never read as channels: a channel so named would be lost.
+    if (!isPlainFileName(name) || name.find_first_of("[]\r\n") != std::string::npos ||
+        equalsIgnoreCase(name, "ZAMI") || equalsIgnoreCase(name, "audio"))
         throw ValueError("\"" + name + "\" cannot name a data-set channel");
 }
 

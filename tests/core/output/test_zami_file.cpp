@@ -507,6 +507,12 @@ TEST(ZamiDataSet, RejectsWhatItCannotWriteWithoutTouchingFiles)
                  ValueError);
     EXPECT_THROW(df.AddBuffer(2, "single", "uniform", bytesOf(y), {}, "..", "", "", "", 1, 0, 0, 1, nullptr),
                  ValueError);
+    EXPECT_THROW(
+        df.AddBuffer(2, "single", "uniform", bytesOf(y), {}, "Zami", "", "", "", 1, 0, 0, 1, nullptr),
+        ValueError);
+    EXPECT_THROW(
+        df.AddBuffer(2, "single", "uniform", bytesOf(y), {}, "AUDIO", "", "", "", 1, 0, 0, 1, nullptr),
+        ValueError);
     EXPECT_THROW(df.AddBuffer(2, "uniform", "uniform", bytesOf(y), {}, "c", "", "", "", 1, 0, 0, 1, nullptr),
                  ValueError);
     EXPECT_THROW(df.AddBuffer(3, "single", "uniform", bytesOf(y), {}, "c", "", "", "", 1, 0, 0, 1, nullptr),
