@@ -1,0 +1,215 @@
+#include "sim/assembly_predictor.hpp"
+
+#include "recording/tindex.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+namespace vibrolan::sim {
+
+namespace {
+constexpr double kPi = 3.1415926535897932385;
+}
+
+bool AssemblyPredictor::Detector::isTacho(std::uint32_t ticks)
+{
+    ring.pop_front();
+    ring.push_back(ticks);
+    std::vector<std::uint32_t> e(ring.begin(), ring.end());
+    const double span = CardDiff(e[n], e[0]);
+    for (int i = n; i >= 1; --i)
+        e[i] = CardDiff(e[i], e[i - 1]);
+    if (span > 0)
+        for (int i = 1; i <= n; ++i)
+            current[i - 1] = static_cast<float>(e[i] / span);
+    for (int i = 0; i < n; ++i)
+        current[i] = static_cast<float>(current[i] - 1.0 / n);
+    double sq = 0, prod = 0;
+    for (int i = 0; i < n; ++i) {
+        sq += static_cast<double>(current[i]) * current[i];
+        prod += static_cast<double>(current[i]) * sample[i];
+    }
+    const double sqrtCur = std::sqrt(sq / (n - 1));
+    double q = 0;
+    if (sqrtSig > 0 && sqrtCur > 0)
+        q = prod / (n - 1) / sqrtSig / sqrtCur;
+    q = std::min(q, 1.0);
+    bool hit = false;
+    if (q > threshold) {
+        hit = true;
+        threshold = q;
+    }
+    threshold *= alfa;
+    return hit;
+}
+
+AssemblyPredictor::AssemblyPredictor(std::vector<PredictorStage> stages, double tickPeriod, double rangeFrom,
+                                     double rangeTo, RowSink sink)
+    : stages_(std::move(stages)), tick_(tickPeriod), rangeFrom_(rangeFrom), rangeTo_(rangeTo),
+      sink_(std::move(sink)), state_(stages_.size())
+{
+    for (std::size_t s = 0; s < stages_.size(); ++s) {
+        tallies_.emplace_back(stages_[s].pairs.size());
+        if (stages_[s].divisor == 255) {
+            Detector d;
+            d.n = stages_[s].blades;
+            d.alfa = std::exp(std::log(0.85) / d.n);
+            d.sample = stages_[s].signature;
+            d.sample.resize(d.n, 0.0F);
+            d.current.assign(d.n, 0.0F);
+            d.ring.assign(d.n + 1, 0);
+            double sq = 0;
+            for (float v : d.sample)
+                sq += static_cast<double>(v) * v;
+            d.sqrtSig = std::sqrt(sq / (d.n - 1));
+            state_[s].detector = std::move(d);
+        }
+    }
+}
+
+const AssemblyPredictor::Rec *AssemblyPredictor::at(std::int64_t k) const
+{
+    if (k < base_ || k >= next_)
+        return nullptr;
+    return &buf_[static_cast<std::size_t>(k - base_)];
+}
+
+void AssemblyPredictor::push(const Pulse &pulse, std::uint32_t ticks)
+{
+    const std::int64_t k = next_++;
+    buf_.push_back({ticks, pulse.channel, pulse.extra, pulse.stage, pulse.blade, pulse.exactTicks});
+
+    for (std::size_t s = 0; s < stages_.size(); ++s) {
+        StageState &st = state_[s];
+        const PredictorStage &cfg = stages_[s];
+        // Revolutions whose pulse searches can no longer grow are settled.
+        while (!st.pending.empty() && k >= 2 * st.pending.front().cur - st.pending.front().prev) {
+            processRevolution(static_cast<int>(s), st.pending.front(), k);
+            st.pending.pop_front();
+        }
+        if (pulse.channel != cfg.tachoChannel)
+            continue;
+        if (!st.started) {
+            if (++st.tachoSeen == cfg.startOrdinal) {
+                st.started = true;
+                st.prev = k;
+                st.firstTicks = ticks;
+                st.firstExact = pulse.exactTicks;
+            }
+            continue;
+        }
+        bool mark;
+        if (st.detector)
+            mark = st.detector->isTacho(ticks);
+        else
+            mark = st.n % cfg.divisor == 0;
+        ++st.n;
+        if (!mark)
+            continue;
+        const Rec &prev = *at(st.prev);
+        const std::int64_t rev = Diff(ticks, prev.ticks);
+        if (ticks < prev.ticks || st.runTime < 0) {
+            st.wrapOffset += 4294967296.0;
+            st.runTime += (4294967296.0 - prev.ticks + ticks) * tick_;
+        } else {
+            st.runTime = (prev.ticks + st.wrapOffset - st.firstTicks) * tick_;
+        }
+        ++st.revCount;
+        if (rangeFrom_ <= st.runTime && st.runTime <= rangeTo_)
+            st.pending.push_back({st.prev, k, rev});
+        st.prev = k;
+    }
+    trim();
+}
+
+void AssemblyPredictor::processRevolution(int s, const Pending &p, std::int64_t lastIndex)
+{
+    const PredictorStage &cfg = stages_[s];
+    const StageState &st = state_[s];
+    const int n = cfg.blades;
+    const std::int64_t limit = std::min(2 * p.cur - p.prev, lastIndex);
+    const Rec &prev = *at(p.prev);
+    const Rec &cur = *at(p.cur);
+
+    // One search of the assembly: `count` usable records of the channel from
+    // the window start; records past the search limit are not real pulses.
+    auto collect = [&](std::uint8_t ch, int count, std::vector<std::int64_t> &found) {
+        found.assign(count, -1);
+        int inWindow = 0;
+        std::int64_t j = p.prev;
+        for (int r = 0; r < count; ++r) {
+            while (j < limit && !(at(j) && at(j)->ch == ch))
+                ++j;
+            const bool real = j <= limit && at(j) && at(j)->ch == ch;
+            found[r] = real ? j : -1;
+            if (j < p.cur)
+                ++inWindow;
+            ++j;
+        }
+        return inWindow;
+    };
+
+    std::vector<std::int64_t> roots, tips;
+    for (std::size_t pi = 0; pi < cfg.pairs.size(); ++pi) {
+        const PredictorPair &pair = cfg.pairs[pi];
+        PairTally &tally = tallies_[s][pi];
+        const int rootCount = collect(pair.rootChannel, n + 1, roots);
+        const int tipCount = collect(pair.tipChannel, pair.skipBlade + n + 1, tips);
+        if (rootCount != n || tipCount != n) {
+            ++tally.rejected;
+            continue;
+        }
+        TruthRow row;
+        row.stage = s;
+        row.pair = static_cast<int>(pi);
+        row.index = tally.accepted++;
+        row.timeS = (prev.exact - st.firstExact) * tick_;
+        row.speedRpm = 60.0 / ((cur.exact - prev.exact) * tick_);
+        row.ampl.assign(n, 0.0);
+        const double scale = cfg.diameterMm * kPi / static_cast<double>(p.rev);
+        for (int b = 0; b < n; ++b) {
+            const std::int64_t rj = roots[b], tj = tips[pair.skipBlade + b];
+            const int blade = pair.numberBlade[b];
+            if (rj < 0 || tj < 0) {
+                row.fault = true;
+                continue;
+            }
+            const Rec &r = *at(rj);
+            const Rec &t = *at(tj);
+            if (r.extra || t.extra || r.stage != s || t.stage != s || r.blade != blade || t.blade != blade)
+                row.fault = true;
+            row.ampl[blade] = scale * (t.exact - r.exact);
+        }
+        if (row.fault)
+            ++tally.faulty;
+        sink_(row);
+    }
+}
+
+void AssemblyPredictor::trim()
+{
+    std::int64_t needed = next_;
+    for (const StageState &st : state_) {
+        if (!st.pending.empty())
+            needed = std::min(needed, st.pending.front().prev);
+        else if (st.started)
+            needed = std::min(needed, st.prev);
+    }
+    while (base_ < needed && !buf_.empty()) {
+        buf_.pop_front();
+        ++base_;
+    }
+}
+
+void AssemblyPredictor::finish()
+{
+    for (std::size_t s = 0; s < stages_.size(); ++s) {
+        StageState &st = state_[s];
+        while (!st.pending.empty()) {
+            processRevolution(static_cast<int>(s), st.pending.front(), next_ - 1);
+            st.pending.pop_front();
+        }
+    }
+}
+
+} // namespace vibrolan::sim

@@ -1,0 +1,109 @@
+// Predicts, while the recording is written, which revolutions the revolution
+// assembly will accept for every checked pair and what the true deflections
+// of those revolutions are on the assembly's scale:
+//   ampl = diameter * pi * (exact tip instant - exact root instant) / Rev,
+// with Rev the revolution length in recorded ticks between the two marks, so
+// the assembly differs from it only by the rounding of the two arrivals to
+// the counter (at most one tick quantum, diameter * pi / Rev).
+// It follows the assembly's rules for the start mark, the marks (tacho
+// divisor or signature detector), the pulse windows and the time range.
+#pragma once
+
+#include "sim/pulse_sources.hpp"
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace vibrolan::sim {
+
+struct TruthRow {
+    int stage = 0, pair = 0;  // zero-based
+    std::int64_t index = 0;   // accepted revolution number of the pair (its series index)
+    double timeS = 0;         // revolution start, seconds after the start mark
+    double speedRpm = 0;      // true mean speed over the revolution
+    bool fault = false;       // the assembly picks a pulse that is not the blade's own
+    std::vector<double> ampl; // by blade number
+};
+
+struct PredictorPair {
+    std::uint8_t rootChannel = 0, tipChannel = 0; // zero-based
+    int skipBlade = 0;
+    std::vector<int> numberBlade; // pulse position -> blade number
+};
+
+struct PredictorStage {
+    std::uint8_t tachoChannel = 0;  // zero-based
+    int divisor = 1;                // 255: signature detector
+    std::int64_t startOrdinal = -1; // start mark as the n-th pulse (1-based) of the tacho channel, -1 none
+    int blades = 0;
+    double diameterMm = 0;
+    std::vector<float> signature;
+    std::vector<PredictorPair> pairs;
+};
+
+struct PairTally {
+    std::int64_t accepted = 0, rejected = 0, faulty = 0;
+};
+
+class AssemblyPredictor {
+public:
+    using RowSink = std::function<void(const TruthRow &)>;
+    AssemblyPredictor(std::vector<PredictorStage> stages, double tickPeriod, double rangeFrom, double rangeTo,
+                      RowSink sink);
+
+    // The next record of the pass (record numbers count from 0).
+    void push(const Pulse &pulse, std::uint32_t ticks);
+    // The pass ends after the records pushed so far.
+    void finish();
+
+    const std::vector<std::vector<PairTally>> &tallies() const { return tallies_; }
+    std::int64_t revolutions(int stage) const { return state_[stage].revCount; }
+
+private:
+    struct Rec {
+        std::uint32_t ticks;
+        std::uint8_t ch;
+        bool extra;
+        std::int16_t stage;
+        std::int32_t blade;
+        double exact;
+    };
+    struct Pending {
+        std::int64_t prev, cur, rev;
+    };
+    struct Detector {
+        int n = 0;
+        double alfa = 0, threshold = 0.4, sqrtSig = 0;
+        std::vector<float> sample, current;
+        std::deque<std::uint32_t> ring;
+        bool isTacho(std::uint32_t ticks);
+    };
+    struct StageState {
+        std::int64_t tachoSeen = 0;
+        bool started = false;
+        std::int64_t prev = 0, n = 0;
+        double wrapOffset = 0, runTime = 0;
+        std::uint32_t firstTicks = 0;
+        double firstExact = 0;
+        std::int64_t revCount = 0;
+        std::optional<Detector> detector;
+        std::deque<Pending> pending;
+    };
+
+    const Rec *at(std::int64_t k) const;
+    void processRevolution(int s, const Pending &p, std::int64_t lastIndex);
+    void trim();
+
+    std::vector<PredictorStage> stages_;
+    double tick_, rangeFrom_, rangeTo_;
+    RowSink sink_;
+    std::vector<StageState> state_;
+    std::vector<std::vector<PairTally>> tallies_;
+    std::deque<Rec> buf_;
+    std::int64_t base_ = 0, next_ = 0;
+};
+
+} // namespace vibrolan::sim

@@ -1,0 +1,30 @@
+// The tip deflection of every blade of a stage (arc length in mm at the
+// stage diameter, positive against the rotation, so a positive deflection
+// makes the blade reach a tip probe later): quasi-static c * rpm^2, the
+// synchronous resonances as steady single-degree-of-freedom responses, and
+// an optional asynchronous stall oscillation.
+#pragma once
+
+#include "sim/scenario.hpp"
+
+#include <vector>
+
+namespace vibrolan::sim {
+
+class BladeMotion {
+public:
+    BladeMotion(const StageSpec &stage, std::uint64_t seed);
+
+    // Deflection of blade b at time t (s), shaft angle theta (rev) and speed rpm.
+    double deflection(int b, double t, double theta, double rpm) const;
+
+private:
+    struct Mode {
+        ResonanceSpec spec;
+        std::vector<double> naturalHz; // per blade, mistuned
+    };
+    const StageSpec &stage_;
+    std::vector<Mode> modes_;
+};
+
+} // namespace vibrolan::sim

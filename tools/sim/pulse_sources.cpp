@@ -1,0 +1,323 @@
+#include "sim/pulse_sources.hpp"
+
+#include "sim/calendar.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <numeric>
+
+namespace vibrolan::sim {
+
+namespace {
+
+class TachoSource final : public PulseSource {
+public:
+    TachoSource(const Shaft &shaft, double tick, int divisor, int ch)
+        : shaft_(shaft), tick_(tick), divisor_(divisor), ch_(static_cast<std::uint8_t>(ch))
+    {
+    }
+    Pulse next() override
+    {
+        // Passes start in revolution 1 so that no pulse falls before t = 0.
+        const double theta = static_cast<double>(rev_) + static_cast<double>(phase_) / divisor_;
+        Pulse p;
+        p.exactTicks = p.recTicks = shaft_.timeAtAngle(theta) / tick_;
+        p.channel = ch_;
+        p.blade = phase_;
+        p.pass = rev_;
+        if (++phase_ == divisor_) {
+            phase_ = 0;
+            ++rev_;
+        }
+        return p;
+    }
+
+private:
+    const Shaft &shaft_;
+    double tick_;
+    int divisor_;
+    std::uint8_t ch_;
+    std::int64_t rev_ = 1;
+    int phase_ = 0;
+};
+
+class ProbeSource final : public PulseSource {
+public:
+    ProbeSource(const Shaft &shaft, double tick, const StageSpec &stage, const StageGeometry &geo,
+                const BladeMotion &motion, int stageIndex, int probe, const FaultSpec &faults,
+                std::uint64_t seed)
+        : shaft_(shaft), tick_(tick), motion_(motion), stage_(static_cast<std::int16_t>(stageIndex)),
+          probe_(static_cast<std::int16_t>(probe)),
+          ch_(static_cast<std::uint8_t>(stage.probes[probe].channel - 1)),
+          tip_(stage.probes[probe].kind == ProbeKind::Tip), circumference_(M_PI * stage.diameterMm),
+          offsets_(geo.offset[probe]), order_(stage.blades), faults_(faults),
+          rng_(seed, 0x1000 + 64 * stageIndex + probe)
+    {
+        std::iota(order_.begin(), order_.end(), 0);
+        std::sort(order_.begin(), order_.end(), [&](int a, int b) { return offsets_[a] < offsets_[b]; });
+    }
+
+    Pulse next() override
+    {
+        for (;;) {
+            const int b = order_[k_];
+            const double target = static_cast<double>(rev_) + offsets_[b];
+            const std::int64_t pass = rev_;
+            if (++k_ == order_.size()) {
+                k_ = 0;
+                ++rev_;
+            }
+            if (faults_.missingProbability > 0 && rng_.uniform() < faults_.missingProbability)
+                continue;
+            double t = shaft_.timeAtAngle(target);
+            if (tip_) {
+                // The deflected blade reaches the probe when angle + deflection
+                // / circumference meets the probe; two fixed-point steps make
+                // the arrival consistent with the deflection at that instant
+                // far below a tick.
+                for (int it = 0; it < 3; ++it) {
+                    const double d = motion_.deflection(b, t, shaft_.angleAt(t), shaft_.rpmAt(t));
+                    t = shaft_.timeAtAngle(target + d / circumference_);
+                }
+            }
+            Pulse p;
+            p.exactTicks = t / tick_;
+            p.recTicks = p.exactTicks;
+            if (faults_.jitterNs > 0)
+                p.recTicks += rng_.normal() * faults_.jitterNs * 1e-9 / tick_;
+            p.channel = ch_;
+            p.stage = stage_;
+            p.probe = probe_;
+            p.blade = b;
+            p.pass = pass;
+            return p;
+        }
+    }
+
+private:
+    const Shaft &shaft_;
+    double tick_;
+    const BladeMotion &motion_;
+    std::int16_t stage_, probe_;
+    std::uint8_t ch_;
+    bool tip_;
+    double circumference_;
+    std::vector<double> offsets_;
+    std::vector<int> order_;
+    FaultSpec faults_;
+    Rng rng_;
+    std::int64_t rev_ = 1;
+    std::size_t k_ = 0;
+};
+
+class ExtraSource final : public PulseSource {
+public:
+    ExtraSource(double tick, double perSecond, int ch, int stageIndex, int probe, std::uint64_t seed)
+        : meanTicks_(1.0 / perSecond / tick), ch_(static_cast<std::uint8_t>(ch)),
+          stage_(static_cast<std::int16_t>(stageIndex)), probe_(static_cast<std::int16_t>(probe)),
+          rng_(seed, 0x2000 + 64 * stageIndex + probe)
+    {
+    }
+    Pulse next() override
+    {
+        at_ += rng_.exponential(meanTicks_);
+        Pulse p;
+        p.exactTicks = p.recTicks = at_;
+        p.channel = ch_;
+        p.stage = stage_;
+        p.probe = probe_;
+        p.extra = true;
+        return p;
+    }
+
+private:
+    double meanTicks_;
+    std::uint8_t ch_;
+    std::int16_t stage_, probe_;
+    Rng rng_;
+    double at_ = 0;
+};
+
+// Pulses of one second of time code, as offsets in seconds from the
+// second's start, for the time of day `second` (may pass midnight).
+class TimeCodeSource final : public PulseSource {
+public:
+    TimeCodeSource(const Scenario &s, double tick)
+        : tick_(tick), irig_(s.timeCode.kind == TimeCodeKind::IrigB),
+          ch_(static_cast<std::uint8_t>(s.timeCode.channel - 1)), start_(s.startSecondOfDay),
+          dayOfYear_(
+              static_cast<int>(daysSince1899(s.year, s.month, s.day) - daysSince1899(s.year, 1, 1) + 1)),
+          year_(s.year)
+    {
+        second_ = static_cast<std::int64_t>(std::floor(start_));
+        fill();
+    }
+
+    Pulse next() override
+    {
+        for (;;) {
+            if (i_ == offsets_.size()) {
+                ++second_;
+                fill();
+            }
+            const double t = static_cast<double>(second_) - start_ + offsets_[i_++];
+            if (t <= 0)
+                continue;
+            Pulse p;
+            p.exactTicks = p.recTicks = t / tick_;
+            p.channel = ch_;
+            return p;
+        }
+    }
+
+private:
+    void fill()
+    {
+        offsets_.clear();
+        i_ = 0;
+        const std::int64_t tod = second_ % 86400;
+        if (irig_)
+            fillIrig(tod);
+        else
+            fillSev(tod);
+        std::sort(offsets_.begin(), offsets_.end());
+    }
+
+    // SEV: a pulse every millisecond; the word of the second starts with an
+    // 80 us interval before the second and carries 32 bits (a one is an
+    // extra pulse 80 us into its millisecond), the time of day as eight BCD
+    // digits whose groups arrive most significant digit last.
+    void fillSev(std::int64_t tod)
+    {
+        for (int m = 0; m < 1000; ++m)
+            offsets_.push_back(m * 1e-3);
+        offsets_.push_back(0.999 + 80e-6); // opens the next second's word
+        std::uint32_t reg = 0;
+        std::int64_t v = tod;
+        for (int j = 0; j < 8; ++j) { // the digit of 10^j
+            const auto digit = static_cast<std::uint32_t>(v % 10);
+            v /= 10;
+            const int g = 7 - j; // group 0 holds the most significant digit
+            const std::uint32_t rev =
+                ((digit & 1) << 3) | ((digit & 2) << 1) | ((digit & 4) >> 1) | ((digit & 8) >> 3);
+            reg |= rev << (4 * g);
+        }
+        for (int i = 0; i < 32; ++i) // bit 31 arrives first, bit 0 last
+            if ((reg >> (31 - i)) & 1)
+                offsets_.push_back(i * 1e-3 + 80e-6);
+    }
+
+    // IRIG-B: 100 elements of 10 ms; the falling edge comes 2 ms (zero),
+    // 5 ms (one) or 8 ms (position marker) into the element.
+    void fillIrig(std::int64_t tod)
+    {
+        std::array<int, 100> e{};
+        auto bcd = [&](int pos, int value, int digits) {
+            for (int d = 0; d < digits; ++d) {
+                const int digit = value % 10;
+                value /= 10;
+                for (int b = 0; b < 4; ++b) {
+                    const int at = pos + 5 * d + b;
+                    if (at % 10 != 9)
+                        e[at] = (digit >> b) & 1;
+                }
+            }
+        };
+        bcd(1, static_cast<int>(tod % 60), 2);
+        bcd(10, static_cast<int>(tod / 60 % 60), 2);
+        bcd(20, static_cast<int>(tod / 3600), 2);
+        const int extraDays = static_cast<int>((second_ - tod) / 86400); // after midnight
+        const int doy = dayOfYear_ + extraDays;
+        bcd(30, doy % 100, 2);
+        e[40] = (doy / 100) & 1;
+        e[41] = (doy / 200) & 1;
+        bcd(50, year_ % 100, 2);
+        for (int i = 0; i < 17; ++i)
+            e[i < 9 ? 80 + i : 81 + i] = static_cast<int>((tod >> i) & 1);
+        for (int j = 0; j < 100; ++j) {
+            const bool marker = j == 0 || j % 10 == 9;
+            offsets_.push_back(j * 0.01 + (marker ? 0.008 : e[j] ? 0.005 : 0.002));
+        }
+    }
+
+    double tick_;
+    bool irig_;
+    std::uint8_t ch_;
+    double start_;
+    int dayOfYear_, year_;
+    std::int64_t second_ = 0;
+    std::vector<double> offsets_;
+    std::size_t i_ = 0;
+};
+
+} // namespace
+
+std::unique_ptr<PulseSource> makeTachoSource(const Shaft &shaft, double tickPeriod, int divisor, int channel0)
+{
+    return std::make_unique<TachoSource>(shaft, tickPeriod, divisor, channel0);
+}
+
+std::unique_ptr<PulseSource> makeProbeSource(const Shaft &shaft, double tickPeriod, const StageSpec &stage,
+                                             const StageGeometry &geo, const BladeMotion &motion,
+                                             int stageIndex, int probe, const FaultSpec &faults,
+                                             std::uint64_t seed)
+{
+    return std::make_unique<ProbeSource>(shaft, tickPeriod, stage, geo, motion, stageIndex, probe, faults,
+                                         seed);
+}
+
+std::unique_ptr<PulseSource> makeExtraSource(double tickPeriod, double perSecond, int channel0,
+                                             int stageIndex, int probe, std::uint64_t seed)
+{
+    return std::make_unique<ExtraSource>(tickPeriod, perSecond, channel0, stageIndex, probe, seed);
+}
+
+std::unique_ptr<PulseSource> makeTimeCodeSource(const Scenario &s, double tickPeriod)
+{
+    return std::make_unique<TimeCodeSource>(s, tickPeriod);
+}
+
+namespace {
+bool later(const std::pair<Pulse, std::size_t> &a, const std::pair<Pulse, std::size_t> &b)
+{
+    if (a.first.recTicks != b.first.recTicks)
+        return a.first.recTicks > b.first.recTicks;
+    return a.second > b.second;
+}
+} // namespace
+
+void PulseMerger::add(std::unique_ptr<PulseSource> source)
+{
+    Pulse first = source->next();
+    sources_.push_back(std::move(source));
+    heap_.emplace_back(first, sources_.size() - 1);
+    std::push_heap(heap_.begin(), heap_.end(), later);
+}
+
+void PulseMerger::siftDown(std::size_t i)
+{
+    const std::size_t n = heap_.size();
+    for (;;) {
+        std::size_t best = i;
+        const std::size_t l = 2 * i + 1, r = l + 1;
+        if (l < n && later(heap_[best], heap_[l]))
+            best = l;
+        if (r < n && later(heap_[best], heap_[r]))
+            best = r;
+        if (best == i)
+            return;
+        std::swap(heap_[i], heap_[best]);
+        i = best;
+    }
+}
+
+Pulse PulseMerger::next()
+{
+    Pulse out = heap_.front().first;
+    heap_.front().first = sources_[heap_.front().second]->next();
+    siftDown(0);
+    return out;
+}
+
+} // namespace vibrolan::sim
