@@ -25,8 +25,10 @@ void fitWindows(std::span<const float> stress, std::span<const float> speed, con
         y.assign(stress.begin() + static_cast<std::ptrdiff_t>(w.Start),
                  stress.begin() + static_cast<std::ptrdiff_t>(w.Start + w.Count));
         // A window too short for a quadratic is refused by the fit, which then
-        // writes nothing: the curve gets the zeros clamped to the smallest Single.
-        fitted.assign(w.Count, 0.0);
+        // writes nothing. Handing it the curve as it stands keeps an earlier
+        // window's fit there (samples no fit reached read 0, clamped below).
+        fitted.assign(curve.begin() + static_cast<std::ptrdiff_t>(w.Start),
+                      curve.begin() + static_cast<std::ptrdiff_t>(w.Start + w.Count));
         (void)PolyFit(x.data(), y.data(), static_cast<std::int32_t>(w.Count), 2, fitted.data(), coef.data(),
                       &mse);
         for (std::size_t i = 0; i < w.Count; ++i)

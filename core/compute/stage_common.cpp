@@ -1,0 +1,105 @@
+#include "compute/stage_common.hpp"
+
+#include "base/errors.hpp"
+#include "compute/series_ops.hpp"
+#include "compute/series_stats.hpp"
+
+#include <string>
+#include <vector>
+
+namespace vibrolan {
+
+namespace stage_detail {
+
+void PairDeviations(TStage &st)
+{
+    const std::size_t blades = st.CountBlade;
+    for (std::size_t p = 0; p < st.CountPairs; ++p) {
+        TPair &pair = st.Pairs[p];
+        if (!pair.Checked)
+            continue;
+        const std::span<const float> means(pair.Mean.data(), blades);
+        pair.MeanInPair = SeriesStats(means).Mean;
+        SubConst(means, pair.MeanInPair, std::span<float>(pair.Deviation.data(), blades));
+    }
+}
+
+void StageAggregates(TStage &st)
+{
+    const std::size_t blades = st.CountBlade;
+    std::fill(st.dDeviation.begin(), st.dDeviation.begin() + static_cast<std::ptrdiff_t>(blades), 0.0f);
+    std::vector<float> d(blades);
+    // Every pair takes part, enabled or not: a disabled pair contributes the
+    // deviations of its last computation.
+    for (std::size_t i = 0; i < st.CountPairs; ++i) {
+        const std::span<const float> di(st.Pairs[i].Deviation.data(), blades);
+        for (std::size_t j = 0; j <= i; ++j) {
+            const std::span<const float> dj(st.Pairs[j].Deviation.data(), blades);
+            st.Correlation[i][j] = Correlate(di, dj, blades);
+            AbsDiff(di, dj, d);
+            for (std::size_t b = 0; b < blades; ++b)
+                if (d[b] > st.dDeviation[b])
+                    st.dDeviation[b] = d[b];
+        }
+    }
+}
+
+} // namespace stage_detail
+
+void CheckStageInputs(const TCfgDfm &cfg, std::size_t stage)
+{
+    if (stage >= kMaxStages || stage >= cfg.Stages.size())
+        throw ValueError("stage " + std::to_string(stage + 1) + " does not exist");
+    const TStage &st = cfg.Stages[stage];
+    const std::string where = "stage " + std::to_string(stage + 1) + ": ";
+    if (st.CountBlade > kMaxBlades)
+        throw ValueError(where + std::to_string(st.CountBlade) + " blades, at most " +
+                         std::to_string(kMaxBlades) + " are possible");
+    if (st.CountPairs > kMaxPairs || st.CountPairs > st.Pairs.size())
+        throw ValueError(where + std::to_string(st.CountPairs) + " sensor pairs, at most " +
+                         std::to_string(kMaxPairs) + " are possible");
+    const bool dynamic = cfg.Mode == TMode::mdDynamic;
+    if (dynamic)
+        CheckStallStep(cfg.dN);
+    for (std::size_t p = 0; p < st.CountPairs; ++p) {
+        const TPair &pair = st.Pairs[p];
+        if (!pair.Checked)
+            continue;
+        const std::string pairWhere = where + "pair " + std::to_string(p + 1) + ": ";
+        if (pair.Size < 0 || static_cast<std::size_t>(pair.Size) > kMaxSeriesLength)
+            throw ValueError(pairWhere + "series length " + std::to_string(pair.Size) + " is out of range");
+        const std::size_t n = stage_detail::seriesLength(pair);
+        if (pair.Freq.size() < n || (!dynamic && pair.Time.size() < n))
+            throw ValueError(pairWhere + "the speed or time series is shorter than " + std::to_string(n));
+        for (std::size_t b = 0; b < st.CountBlade; ++b)
+            if (pair.AmplSeries(b).size() < n)
+                throw ValueError(pairWhere + "the displacement series of blade " + std::to_string(b + 1) +
+                                 " is shorter than " + std::to_string(n));
+        // Spike filtering only narrows the speed range, so checking it now covers the walk.
+        if (dynamic && cfg.Method == 0)
+            CheckStallRange(std::span<const float>(pair.Freq).first(n), cfg.dN);
+    }
+}
+
+void CalcStages(TCfgDfm &cfg, const TBladeProgress &progress)
+{
+    const std::size_t stages = std::min<std::size_t>(cfg.CountStage, std::min(kMaxStages, cfg.Stages.size()));
+    if (cfg.CountStage > stages)
+        throw ValueError(std::to_string(cfg.CountStage) + " stages, at most " + std::to_string(kMaxStages) +
+                         " are possible");
+    auto computed = [&](std::size_t s) {
+        const TTypeStage t = cfg.Stages[s].TypeStage;
+        return t == TTypeStage::tsFree || t == TTypeStage::tsBandag;
+    };
+    for (std::size_t s = 0; s < stages; ++s)
+        if (computed(s))
+            CheckStageInputs(cfg, s);
+    for (std::size_t s = 0; s < stages; ++s) {
+        if (cfg.Stages[s].TypeStage == TTypeStage::tsFree)
+            CalcFreeStage(cfg, s, progress);
+        else if (cfg.Stages[s].TypeStage == TTypeStage::tsBandag)
+            CalcBandagStage(cfg, s, progress);
+    }
+}
+
+} // namespace vibrolan
