@@ -128,6 +128,12 @@ StageGeometry stageGeometry(const Scenario &s, std::size_t si)
             if (w >= 1.0)
                 ++pg.skipBlade;
         }
+        // The configuration keeps the number of skipped blades below 24.
+        if (pg.skipBlade > 23)
+            throw ValueError("scenario: " + pp + ".tip: the tip probe first sees " +
+                             std::to_string(pg.skipBlade) +
+                             " blades of the previous turn, the configuration can skip at most 23; "
+                             "place it closer after the root probe");
         g.pairs.push_back(std::move(pg));
     }
     return g;

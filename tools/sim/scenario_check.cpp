@@ -223,11 +223,11 @@ Scenario preset(std::string_view name)
             const std::string k = "K" + std::to_string(i + 1);
             const std::string a = "A" + std::to_string(i + 1);
             const std::string b = "B" + std::to_string(i + 1);
-            // Tip probes a quarter pitch and half a turn and a quarter pitch after the root probe.
+            // Tip probes a quarter pitch and ten and a quarter pitches after the root probe.
             const double pitchDeg = 360.0 / st.blades;
             st.probes = {{k, ch, ProbeKind::Root, 10.0 * i},
                          {a, ch + 1, ProbeKind::Tip, 10.0 * i + pitchDeg / 4},
-                         {b, ch + 2, ProbeKind::Tip, 10.0 * i + 180.0 + pitchDeg / 4}};
+                         {b, ch + 2, ProbeKind::Tip, 10.0 * i + 10.25 * pitchDeg}};
             ch += 3;
             st.pairs = {{"Pa" + a, k, a}, {"Pa" + b, k, b}};
             st.resonances = {{3 + i, 150.0 * (3 + i) + 20, 0.01, 0.005}};
