@@ -137,10 +137,15 @@ void AssemblyPredictor::processRevolution(int s, const Pending &p, std::int64_t 
         found.assign(count, -1);
         int inWindow = 0;
         std::int64_t j = p.prev;
+        // Records from the window start on are all held (trim keeps them).
+        const std::int64_t held = next_ - 1;
+        auto channelAt = [&](std::int64_t k) {
+            return k <= held ? int(buf_[std::size_t(k - base_)].ch) : -1;
+        };
         for (int r = 0; r < count; ++r) {
-            while (j < limit && !(at(j) && at(j)->ch == ch))
+            while (j < limit && channelAt(j) != ch)
                 ++j;
-            const bool real = j <= limit && at(j) && at(j)->ch == ch;
+            const bool real = j <= limit && channelAt(j) == ch;
             found[r] = real ? j : -1;
             if (j < p.cur)
                 ++inWindow;
