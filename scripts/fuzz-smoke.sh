@@ -16,7 +16,7 @@ if [ ! -f build-fuzz/CMakeCache.txt ]; then
         -DVIBROLAN_BUILD_TESTS=OFF -DVIBROLAN_BUILD_BENCH=OFF -DVIBROLAN_BUILD_GUI=OFF \
         -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" >/dev/null
 fi
-cmake --build build-fuzz --parallel "$(nproc)"
+cmake --build build-fuzz --parallel "$(nproc)" --target fuzzers
 found=0
 for target in build-fuzz/bin/fuzz_*; do
     [ -x "$target" ] || continue
