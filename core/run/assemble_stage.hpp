@@ -1,0 +1,47 @@
+// Revolution assembly: one walk over the pulse records of a recording for one
+// stage. The stream is cut into revolutions at the tacho marks; for every
+// revolution and every checked pair one root and one tip arrival per blade
+// give the blade's deflection Diametr * pi * (tip - root) / revolution ticks.
+// Revolutions where a pair does not see exactly one pulse per blade on both
+// sensors are counted as rejected and reported at the end.
+#pragma once
+
+#include "base/message_sink.hpp"
+#include "base/number_format.hpp"
+#include "config/cfg_dfm.hpp"
+#include "run/pulse_pass.hpp"
+
+#include <cstddef>
+#include <string>
+
+namespace vibrolan {
+
+// Refuses (ValueError naming the stage or pair) what would make the pass read
+// or write outside its tables: a stage index beyond 4, more than 255 blades
+// or 16 pairs, sensor indexes beyond the sensor table, or a checked pair with
+// SkipBlade + CountBlade + 1 above the 510-entry pulse buffers.
+void CheckAssemblyInputs(const TCfgDfm &cfg, std::size_t stage);
+
+// Runs the pass for `stage`: fills Size, SizeOfBad, Freq, Time, UTS_Time (with
+// a time-code decoder) and the blade blocks of every checked pair, counts the
+// marks in pass.RevCount[stage] and shows the rejection report through `sink`.
+// Blade slot b is stored in the pair's block Ampl[Impuls[b]] (the run makes
+// Impuls the identity first, see PreparePairStorage). Calls `progress` once per mark.
+void AssembleStage(TCfgDfm &cfg, std::size_t stage, TPulsePass &pass, MessageSink &sink,
+                   const NumberFormat &fmt, const TPassProgress &progress = {});
+
+// The per-pair preparation of a run: Size := 0, Freq, Time (1024 Singles),
+// UTS_Time (1024 Doubles) and one block of 1024 Singles per blade slot, with
+// Impuls[b] := b. SizeOfBad is left alone (the run clears it separately).
+void PreparePairStorage(TStage &stage);
+
+// The rejection report of one pair: the caption and text of the message, or
+// no message when at most 0.001 % of its revolutions were rejected.
+struct RejectionReport {
+    bool show = false;
+    double rate = 0; // percent
+    std::string caption, text;
+};
+RejectionReport MakeRejectionReport(const TStage &stage, const TPair &pair, const NumberFormat &fmt);
+
+} // namespace vibrolan
