@@ -10,6 +10,8 @@
 // destruction.
 #pragma once
 
+#include "base/histogram.hpp"
+#include "base/ring_buffers.hpp"
 #include "config/cfg_config.hpp"
 #include "config/cfg_ordinals.hpp"
 #include "config/lazy_array.hpp"
@@ -22,9 +24,6 @@
 #include <vector>
 
 namespace vibrolan {
-
-class THistogramm; // per-blade deflection histogram, built by the run
-class TCBuff;      // ring buffer of the stage record, declared and never created
 
 inline constexpr std::size_t kMaxStages = 5;
 inline constexpr std::size_t kMaxPairs = 16;
