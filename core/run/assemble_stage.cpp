@@ -292,7 +292,8 @@ void CheckAssemblyInputs(const TCfgDfm &cfg, std::size_t stage)
 
 void PreparePairStorage(TStage &stage)
 {
-    for (TPair &p : stage.Pairs) {
+    for (std::size_t k = 0; k < std::min<std::size_t>(stage.CountPairs, kMaxPairs); ++k) {
+        TPair &p = stage.Pairs[k];
         p.Size = 0;
         p.Freq.assign(1024, 0.0F);
         p.UTS_Time.assign(1024, 0.0);

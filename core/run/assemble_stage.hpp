@@ -30,9 +30,9 @@ void CheckAssemblyInputs(const TCfgDfm &cfg, std::size_t stage);
 void AssembleStage(TCfgDfm &cfg, std::size_t stage, TPulsePass &pass, MessageSink &sink,
                    const NumberFormat &fmt, const TPassProgress &progress = {});
 
-// The per-pair preparation of a run: Size := 0, Freq, Time (1024 Singles),
-// UTS_Time (1024 Doubles) and one block of 1024 Singles per blade slot, with
-// Impuls[b] := b. SizeOfBad is left alone (the run clears it separately).
+// The preparation of every pair of the stage (CountPairs of them) for a run: Size := 0, Freq, Time (1024
+// Singles), UTS_Time (1024 Doubles) and one block of 1024 Singles per blade slot, with Impuls[b] := b.
+// SizeOfBad is left alone (the run clears it separately).
 void PreparePairStorage(TStage &stage);
 
 // The rejection report of one pair: the caption and text of the message, or
