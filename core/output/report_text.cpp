@@ -1,5 +1,6 @@
 #include "output/report_text.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +10,7 @@ namespace vibrolan::report {
 namespace {
 
 constexpr int kPrecision = 6;
+constexpr int kSourceDigits = 40;
 
 bool HasNonZeroDigit(const std::string &text)
 {
@@ -26,50 +28,64 @@ std::string FormatFixed(double value, int decimals, const NumberFormat &format)
         return "NAN";
     if (std::isinf(value))
         return value < 0 ? "-INF" : "INF";
-    if (decimals < 0)
-        decimals = 0;
+    decimals = std::clamp(decimals, 0, 18);
 
-    // The value rounded to the precision first: this decides between fixed
-    // and exponent form, as 999999.7 already has seven integer digits.
-    char sci[40];
-    std::snprintf(sci, sizeof sci, "%.*e", kPrecision - 1, std::fabs(value));
+    // Enough significant digits that the digit after the cut decides every
+    // rounding correctly, ties included (printf alone would round an exact
+    // 0.125 to "0.12"; the report rounds halves away from zero).
+    char sci[64];
+    std::snprintf(sci, sizeof sci, "%.*e", kSourceDigits - 1, std::fabs(value));
     const std::string_view sv(sci);
     const std::size_t ePos = sv.find('e');
-    const int exp10 = std::atoi(sci + ePos + 1);
-    const int intDigits = exp10 + 1;
+    std::string digits;
+    digits += sv[0];
+    digits += sv.substr(2, ePos - 2);
+    int exp10 = std::atoi(sci + ePos + 1); // value = d.ddd * 10^exp10
+
+    // Keep at most kPrecision significant digits and nothing below the last decimal.
+    const int keep = std::min(kPrecision, exp10 + 1 + decimals);
+    std::string kept;
+    if (keep >= 0) {
+        kept = digits.substr(0, static_cast<std::size_t>(keep));
+        if (digits[static_cast<std::size_t>(keep)] >= '5') {
+            int i = keep - 1;
+            for (; i >= 0 && kept[static_cast<std::size_t>(i)] == '9'; --i)
+                kept[static_cast<std::size_t>(i)] = '0';
+            if (i >= 0) {
+                ++kept[static_cast<std::size_t>(i)];
+            } else {
+                kept.insert(kept.begin(), '1'); // carried into a new leading digit
+                ++exp10;
+            }
+        }
+    }
 
     std::string body;
+    const int intDigits = exp10 + 1;
     if (intDigits > kPrecision) {
-        std::string mantissa(sv.substr(0, ePos));
-        while (mantissa.back() == '0')
-            mantissa.pop_back();
-        if (mantissa.back() == '.')
-            mantissa.pop_back();
-        body = mantissa + "E" + (exp10 < 0 ? "-" : "+") + std::to_string(std::abs(exp10));
-    } else if (intDigits + decimals <= kPrecision) {
-        // The decimals are the coarser rounding: one correct rounding of the value.
-        char buf[64];
-        std::snprintf(buf, sizeof buf, "%.*f", decimals, std::fabs(value));
-        body = buf;
+        // Exponent form: the mantissa's significant digits without trailing zeros.
+        kept.resize(static_cast<std::size_t>(kPrecision), '0');
+        while (kept.size() > 1 && kept.back() == '0')
+            kept.pop_back();
+        body = kept.substr(0, 1);
+        if (kept.size() > 1)
+            body += "." + kept.substr(1);
+        body += "E+" + std::to_string(exp10);
     } else {
-        // The six significant digits are the coarser rounding; the decimals
-        // beyond them are zeros.
-        std::string digits;
-        digits += sci[0];
-        digits += sv.substr(2, ePos - 2);
-        std::string intPart, frac;
+        std::string intPart = "0";
+        std::string frac;
         if (intDigits > 0) {
-            intPart = digits.substr(0, static_cast<std::size_t>(intDigits));
-            frac = digits.substr(static_cast<std::size_t>(intDigits));
+            kept.resize(std::max(kept.size(), static_cast<std::size_t>(intDigits)), '0');
+            intPart = kept.substr(0, static_cast<std::size_t>(intDigits));
+            frac = kept.substr(static_cast<std::size_t>(intDigits));
         } else {
-            intPart = "0";
-            frac = std::string(static_cast<std::size_t>(-intDigits), '0') + digits;
+            frac = std::string(static_cast<std::size_t>(-intDigits), '0') + kept;
         }
         frac.resize(static_cast<std::size_t>(decimals), '0');
         body = decimals > 0 ? intPart + "." + frac : intPart;
     }
 
-    if (std::signbit(value) && HasNonZeroDigit(body.substr(0, body.find('E'))))
+    if (std::signbit(value) && HasNonZeroDigit(body))
         body.insert(body.begin(), '-');
     for (char &c : body)
         if (c == '.')
