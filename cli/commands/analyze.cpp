@@ -1,0 +1,222 @@
+// vibrolan-cli analyze: the whole analysis of a configuration and its
+// recording, the same run as the program's "Старт", with the report on
+// stdout (or in a file), the rotation-speed curves and the pair series as CSV.
+#include "command.hpp"
+
+#include "base/errors.hpp"
+#include "base/file_io.hpp"
+#include "base/message_sink.hpp"
+#include "config/cfg_dfm.hpp"
+#include "output/report.hpp"
+#include "recording/angle_gates.hpp"
+#include "run/processing_run.hpp"
+#include "run/tacho_read.hpp"
+
+#include <cstdio>
+#include <filesystem>
+#include <ostream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+using namespace vibrolan;
+
+// Progress on stderr: one line per phase, a percentage while it runs.
+class ProgressPrinter {
+public:
+    explicit ProgressPrinter(std::ostream &err) : err_(err) {}
+    void phase(std::string_view caption)
+    {
+        endLine();
+        if (!caption.empty())
+            err_ << caption << "\n";
+    }
+    void percent(const std::string &what, std::int64_t done, std::int64_t total)
+    {
+        const int pct = total > 0 ? static_cast<int>(100 * std::min(done, total) / total) : 100;
+        if (pct == last_ && what == what_)
+            return;
+        last_ = pct;
+        what_ = what;
+        err_ << "\r" << what << ": " << pct << "%" << std::flush;
+        open_ = true;
+    }
+    void count(const std::string &what, long n)
+    {
+        err_ << "\r" << what << " " << n << std::flush;
+        open_ = true;
+    }
+    void endLine()
+    {
+        if (open_)
+            err_ << "\n";
+        open_ = false;
+        last_ = -1;
+    }
+
+private:
+    std::ostream &err_;
+    int last_ = -1;
+    std::string what_;
+    bool open_ = false;
+};
+
+std::string csvNumber(double v, int digits)
+{
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*g", digits, v);
+    return buf;
+}
+
+// Stage and pair names may hold anything; file names keep letters, digits and a few signs.
+std::string safeName(const std::string &s)
+{
+    std::string out;
+    for (unsigned char c : s)
+        out += (c >= 0x80 || std::isalnum(c) || c == '-' || c == '_') ? static_cast<char>(c) : '_';
+    return out.empty() ? "_" : out;
+}
+
+void writeTacho(const TCfgDfm &cfg, const std::filesystem::path &file, MessageSink &sink, ProgressPrinter &pp)
+{
+    const auto curves = TachoReadAll(
+        cfg,
+        [&](std::int64_t total, std::int64_t pos, double, double, double) {
+            pp.percent("tacho", pos, total);
+        },
+        sink);
+    pp.endLine();
+    std::string text = "stage,time_s,speed_rpm\n";
+    for (std::size_t s = 0; s < curves.size(); ++s)
+        for (std::uint32_t i = 0; i < curves[s].RevCount; ++i)
+            text += std::to_string(s + 1) + "," + csvNumber(curves[s].TachoTime[i], 9) + "," +
+                    csvNumber(curves[s].TachoSpeed[i], 8) + "\n";
+    writeFileAtomically(file, text);
+}
+
+void writeSeries(const TCfgDfm &cfg, const TRunResult &run, const std::filesystem::path &dir)
+{
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    if (ec)
+        throw FileError(dir, "cannot create the folder: " + ec.message());
+    for (const auto &[s, p] : run.CheckedPairs) {
+        const TStage &st = cfg.Stages[s];
+        const TPair &pair = st.Pairs[p];
+        const bool uts = !pair.UTS_Time.empty();
+        std::string text = "sample,time_s,freq_rpm";
+        if (uts)
+            text += ",uts_time_s";
+        for (int b = 0; b < st.CountBlade; ++b)
+            text += ",blade" + std::to_string(b + 1);
+        text += "\n";
+        for (int i = 0; i < pair.Size; ++i) {
+            const auto k = static_cast<std::size_t>(i);
+            text += std::to_string(i) + "," + csvNumber(pair.Time[k], 9) + "," + csvNumber(pair.Freq[k], 8);
+            if (uts)
+                text += "," + csvNumber(pair.UTS_Time[k], 15);
+            for (int b = 0; b < st.CountBlade; ++b) {
+                const auto series = pair.AmplSeries(static_cast<std::size_t>(b));
+                text += "," + (k < series.size() ? csvNumber(series[k], 8) : std::string());
+            }
+            text += "\n";
+        }
+        writeFileAtomically(dir / (safeName(st.NameStage) + "_" + safeName(pair.NamePair) + ".csv"), text);
+    }
+}
+
+std::string usage()
+{
+    return "usage: vibrolan-cli analyze CONFIG.lfm [--recording FILE] [--report OUT.txt] [--tacho OUT.csv] "
+           "[--series DIR]\n";
+}
+
+int runAnalyze(cli::CommandContext &ctx)
+{
+    std::string config, recording, reportFile, tachoFile, seriesDir;
+    const auto &a = ctx.args;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        auto value = [&]() -> const std::string & {
+            if (i + 1 >= a.size())
+                throw ValueError(a[i] + " needs a value");
+            return a[++i];
+        };
+        if (a[i] == "--recording")
+            recording = value();
+        else if (a[i] == "--report")
+            reportFile = value();
+        else if (a[i] == "--tacho")
+            tachoFile = value();
+        else if (a[i] == "--series")
+            seriesDir = value();
+        else if (!a[i].empty() && a[i][0] == '-')
+            throw ValueError("unknown option " + a[i] + "\n" + usage());
+        else if (config.empty())
+            config = a[i];
+        else
+            throw ValueError("unexpected argument \"" + a[i] + "\"\n" + usage());
+    }
+    if (config.empty()) {
+        ctx.err << usage();
+        return 2;
+    }
+
+    TCfgDfm cfg;
+    cfg.InitDefault();
+    cfg.LoadFromFile(config);
+    cfg.TypeFile = 0;
+    if (!recording.empty())
+        cfg.FileName = recording;
+    TAngleGates gates;
+    if (cfg.UseGates && !cfg.NmGates.empty())
+        gates.File2Gates(TGateMode::New, cfg.NmGates);
+
+    StderrMessageSink sink;
+    const NumberFormat fmt{};
+    ProgressPrinter pp(ctx.err);
+    TBladeReport report;
+    TRunCallbacks cb;
+    cb.phase = [&](std::string_view caption) { pp.phase(caption); };
+    cb.pass = [&](std::int64_t total, std::int64_t pos, double, double, double) {
+        pp.percent("pass", pos, total);
+    };
+    cb.unpack = [&](std::int64_t done, std::int64_t total) { pp.percent("unpacking", done, total); };
+    cb.blade = [&](std::uint16_t blade) { pp.count("blade", blade); };
+    cb.report = [&](const TCfgDfm &c) {
+        report.Clear();
+        report.GenerateReport(c, fmt);
+    };
+    TRunInputs inputs;
+    inputs.CfgFileName = config;
+    inputs.Gates = &gates;
+    const TRunResult run = ProcessingRun(cfg, inputs, sink, fmt, cb);
+    pp.endLine();
+    if (run.status == TRunStatus::NoRecording) {
+        ctx.err << "vibrolan-cli analyze: the recording \"" << cfg.FileName << "\" does not exist\n";
+        return 1;
+    }
+
+    if (reportFile.empty()) {
+        for (const auto &line : report.Lines())
+            ctx.out << line << "\n";
+    } else {
+        report.WriteReport(reportFile);
+    }
+    for (const auto &[s, p] : run.CheckedPairs) {
+        const TPair &pair = cfg.Stages[s].Pairs[p];
+        ctx.err << "stage " << cfg.Stages[s].NameStage << " pair " << pair.NamePair << ": " << pair.Size
+                << " revolutions, " << pair.SizeOfBad << " rejected\n";
+    }
+    if (!tachoFile.empty())
+        writeTacho(cfg, tachoFile, sink, pp);
+    if (!seriesDir.empty())
+        writeSeries(cfg, run, seriesDir);
+    return 0;
+}
+
+const bool registered = cli::registerCommand(
+    {"analyze", "analyze CONFIG.lfm [--recording FILE] [--report OUT.txt] [--tacho OUT.csv] [--series DIR]",
+     runAnalyze});
+
+} // namespace
