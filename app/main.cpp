@@ -1,11 +1,18 @@
-#include "main_window_stub.hpp"
+#include "base/visual_styles.hpp"
+#include "window/main_window.hpp"
 
 #include <QApplication>
 
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    vibrolan::app::MainWindowStub w;
+    vibrolan::app::VisualStyles styles;
+    styles.Apply(QString::fromLatin1(vibrolan::app::VisualStyles::kLuna));
+    QApplication::setApplicationName(QStringLiteral("Vibrolan"));
+    vibrolan::app::TMainOptions options;
+    options.arguments = QApplication::arguments().mid(1);
+    options.styles = &styles;
+    vibrolan::app::TMain w(options);
     w.show();
-    return app.exec();
+    return QApplication::exec();
 }
