@@ -17,6 +17,7 @@
 #include <ostream>
 #include <sstream>
 #include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -25,7 +26,9 @@ using namespace vibrolan;
 // Progress on stderr: one line per phase, a percentage while it runs.
 class ProgressPrinter {
 public:
-    explicit ProgressPrinter(std::ostream &err) : err_(err) {}
+    // On a terminal the figure is redrawn in place; into a file or pipe only
+    // every quarter is written, one line each, so logs stay readable.
+    explicit ProgressPrinter(std::ostream &err) : err_(err), interactive_(::isatty(2) != 0) {}
     void phase(std::string_view caption)
     {
         endLine();
@@ -39,11 +42,18 @@ public:
             return;
         last_ = pct;
         what_ = what;
+        if (!interactive_) {
+            if (pct % 25 == 0)
+                err_ << what << ": " << pct << "%\n";
+            return;
+        }
         err_ << "\r" << what << ": " << pct << "%" << std::flush;
         open_ = true;
     }
     void count(const std::string &what, long n)
     {
+        if (!interactive_)
+            return;
         err_ << "\r" << what << " " << n << std::flush;
         open_ = true;
     }
@@ -57,6 +67,7 @@ public:
 
 private:
     std::ostream &err_;
+    bool interactive_;
     int last_ = -1;
     std::string what_;
     bool open_ = false;
