@@ -1,0 +1,167 @@
+// vibrolan-cli export: runs the analysis of a configuration (the program's
+// "Старт") and saves one pair's results, or its 3D slice, as a ZAMI data set,
+// as the program's "Сохранить" commands do.
+#include "command.hpp"
+
+#include "base/errors.hpp"
+#include "base/message_sink.hpp"
+#include "config/cfg_dfm.hpp"
+#include "export/data_file_input.hpp"
+#include "export/pair_save.hpp"
+#include "recording/angle_gates.hpp"
+#include "run/processing_run.hpp"
+
+#include <charconv>
+#include <filesystem>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace vibrolan;
+
+std::string usage()
+{
+    return "usage: vibrolan-cli export CONFIG.lfm --pair NAME --out DIR [--kind K] [--hz] [--slice]\n"
+           "                          [--recording FILE] [--data FILE]... [--decimal SEP]\n"
+           "  --kind K     graph kind 0..6 (run-through) or 0..5 (steady state), default 0\n"
+           "  --hz         rotation speed in Hz instead of rpm\n"
+           "  --slice      save the 3D deflection slice instead of the per-blade series\n"
+           "  --data FILE  take stage 0's pairs from up to five .zami/.prx data files\n"
+           "  --decimal SEP  decimal separator of the key file's numbers, '.' (default) or ','\n";
+}
+
+struct Options {
+    std::string config, pair, out, recording;
+    std::vector<std::filesystem::path> data;
+    int kind = 0;
+    bool hz = false;
+    bool slice = false;
+    char decimal = '.';
+};
+
+int parseKind(const std::string &text)
+{
+    int kind = -1;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), kind);
+    if (ec != std::errc() || end != text.data() + text.size())
+        throw ValueError("--kind needs a number, not \"" + text + "\"");
+    return kind;
+}
+
+Options parse(const std::vector<std::string> &a)
+{
+    Options o;
+    bool pairGiven = false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        auto value = [&]() -> const std::string & {
+            if (i + 1 >= a.size())
+                throw ValueError(a[i] + " needs a value\n" + usage());
+            return a[++i];
+        };
+        if (a[i] == "--pair") {
+            o.pair = value();
+            pairGiven = true;
+        } else if (a[i] == "--out") {
+            o.out = value();
+        } else if (a[i] == "--kind") {
+            o.kind = parseKind(value());
+        } else if (a[i] == "--hz") {
+            o.hz = true;
+        } else if (a[i] == "--slice") {
+            o.slice = true;
+        } else if (a[i] == "--recording") {
+            o.recording = value();
+        } else if (a[i] == "--data") {
+            o.data.emplace_back(value());
+        } else if (a[i] == "--decimal") {
+            const std::string &sep = value();
+            if (sep != "." && sep != ",")
+                throw ValueError("--decimal takes \".\" or \",\", not \"" + sep + "\"");
+            o.decimal = sep[0];
+        } else if (!a[i].empty() && a[i][0] == '-') {
+            throw ValueError("unknown option " + a[i] + "\n" + usage());
+        } else if (o.config.empty()) {
+            o.config = a[i];
+        } else {
+            throw ValueError("unexpected argument \"" + a[i] + "\"\n" + usage());
+        }
+    }
+    if (o.config.empty() || !pairGiven || o.out.empty())
+        throw ValueError("a configuration, --pair and --out are required\n" + usage());
+    if (o.data.size() > kMaxDataFiles)
+        throw ValueError("at most " + std::to_string(kMaxDataFiles) + " data files (--data) feed the pairs");
+    return o;
+}
+
+int runExport(cli::CommandContext &ctx)
+{
+    if (ctx.args.empty()) {
+        ctx.err << usage();
+        return 2;
+    }
+    const Options o = parse(ctx.args);
+
+    TCfgDfm cfg;
+    cfg.InitDefault();
+    cfg.LoadFromFile(o.config);
+    cfg.TypeFile = 0;
+    if (!o.recording.empty())
+        cfg.FileName = o.recording;
+
+    // The pair is checked before the run, which may take long.
+    const auto at = FindPairByName(cfg, o.pair);
+    if (!at)
+        throw ValueError("the configuration has no pair \"" + o.pair + "\"");
+    const TPair &pair =
+        cfg.Stages[static_cast<std::size_t>(at->Stage)].Pairs[static_cast<std::size_t>(at->Pair)];
+    if (!pair.Checked)
+        throw ValueError("pair \"" + o.pair +
+                         "\" is not checked in the configuration, so the run computes nothing for it");
+    if (!o.slice)
+        GraphKindUnits(cfg.Mode, o.kind);
+    else
+        GraphKindUnits(TMode::mdDynamic, o.kind);
+
+    StderrMessageSink sink;
+    DataFileEnv env;
+    env.numberFormat.decimalSeparator = o.decimal;
+    if (!o.data.empty()) {
+        const TDataFileInput in = OpenDataFiles(cfg, o.data, sink, env);
+        bool any = false;
+        for (bool loaded : in.Loaded)
+            any = any || loaded;
+        if (!any)
+            throw ValueError("none of the data files could be taken");
+    }
+
+    TAngleGates gates;
+    if (cfg.UseGates && !cfg.NmGates.empty())
+        gates.File2Gates(TGateMode::New, cfg.NmGates);
+    TRunInputs inputs;
+    inputs.CfgFileName = o.config;
+    inputs.Gates = &gates;
+    const TRunResult run = ProcessingRun(cfg, inputs, sink, env.numberFormat);
+    if (run.status == TRunStatus::NoRecording) {
+        ctx.err << "vibrolan-cli export: the recording \"" << cfg.FileName << "\" does not exist\n";
+        return 1;
+    }
+
+    const TSpeedUnit speed = o.hz ? TSpeedUnit::suHz : TSpeedUnit::suRpm;
+    if (o.slice)
+        SavePairSlice(cfg, *at, o.kind, speed, o.out, env);
+    else
+        SavePairSeries(cfg, *at, o.kind, speed, o.out, env);
+    const std::filesystem::path out(o.out);
+    ctx.out << "pair " << o.pair << " (stage " << at->Stage + 1 << ", pair " << at->Pair + 1 << "), "
+            << pair.Size << " revolutions: " << (o.slice ? "3D slice" : "series") << " saved in "
+            << (out / (out.filename().string() + ".zami")).string() << "\n";
+    return 0;
+}
+
+const bool registered = cli::registerCommand(
+    {"export", "export CONFIG.lfm --pair NAME --out DIR [--kind K] [--hz] [--slice]   save a pair's results",
+     runExport});
+
+} // namespace
