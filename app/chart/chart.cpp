@@ -43,16 +43,20 @@ protected:
     void mousePressEvent(QMouseEvent *e) override
     {
         owner_->onPress(e);
-        QCustomPlot::mousePressEvent(e);
+        // The right button scrolls; the plot must not start a zoom rectangle with it.
+        if (e->button() != Qt::RightButton)
+            QCustomPlot::mousePressEvent(e);
     }
     void mouseMoveEvent(QMouseEvent *e) override
     {
-        QCustomPlot::mouseMoveEvent(e);
+        if (!(e->buttons() & Qt::RightButton))
+            QCustomPlot::mouseMoveEvent(e);
         owner_->onMove(e);
     }
     void mouseReleaseEvent(QMouseEvent *e) override
     {
-        QCustomPlot::mouseReleaseEvent(e);
+        if (e->button() != Qt::RightButton)
+            QCustomPlot::mouseReleaseEvent(e);
         owner_->onRelease(e);
     }
     void wheelEvent(QWheelEvent *e) override

@@ -7,11 +7,16 @@
 #include "chart/plot_curve.hpp"
 #include "config/cfg_dump.hpp"
 #include "cursor/my_cursor.hpp"
+#include "output/report.hpp"
 #include "plots/graph_kinds.hpp"
+#include "run/processing_run.hpp"
+#include "run/tacho_read.hpp"
 #include "windows/about_dlg.hpp"
+#include "windows/blade_form.hpp"
 #include "windows/float_edit.hpp"
 #include "windows/placeholder_dialog.hpp"
 #include "windows/progress_form.hpp"
+#include "windows/waiting_form.hpp"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -20,9 +25,11 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QStackedWidget>
 #include <QUrl>
 
@@ -118,7 +125,7 @@ void TMain::_NReportExecute()
         connect(Memo, &QWidget::customContextMenuRequested, this, [this] { MemoContextPopup(); });
         ChartArea->addWidget(Memo);
     }
-    Memo->setPlainText(reportLines.join(QLatin1Char('\n')));
+    Memo->setPlainText(reportLines().join(QLatin1Char('\n')));
     Memo->show();
     ChartArea->setCurrentWidget(Memo);
     Memo->setFocus();
@@ -139,12 +146,17 @@ void TMain::_NRptExecute()
     dlg.setAcceptMode(QFileDialog::AcceptSave);
     dlg.setNameFilters({QStringLiteral("Текст(*.txt)"), QStringLiteral("Все(*.*)")});
     dlg.selectNameFilter(QStringLiteral("Все(*.*)"));
-    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty() || reportLines.isEmpty())
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty() || !Report ||
+        Report->LineCount() == 0)
         return;
-    const QString name = QFileInfo(dlg.selectedFiles().first()).path() + QLatin1Char('/') +
-                         QFileInfo(dlg.selectedFiles().first()).completeBaseName() + QStringLiteral(".txt");
-    messages_->show({"Отчет", "Запись отчета в " + name.toStdString() + " ещё не подключена", Buttons::Ok,
-                     Severity::Warning});
+    const QFileInfo chosen(dlg.selectedFiles().first());
+    const QString name =
+        chosen.path() + QLatin1Char('/') + chosen.completeBaseName() + QStringLiteral(".txt");
+    try {
+        Report->WriteReport(toPath(name));
+    } catch (const Error &e) {
+        messages_->show({"Ошибка", e.what(), Buttons::Ok, Severity::Error});
+    }
 }
 
 void TMain::_NOpenFileExecute()
@@ -167,15 +179,122 @@ void TMain::_NOpenFileExecute()
     messages_->show({"Открыть", "Чтение файлов данных ещё не подключено", Buttons::Ok, Severity::Warning});
 }
 
+void TMain::PassProgress(std::int64_t Total, std::int64_t Position, double Time, double Speed,
+                         double Distance)
+{
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    ProgressForm->Freq->setText(FormatFixed(Speed, 6, 3, fmt));
+    ProgressForm->Time->setText(FormatFixed(Time, 6, 3, fmt));
+    ProgressForm->LbDist->setText(FormatFixed(Distance, 6, 2, fmt));
+    const int total = static_cast<int>(std::clamp<std::int64_t>(Total, 0, INT32_MAX));
+    ProgressForm->ProgressBar1->setMaximum(total);
+    const std::int64_t every = Total / 200;
+    if (every == 0 || Position % every == 0)
+        ProgressForm->ProgressBar1->setValue(static_cast<int>(std::clamp<std::int64_t>(Position, 0, total)));
+}
+
+void TMain::BladeProgress(std::uint16_t blade)
+{
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    BladeForm->Label2->setText(QString::number(blade));
+}
+
+QStringList TMain::reportLines() const
+{
+    QStringList out;
+    if (Report)
+        for (const std::string &l : Report->Lines())
+            out << QString::fromStdString(l);
+    return out;
+}
+
 void TMain::_NStartMIExecute()
 {
     Chart1->clearAllSeries();
-    if (CfgDfm->FileName.empty() || !std::filesystem::exists(toPath(fromStd(CfgDfm->FileName)))) {
-        messages_->show({"Файл данных не найден", "где обр.файл....", Buttons::Ok, Severity::Error});
+    std::unique_ptr<TWaitingForm> waiting;
+    TRunCallbacks cb;
+    cb.phase = [&](std::string_view caption) {
+        if (caption == kUnpackCaption) {
+            waiting = std::make_unique<TWaitingForm>(this, QString::fromUtf8(caption.data(), caption.size()));
+            waiting->show();
+        } else if (!caption.empty()) {
+            waiting.reset();
+            ProgressForm->setWindowTitle(QString::fromUtf8(caption.data(), caption.size()));
+            ProgressForm->show();
+        } else {
+            ProgressForm->hide();
+            BladeForm->show();
+        }
+        QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    };
+    cb.pass = [this](std::int64_t t, std::int64_t p, double tm, double sp, double d) {
+        PassProgress(t, p, tm, sp, d);
+    };
+    cb.unpack = [&](std::int64_t done, std::int64_t total) {
+        if (waiting && total > 0)
+            waiting->WFProgressFunct(static_cast<double>(done) / static_cast<double>(total));
+    };
+    cb.blade = [this](std::uint16_t b) { BladeProgress(b); };
+    cb.report = [this](const TCfgDfm &cfg) {
+        if (Report) {
+            Report->Clear();
+        } else {
+            Report = std::make_unique<TBladeReport>();
+            _NRpt->setEnabled(true);
+        }
+        Report->GenerateReport(cfg, fmt);
+    };
+    TRunInputs inputs;
+    inputs.CfgFileName = toPath(CfgFileName);
+    inputs.Gates = Gates.get();
+    TRunResult result;
+    try {
+        result = ProcessingRun(*CfgDfm, inputs, *messages_, fmt, cb);
+    } catch (const Error &e) {
+        waiting.reset();
+        ProgressForm->hide();
+        BladeForm->hide();
+        messages_->show({"Ошибка", e.what(), Buttons::Ok, Severity::Error});
         return;
     }
-    messages_->show(
-        {"Старт", "Обработка записи в этой сборке ещё не подключена", Buttons::Ok, Severity::Warning});
+    waiting.reset();
+    ProgressForm->hide();
+    BladeForm->hide();
+    if (result.status == TRunStatus::NoRecording)
+        return;
+
+    FillGraphKinds();
+    CbxGraph->setCurrentIndex(0);
+    _NPausMI->setEnabled(true);
+    if (!result.CaptionSuffix.empty())
+        setCaption(windowTitle() + fromStd(result.CaptionSuffix));
+    RevCount = result.RevCount;
+    ShowNewResults();
+
+    NSavePairs->clear();
+    NSaveSlices->clear();
+    for (const auto &[stage, pair] : result.CheckedPairs) {
+        const QString name = fromStd(
+            CfgDfm->Stages[static_cast<std::size_t>(stage)].Pairs[static_cast<std::size_t>(pair)].NamePair);
+        connect(NSavePairs->addAction(name), &QAction::triggered, this,
+                [this, stage, pair] { NPairClick(stage, pair); });
+        connect(NSaveSlices->addAction(name), &QAction::triggered, this,
+                [this, stage, pair] { NsliceClick(stage, pair); });
+    }
+    _NStopMI->setEnabled(true);
+    _NPausMI->setEnabled(true);
+}
+
+void TMain::NPairClick(int, int)
+{
+    messages_->show({"Сохранить", "Сохранение параметров пары в этой сборке ещё не подключено", Buttons::Ok,
+                     Severity::Warning});
+}
+
+void TMain::NsliceClick(int, int)
+{
+    messages_->show({"Сохранить", "Сохранение 3D параметров в этой сборке ещё не подключено", Buttons::Ok,
+                     Severity::Warning});
 }
 
 // Neither command has curves to work on yet (nothing fills them); they are
@@ -200,17 +319,15 @@ void TMain::_NTahoExecute()
     if (TachoPending) {
         _NTaho->setChecked(true);
         if (!CfgDfm->FileName.empty()) {
-            if (!TachoRead) {
-                messages_->show({"Тахо", "Расчет частоты вращения по записи ещё не подключен", Buttons::Ok,
-                                 Severity::Warning});
-            } else {
+            {
                 const int stages = std::min<int>(CfgDfm->CountStage, kMaxStages);
                 for (int s = 0; s < stages; ++s) {
                     std::vector<float> times, speeds;
                     ProgressForm->setWindowTitle(QStringLiteral("Расчет частоты вращения"));
                     ProgressForm->show();
                     try {
-                        TachoRead(*CfgDfm, s, times, speeds);
+                        if (TachoRead)
+                            TachoRead(*CfgDfm, s, times, speeds);
                     } catch (const Error &e) {
                         messages_->show({"Тахо", e.what(), Buttons::Ok, Severity::Error});
                     }

@@ -432,6 +432,13 @@ void TMain::ShowNewResults()
     if (!found)
         return;
     const TPair &pr = *pairAt(first);
+    // A run-down: the speed falls from the first sample to the last. Judged
+    // only when the pair holds speed data above 2 revolutions per minute.
+    if (dynamic && pr.Size >= 2 && static_cast<std::size_t>(pr.Size) <= pr.Freq.size()) {
+        const auto n = static_cast<std::size_t>(pr.Size);
+        if (*std::max_element(pr.Freq.begin(), pr.Freq.begin() + static_cast<std::ptrdiff_t>(n)) > 2)
+            RunDown = pr.Freq[0] > pr.Freq[n - 1];
+    }
     const std::size_t blades = CfgDfm->Stages[first.stage].CountBlade;
     int last = -1;
     for (int g = 0; g < 4; ++g) {

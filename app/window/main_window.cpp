@@ -6,7 +6,10 @@
 #include "chart/chart.hpp"
 #include "cursor/my_cursor.hpp"
 #include "output/program_settings.hpp"
+#include "output/report.hpp"
 #include "plots/graph_kinds.hpp"
+#include "recording/angle_gates.hpp"
+#include "run/tacho_read.hpp"
 #include "window/up_down.hpp"
 #include "windows/about_dlg.hpp"
 #include "windows/blade_form.hpp"
@@ -138,6 +141,18 @@ void TMain::FormCreate(const TMainOptions &options)
         }
     }
 
+    Gates = std::make_unique<TAngleGates>();
+    TachoRead = [this](const TCfgDfm &cfg, int s, std::vector<float> &times, std::vector<float> &speeds) {
+        std::uint32_t count = 0;
+        vibrolan::TachoRead(
+            cfg, static_cast<std::size_t>(s), count,
+            [this](std::int64_t t, std::int64_t p, double tm, double sp, double d) {
+                PassProgress(t, p, tm, sp, d);
+            },
+            times, speeds, *messages_);
+        times.resize(std::min<std::size_t>(count, times.size()));
+        speeds.resize(std::min<std::size_t>(count, speeds.size()));
+    };
     ProgressForm = new TForm1(this);
     BladeForm = new TForm2(this);
 

@@ -10,6 +10,8 @@
 
 #include <QMainWindow>
 
+#include <memory>
+
 #include <array>
 #include <functional>
 #include <memory>
@@ -25,6 +27,11 @@ class QPushButton;
 class QRadioButton;
 class QSpinBox;
 class QStackedWidget;
+
+namespace vibrolan {
+class TBladeReport;
+class TAngleGates;
+} // namespace vibrolan
 
 namespace vibrolan::app {
 
@@ -126,9 +133,15 @@ public:
     // the core offers it. Arguments: configuration, stage, times, speeds.
     std::function<void(const TCfgDfm &, int, std::vector<float> &, std::vector<float> &)> TachoRead;
 
+    std::unique_ptr<TBladeReport> Report; // created by the first run
+    std::unique_ptr<TAngleGates> Gates;   // created empty
+    // Progress of the pulse pass: (Total, Position, Time, Speed, Distance).
+    void PassProgress(std::int64_t Total, std::int64_t Position, double Time, double Speed, double Distance);
+    void BladeProgress(std::uint16_t blade);
+
     bool lockHeld() const;
     MessageSink &messages() { return *messages_; }
-    QStringList reportLines; // the lines of the text report of the last run
+    QStringList reportLines() const; // the lines of the text report of the last run
 
     // Menu commands.
     void _NOpenFileExecute();
@@ -145,6 +158,8 @@ public:
     void _NReportExecute();
     void _CalcMIExecute();
     void _N3Execute();
+    void NPairClick(int stage, int pair);
+    void NsliceClick(int stage, int pair);
     void OpenHelp(const QString &file);
     void MemoContextPopup();
 
