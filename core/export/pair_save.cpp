@@ -83,7 +83,13 @@ std::filesystem::path checkedFileName(const std::filesystem::path &fileName)
 {
     if (fileName.empty())
         throw ValueError("no data set name given");
-    return fileName;
+    // "set/" names the folder "set": its key file is "set/set.zami", never "set/.zami".
+    std::filesystem::path name = fileName;
+    while (!name.has_filename() && name.has_relative_path())
+        name = name.parent_path();
+    if (!name.has_filename() || name.filename() == "." || name.filename() == "..")
+        throw ValueError(fileName.string() + ": not a name for a data set");
+    return name;
 }
 
 // One blade channel: values and their argument.

@@ -333,6 +333,15 @@ TEST(SaveErrors, AnUnwritableFolderIsAFileError)
     EXPECT_THROW(SavePairSeries(cfg, {0, 0}, 1, TSpeedUnit::suRpm, tmp / "plain" / "set", fixedEnv()), Error);
 }
 
+TEST(SavedSet, AFolderNameWithTrailingSeparatorNamesTheKeyFileAfterTheFolder)
+{
+    TempDir tmp;
+    const TCfgDfm cfg = ResultFixture(3, 1);
+    SavePairSeries(cfg, {0, 0}, 1, TSpeedUnit::suRpm, (tmp / "set").string() + "/", fixedEnv());
+    EXPECT_TRUE(std::filesystem::exists(tmp / "set" / "set.zami"));
+    EXPECT_THROW(SavePairSeries(cfg, {0, 0}, 1, TSpeedUnit::suRpm, "", fixedEnv()), ValueError);
+}
+
 TEST(SavedSet, EmptyPairWritesEmptyChannels)
 {
     TempDir tmp;
