@@ -1,6 +1,7 @@
 #include "base/file_io.hpp"
 
 #include "base/errors.hpp"
+#include "base/unique_fd.hpp"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -9,35 +10,9 @@
 
 namespace vibrolan {
 
-namespace {
-
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    Fd(const Fd &) = delete;
-    Fd &operator=(const Fd &) = delete;
-    ~Fd()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    int get() const { return fd_; }
-    int release()
-    {
-        int f = fd_;
-        fd_ = -1;
-        return f;
-    }
-
-private:
-    int fd_;
-};
-
-} // namespace
-
 std::vector<std::uint8_t> readWholeFile(const std::filesystem::path &file, std::uint64_t maxBytes)
 {
-    Fd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+    UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0)
         throw FileError(file, "cannot open: " + systemErrorText(errno));
     struct stat st {};
@@ -73,7 +48,7 @@ void writeFileAtomically(const std::filesystem::path &file, std::string_view byt
     int raw = ::mkstemp(tmpl.data());
     if (raw < 0)
         throw FileError(file, "cannot create: " + systemErrorText(errno));
-    Fd fd(raw);
+    UniqueFd fd(raw);
     auto fail = [&](const std::string &what) {
         int e = errno;
         ::unlink(tmpl.c_str());

@@ -12,29 +12,6 @@
 
 namespace vibrolan::datafiles {
 
-UniqueFd &UniqueFd::operator=(UniqueFd &&other) noexcept
-{
-    if (this != &other) {
-        reset();
-        fd_ = other.release();
-    }
-    return *this;
-}
-
-int UniqueFd::release()
-{
-    int f = fd_;
-    fd_ = -1;
-    return f;
-}
-
-void UniqueFd::reset()
-{
-    if (fd_ >= 0)
-        ::close(fd_);
-    fd_ = -1;
-}
-
 std::uint64_t fileSize(int fd, const std::filesystem::path &file)
 {
     struct stat st {};

@@ -3,6 +3,8 @@
 // in the same folder, so a failed write never damages the file a user has.
 #pragma once
 
+#include "base/unique_fd.hpp"
+
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -10,24 +12,7 @@
 
 namespace vibrolan::datafiles {
 
-class UniqueFd {
-public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    UniqueFd(UniqueFd &&other) noexcept : fd_(other.release()) {}
-    UniqueFd &operator=(UniqueFd &&other) noexcept;
-    UniqueFd(const UniqueFd &) = delete;
-    UniqueFd &operator=(const UniqueFd &) = delete;
-    ~UniqueFd() { reset(); }
-
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-    int release();
-    void reset();
-
-private:
-    int fd_ = -1;
-};
+using vibrolan::UniqueFd;
 
 // Size of an open file. Throws FileError.
 std::uint64_t fileSize(int fd, const std::filesystem::path &file);

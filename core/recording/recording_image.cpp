@@ -2,6 +2,7 @@
 
 #include "base/errors.hpp"
 #include "base/file_io.hpp"
+#include "base/unique_fd.hpp"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -24,33 +25,13 @@ struct RecordingImage::Mapping {
     }
 };
 
-namespace {
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    FileDescriptor(const FileDescriptor &) = delete;
-    FileDescriptor &operator=(const FileDescriptor &) = delete;
-    ~FileDescriptor()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
-} // namespace
-
 RecordingImage::RecordingImage(RecordingImage &&) noexcept = default;
 RecordingImage &RecordingImage::operator=(RecordingImage &&) noexcept = default;
 RecordingImage::~RecordingImage() = default;
 
 RecordingImage RecordingImage::mapFile(const std::filesystem::path &file)
 {
-    FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+    UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0)
         throw FileError(file, "cannot open: " + systemErrorText(errno));
     struct stat st {};
@@ -106,7 +87,7 @@ TIndex RecordingImage::record(std::uint64_t slot) const
 std::optional<std::vector<std::uint8_t>> LoadFileToMemory(const std::filesystem::path &FileName,
                                                           std::uint32_t &Size)
 {
-    FileDescriptor fd(::open(FileName.c_str(), O_RDONLY | O_CLOEXEC));
+    UniqueFd fd(::open(FileName.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0)
         return std::nullopt;
     struct stat st {};
