@@ -4,6 +4,7 @@
 #include "output/data_file.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <span>
 #include <vector>
 
@@ -89,6 +90,17 @@ std::filesystem::path checkedFileName(const std::filesystem::path &fileName)
         name = name.parent_path();
     if (!name.has_filename() || name.filename() == "." || name.filename() == "..")
         throw ValueError(fileName.string() + ": not a name for a data set");
+    // An existing file is opened and added to; only a ZAMI key file may be,
+    // anything else (a configuration, a recording) would be overwritten.
+    std::error_code ec;
+    if (std::filesystem::exists(name, ec) && !std::filesystem::is_directory(name, ec)) {
+        std::string ext = name.extension().string();
+        std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+        if (ext != ".zami")
+            throw ValueError(name.string() +
+                             ": an existing file that is not a ZAMI key file; name a folder for "
+                             "the data set");
+    }
     return name;
 }
 

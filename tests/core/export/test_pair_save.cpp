@@ -342,6 +342,21 @@ TEST(SavedSet, AFolderNameWithTrailingSeparatorNamesTheKeyFileAfterTheFolder)
     EXPECT_THROW(SavePairSeries(cfg, {0, 0}, 1, TSpeedUnit::suRpm, "", fixedEnv()), ValueError);
 }
 
+// An existing key file is added to; any other existing file is left alone.
+TEST(SavedSet, AnExistingFileIsAddedToOnlyWhenItIsAKeyFile)
+{
+    TempDir tmp;
+    const TCfgDfm cfg = ResultFixture(3, 1);
+    test::writeBytes(tmp / "run.lfm", "@DFM...");
+    EXPECT_THROW(SavePairSeries(cfg, {0, 0}, 1, TSpeedUnit::suRpm, tmp / "run.lfm", fixedEnv()), ValueError);
+    EXPECT_THROW(SavePairSlice(cfg, {0, 0}, 1, TSpeedUnit::suRpm, tmp / "run.lfm", fixedEnv()), ValueError);
+    EXPECT_EQ(test::fileBytes(tmp / "run.lfm"), "@DFM...");
+
+    SavePairSeries(cfg, {0, 0}, 1, TSpeedUnit::suRpm, tmp / "set", fixedEnv());
+    SavePairSlice(cfg, {0, 0}, 1, TSpeedUnit::suRpm, test::keyFileOf(tmp / "set"), fixedEnv());
+    EXPECT_EQ(channelSections(readKeys(tmp / "set")), (std::vector<std::string>{"Tacho", "blade1", "ТУВРА"}));
+}
+
 TEST(SavedSet, EmptyPairWritesEmptyChannels)
 {
     TempDir tmp;
