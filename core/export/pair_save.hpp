@@ -67,9 +67,12 @@ using TSaveProgress = std::function<void(std::string_view label)>;
 //     lie in the saved revolutions, against their Time, without a
 //     universal-time reference (its samples are not one per revolution);
 //   - kind 6 ("резерв"): no blade channels, only "UTS_Time" and "Tacho".
-// Everything is checked before the data set is created: a location, kind or
-// series that cannot be saved is a ValueError and writes nothing. File
-// errors come from the data-file layer as FileError.
+// `fileName` names the data set's folder; its key file is "<folder>/<last
+// component>.zami". An existing ZAMI key file is opened and the channels are
+// added to it; any other existing file is refused (ValueError), never
+// overwritten. Everything is checked before the data set is created: a
+// location, kind or series that cannot be saved is a ValueError and writes
+// nothing. File errors come from the data-file layer as FileError.
 void SavePairSeries(const TCfgDfm &cfg, TPairLocation at, int kind, TSpeedUnit speed,
                     const std::filesystem::path &fileName, const DataFileEnv &env = {},
                     const TSaveProgress &progress = {});
