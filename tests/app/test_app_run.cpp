@@ -1,0 +1,165 @@
+// A whole run from the main window on a simulated recording, and the plots
+// it leaves: blade lists, graph kinds, axis titles, the rotation-speed view.
+#include "chart/chart.hpp"
+#include "plots/blade_locations.hpp"
+#include "plots/graph_kinds.hpp"
+#include "sim/simulator.hpp"
+#include "support/temp_dir.hpp"
+#include "window/main_window.hpp"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QMenu>
+#include <QRadioButton>
+#include <QtTest>
+
+using namespace vibrolan;
+using namespace vibrolan::app;
+
+namespace {
+QString qs(const std::filesystem::path &p) { return QString::fromStdString(p.string()); }
+} // namespace
+
+class RunTest : public QObject {
+    Q_OBJECT
+private slots:
+    void runFromTheWindow()
+    {
+        test::TempDir dir;
+        sim::SimulationOptions so;
+        so.outDir = dir.path();
+        so.name = "runup";
+        so.truth = false;
+        const auto simulated = sim::simulate(sim::scaledDuration(sim::preset("runup"), 0.05), so);
+
+        RecordingMessageSink sink;
+        TMainOptions o;
+        o.arguments = {qs(simulated.lfm)};
+        o.programDir = qs(dir.path());
+        o.greetingMs = 0;
+        o.messages = &sink;
+        TMain w(o);
+        w.fmt.decimalSeparator = '.';
+        QVERIFY(!w.CfgDfm->FileName.empty());
+        w._NStartMI->setEnabled(true);
+        w._NStartMI->trigger();
+        for (const auto &m : sink.messages())
+            qInfo("message: %s / %s", m.caption.c_str(), m.text.c_str());
+        QVERIFY(!w.NoResults);
+        QVERIFY(w._NStopMI->isEnabled());
+        QVERIFY(w._NPausMI->isEnabled());
+        QVERIFY(w._NRpt->isEnabled());
+        QVERIFY(!w.reportLines().isEmpty());
+
+        // Blade lists: every slot of every checked pair, entries 0 .. 3 selected.
+        const QStringList entries = BladeListEntries(*w.CfgDfm);
+        QVERIFY(entries.size() >= 4);
+        QVERIFY(entries[0].endsWith(QStringLiteral(":Лопатка1")));
+        for (int k = 0; k < 4; ++k) {
+            QCOMPARE(w.CbxName[k]->count(), entries.size());
+            QCOMPARE(w.CbxName[k]->currentIndex(), k);
+        }
+        // The first four blades and the fit of the last one are drawn.
+        for (int s = 0; s < 5; ++s)
+            QVERIFY2(w.Chart1->pointCount(s) > 10, qPrintable(QString::number(s)));
+        QCOMPARE(w.Chart1->pointCount(5), 0);
+        QVERIFY(w.Rbtn1->isChecked());
+        QCOMPARE(w.Chart1->axisTitle(ChartAxis::Y), QStringLiteral("мм"));
+        QCOMPARE(w.Chart1->axisTitle(ChartAxis::X), QStringLiteral("RPM"));
+        // One save entry per checked pair.
+        int checked = 0;
+        for (int s = 0; s < w.CfgDfm->CountStage; ++s)
+            for (const TPair &p : w.CfgDfm->Stages[static_cast<std::size_t>(s)].Pairs)
+                checked += p.Checked ? 1 : 0;
+        QCOMPARE(w.NSavePairs->actions().size(), checked);
+        QCOMPARE(w.NSaveSlices->actions().size(), checked);
+
+        // Graph kind "Скорость": new titles, series 4 keeps a curve.
+        w.CbxGraph->setCurrentIndex(2);
+        w.CbxGraphChange();
+        QCOMPARE(w.Chart1->axisTitle(ChartAxis::Y), QStringLiteral("мм/с"));
+        // Unchecking graph 3 clears series 2; graph 4 keeps series 4.
+        const int aux = w.Chart1->pointCount(4);
+        w.ChbxGraph[2]->setChecked(false);
+        w.ChbxGraphClick(2);
+        QCOMPARE(w.Chart1->pointCount(2), 0);
+        QVERIFY(w.Chart1->pointCount(1) > 0);
+        QCOMPARE(w.Chart1->pointCount(4), aux);
+
+        // Time as abscissa.
+        w.Rbtn2->click();
+        QVERIFY(!w.AxesTaho);
+        QCOMPARE(w.Chart1->axisTitle(ChartAxis::X), QStringLiteral("sec"));
+
+        // The rotation-speed view after a run, in Hz: Freq / 60 against Time.
+        w.ComboBox1->setCurrentIndex(1);
+        w._NTaho->trigger();
+        QVERIFY(w._NTaho->isChecked());
+        QCOMPARE(w.Chart1->axisTitle(ChartAxis::Y), QStringLiteral("Hz"));
+        BladeLocation first;
+        QVERIFY(GetLocationByIndex(*w.CfgDfm, 0, first));
+        const TPair &pair = w.CfgDfm->Stages[first.stage].Pairs[first.pair];
+        QVERIFY(w.Chart1->pointCount(first.stage) > 0);
+        const QPointF p0 = w.Chart1->point(first.stage, 0);
+        QCOMPARE(float(p0.x()), pair.Time[0]);
+        QCOMPARE(float(p0.y()), float(pair.Freq[0] / 60.0));
+        // Off again: the blade graphs come back.
+        w._NTaho->trigger();
+        QVERIFY(!w._NTaho->isChecked());
+        QVERIFY(w.Chart1->pointCount(0) > 0);
+    }
+
+    // The curves of one blade slot for the graph kinds, on a hand-made pair.
+    void curvesOfABlade()
+    {
+        TCfgDfm cfg;
+        cfg.InitDefault();
+        cfg.CountStage = 1;
+        TStage &st = cfg.Stages[0];
+        st.CountBlade = 2;
+        for (TPair &other : st.Pairs)
+            other.Checked = false;
+        TPair &p = st.Pairs[1];
+        p.Checked = true;
+        p.Size = 5;
+        p.Freq = {600, 1200, 1800, 2400, 3000};
+        p.Time = {0, 1, 2, 3, 4};
+        p.Ampl[1] = {0.5f, 1, 1.5f, 2, 2.5f};
+        p.MiddleLine[1] = {0.1f, 0.2f, 0.3f, 0.4f, 0.5f};
+        p.ResonanceCurve[1] = {10, 20, 30, 40, 50};
+        p.CmprssResnceCurve[1] = {1, 3};
+        p.CountInterval = 2;
+
+        BladeLocation loc;
+        QVERIFY(GetLocationByIndex(cfg, 1, loc));
+        QCOMPARE(loc.pair, std::uint16_t(1));
+        QCOMPARE(loc.blade, std::uint16_t(1));
+        QVERIFY(!GetLocationByIndex(cfg, 2, loc));
+
+        // "Расстояние" against frequency in Hz.
+        auto c = GetXYByLocation(cfg, {0, 1, 1}, TMode::mdDynamic, 0, 5, true, FrequencyDivisor(1));
+        QCOMPARE(c.xyData.size(), std::size_t(5));
+        QCOMPARE(c.xyData[2].x, 30.0f);
+        QCOMPARE(c.xyData[2].y, 1.8f);
+        QCOMPARE(c.FitData[2].y, 0.3f);
+        // "Сжатый": the selected samples of the resonance curve.
+        c = GetXYByLocation(cfg, {0, 1, 1}, TMode::mdDynamic, 5, 5, true, FrequencyDivisor(1));
+        QCOMPARE(c.xyData.size(), std::size_t(2));
+        QCOMPARE(c.xyData[1].x, 40.0f);
+        QCOMPARE(c.xyData[1].y, 40.0f);
+        // Nothing for an empty pair, and kinds without data give no curve.
+        QVERIFY(GetXYByLocation(cfg, {0, 1, 1}, TMode::mdDynamic, 0, 0, true, 1).xyData.empty());
+        QVERIFY(GetXYByLocation(cfg, {0, 1, 1}, TMode::mdDynamic, 2, 5, false, 1).xyData.empty());
+
+        // Titles by mode and kind.
+        QCOMPARE(XAxisTitle(TMode::mdDynamic, 5, true, QStringLiteral("Hz")), QStringLiteral("Hz"));
+        QCOMPARE(XAxisTitle(TMode::mdStatic, 5, true, QStringLiteral("Hz")), QStringLiteral("mm"));
+        QCOMPARE(YAxisTitle(TMode::mdStatic, 5), QStringLiteral("плотность"));
+        QCOMPARE(YAxisTitle(TMode::mdDynamic, 5), QString());
+        QCOMPARE(YAxisTitle(TMode::mdDynamic, 3), QStringLiteral("кгс/мм*мм"));
+    }
+};
+
+QTEST_MAIN(RunTest)
+#include "test_app_run.moc"
