@@ -13,9 +13,12 @@ constexpr double kPi = 3.1415926535897932385;
 
 bool AssemblyPredictor::Detector::isTacho(std::uint32_t ticks)
 {
-    ring.pop_front();
-    ring.push_back(ticks);
-    std::vector<std::uint32_t> e(ring.begin(), ring.end());
+    ring[head] = ticks;
+    head = head == static_cast<std::size_t>(n) ? 0 : head + 1;
+    for (int i = 0; i <= n; ++i) {
+        const std::size_t at = head + static_cast<std::size_t>(i);
+        e[i] = ring[at > static_cast<std::size_t>(n) ? at - static_cast<std::size_t>(n) - 1 : at];
+    }
     const double span = CardDiff(e[n], e[0]);
     for (int i = n; i >= 1; --i)
         e[i] = CardDiff(e[i], e[i - 1]);
@@ -58,6 +61,7 @@ AssemblyPredictor::AssemblyPredictor(std::vector<PredictorStage> stages, double 
             d.sample.resize(d.n, 0.0F);
             d.current.assign(d.n, 0.0F);
             d.ring.assign(d.n + 1, 0);
+            d.e.assign(d.n + 1, 0);
             double sq = 0;
             for (float v : d.sample)
                 sq += static_cast<double>(v) * v;
@@ -67,17 +71,36 @@ AssemblyPredictor::AssemblyPredictor(std::vector<PredictorStage> stages, double 
     }
 }
 
+std::size_t AssemblyPredictor::ChannelIndex::lowerBound(std::int64_t k) const
+{
+    return static_cast<std::size_t>(
+        std::lower_bound(v.begin() + static_cast<std::ptrdiff_t>(head), v.end(), k) - v.begin());
+}
+
 const AssemblyPredictor::Rec *AssemblyPredictor::at(std::int64_t k) const
 {
     if (k < base_ || k >= next_)
         return nullptr;
-    return &buf_[static_cast<std::size_t>(k - base_)];
+    return &held(k);
 }
 
 void AssemblyPredictor::push(const Pulse &pulse, std::uint32_t ticks)
 {
     const std::int64_t k = next_++;
-    buf_.push_back({ticks, pulse.channel, pulse.extra, pulse.stage, pulse.blade, pulse.exactTicks});
+    if (static_cast<std::size_t>(next_ - base_) > buf_.size()) {
+        // Grow the ring: the held records move to their places in the larger one.
+        std::vector<Rec> bigger(std::max<std::size_t>(4096, 2 * buf_.size()));
+        const std::size_t mask = bigger.size() - 1;
+        for (std::int64_t j = base_; j < k; ++j)
+            bigger[static_cast<std::size_t>(j) & mask] = held(j);
+        buf_ = std::move(bigger);
+        mask_ = mask;
+    }
+    buf_[static_cast<std::size_t>(k) & mask_] = {ticks,       pulse.channel, pulse.extra,
+                                                 pulse.stage, pulse.blade,   pulse.exactTicks};
+    ChannelIndex &ci = channels_[pulse.channel];
+    ci.dropBelow(base_);
+    ci.push(k);
 
     for (std::size_t s = 0; s < stages_.size(); ++s) {
         StageState &st = state_[s];
@@ -122,6 +145,35 @@ void AssemblyPredictor::push(const Pulse &pulse, std::uint32_t ticks)
     trim();
 }
 
+// One search of the assembly: `count` usable records of the channel from the
+// window start; records past the search limit are not real pulses. Walks the
+// records one by one as the assembly does, but jumps over the other channels'
+// records with the channel's index.
+int AssemblyPredictor::collect(const Pending &p, std::int64_t limit, std::uint8_t ch, int count,
+                               std::vector<std::int64_t> &found)
+{
+    found.assign(count, -1);
+    int inWindow = 0;
+    std::int64_t j = p.prev;
+    // Records from the window start on are all held (trim keeps them).
+    const std::int64_t last = next_ - 1;
+    const ChannelIndex &ci = channels_[ch];
+    std::size_t q = ci.lowerBound(j);
+    for (int r = 0; r < count; ++r) {
+        if (j < limit) { // the first record of the channel in [j, limit), else limit
+            while (q < ci.v.size() && ci.v[q] < j)
+                ++q;
+            j = q < ci.v.size() && ci.v[q] < limit ? ci.v[q] : limit;
+        }
+        const bool real = j <= limit && j <= last && held(j).ch == ch;
+        found[r] = real ? j : -1;
+        if (j < p.cur)
+            ++inWindow;
+        ++j;
+    }
+    return inWindow;
+}
+
 void AssemblyPredictor::processRevolution(int s, const Pending &p, std::int64_t lastIndex)
 {
     const PredictorStage &cfg = stages_[s];
@@ -131,40 +183,18 @@ void AssemblyPredictor::processRevolution(int s, const Pending &p, std::int64_t 
     const Rec &prev = *at(p.prev);
     const Rec &cur = *at(p.cur);
 
-    // One search of the assembly: `count` usable records of the channel from
-    // the window start; records past the search limit are not real pulses.
-    auto collect = [&](std::uint8_t ch, int count, std::vector<std::int64_t> &found) {
-        found.assign(count, -1);
-        int inWindow = 0;
-        std::int64_t j = p.prev;
-        // Records from the window start on are all held (trim keeps them).
-        const std::int64_t held = next_ - 1;
-        auto channelAt = [&](std::int64_t k) {
-            return k <= held ? int(buf_[std::size_t(k - base_)].ch) : -1;
-        };
-        for (int r = 0; r < count; ++r) {
-            while (j < limit && channelAt(j) != ch)
-                ++j;
-            const bool real = j <= limit && channelAt(j) == ch;
-            found[r] = real ? j : -1;
-            if (j < p.cur)
-                ++inWindow;
-            ++j;
-        }
-        return inWindow;
-    };
-
-    std::vector<std::int64_t> roots, tips;
+    std::vector<std::int64_t> &roots = roots_, &tips = tips_;
     for (std::size_t pi = 0; pi < cfg.pairs.size(); ++pi) {
         const PredictorPair &pair = cfg.pairs[pi];
         PairTally &tally = tallies_[s][pi];
-        const int rootCount = collect(pair.rootChannel, n + 1, roots);
-        const int tipCount = collect(pair.tipChannel, pair.skipBlade + n + 1, tips);
+        const int rootCount = collect(p, limit, pair.rootChannel, n + 1, roots);
+        const int tipCount = collect(p, limit, pair.tipChannel, pair.skipBlade + n + 1, tips);
         if (rootCount != n || tipCount != n) {
             ++tally.rejected;
             continue;
         }
-        TruthRow row;
+        TruthRow &row = row_;
+        row.fault = false;
         row.stage = s;
         row.pair = static_cast<int>(pi);
         row.index = tally.accepted++;
@@ -200,10 +230,8 @@ void AssemblyPredictor::trim()
         else if (st.started)
             needed = std::min(needed, st.prev);
     }
-    while (base_ < needed && !buf_.empty()) {
-        buf_.pop_front();
-        ++base_;
-    }
+    if (base_ < needed)
+        base_ = needed;
 }
 
 void AssemblyPredictor::finish()

@@ -11,6 +11,7 @@
 
 #include "sim/pulse_sources.hpp"
 
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -78,8 +79,26 @@ private:
         int n = 0;
         double alfa = 0, threshold = 0.4, sqrtSig = 0;
         std::vector<float> sample, current;
-        std::deque<std::uint32_t> ring;
+        std::vector<std::uint32_t> ring, e; // the last n + 1 tacho instants, oldest at `head`
+        std::size_t head = 0;
         bool isTacho(std::uint32_t ticks);
+    };
+    // Record numbers of one channel in increasing order, oldest dropped first.
+    struct ChannelIndex {
+        std::vector<std::int64_t> v;
+        std::size_t head = 0;
+        void push(std::int64_t k) { v.push_back(k); }
+        void dropBelow(std::int64_t k)
+        {
+            while (head < v.size() && v[head] < k)
+                ++head;
+            if (head > 4096 && head * 2 > v.size()) {
+                v.erase(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(head));
+                head = 0;
+            }
+        }
+        // Position of the first record number >= k.
+        std::size_t lowerBound(std::int64_t k) const;
     };
     struct StageState {
         std::int64_t tachoSeen = 0;
@@ -94,6 +113,9 @@ private:
     };
 
     const Rec *at(std::int64_t k) const;
+    const Rec &held(std::int64_t k) const { return buf_[static_cast<std::size_t>(k) & mask_]; }
+    int collect(const Pending &p, std::int64_t limit, std::uint8_t ch, int count,
+                std::vector<std::int64_t> &found);
     void processRevolution(int s, const Pending &p, std::int64_t lastIndex);
     void trim();
 
@@ -102,8 +124,13 @@ private:
     RowSink sink_;
     std::vector<StageState> state_;
     std::vector<std::vector<PairTally>> tallies_;
-    std::deque<Rec> buf_;
+    // Records base_ .. next_ - 1, record k at k & mask_ (capacity a power of two).
+    std::vector<Rec> buf_;
+    std::size_t mask_ = 0;
+    std::array<ChannelIndex, 256> channels_;
     std::int64_t base_ = 0, next_ = 0;
+    std::vector<std::int64_t> roots_, tips_;
+    TruthRow row_;
 };
 
 } // namespace vibrolan::sim

@@ -22,9 +22,11 @@ private:
     struct Mode {
         ResonanceSpec spec;
         std::vector<double> naturalHz; // per blade, mistuned
+        double eo = 0, twoPiEo = 0;    // the engine order, and 2 pi times it, as the formulas use them
     };
     const StageSpec &stage_;
     std::vector<Mode> modes_;
+    std::vector<double> bladePos_; // b / N
 };
 
 } // namespace vibrolan::sim

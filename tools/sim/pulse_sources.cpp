@@ -17,6 +17,11 @@ public:
         : shaft_(shaft), tick_(tick), divisor_(divisor), ch_(static_cast<std::uint8_t>(ch))
     {
     }
+    void fill(Pulse *out, std::size_t n) override
+    {
+        for (std::size_t i = 0; i < n; ++i)
+            out[i] = TachoSource::next();
+    }
     Pulse next() override
     {
         // Passes start in revolution 1 so that no pulse falls before t = 0.
@@ -58,6 +63,11 @@ public:
         std::sort(order_.begin(), order_.end(), [&](int a, int b) { return offsets_[a] < offsets_[b]; });
     }
 
+    void fill(Pulse *out, std::size_t n) override
+    {
+        for (std::size_t i = 0; i < n; ++i)
+            out[i] = ProbeSource::next();
+    }
     Pulse next() override
     {
         for (;;) {
@@ -278,46 +288,44 @@ std::unique_ptr<PulseSource> makeTimeCodeSource(const Scenario &s, double tickPe
     return std::make_unique<TimeCodeSource>(s, tickPeriod);
 }
 
-namespace {
-bool later(const std::pair<Pulse, std::size_t> &a, const std::pair<Pulse, std::size_t> &b)
+void PulseMerger::refill(Lane &lane)
 {
-    if (a.first.recTicks != b.first.recTicks)
-        return a.first.recTicks > b.first.recTicks;
-    return a.second > b.second;
+    lane.source->fill(lane.pulses.data(), kBatch);
+    lane.at = 0;
 }
-} // namespace
 
 void PulseMerger::add(std::unique_ptr<PulseSource> source)
 {
-    Pulse first = source->next();
-    sources_.push_back(std::move(source));
-    heap_.emplace_back(first, sources_.size() - 1);
+    Lane lane;
+    lane.source = std::move(source);
+    lane.pulses.resize(kBatch);
+    refill(lane);
+    heap_.push_back({lane.pulses[0].recTicks, static_cast<std::uint32_t>(lanes_.size())});
+    lanes_.push_back(std::move(lane));
     std::push_heap(heap_.begin(), heap_.end(), later);
 }
 
-void PulseMerger::siftDown(std::size_t i)
+void PulseMerger::siftDown()
 {
     const std::size_t n = heap_.size();
+    std::size_t i = 0;
+    const Head moving = heap_[0];
     for (;;) {
-        std::size_t best = i;
         const std::size_t l = 2 * i + 1, r = l + 1;
-        if (l < n && later(heap_[best], heap_[l]))
+        std::size_t best = i;
+        const Head *bestHead = &moving;
+        if (l < n && later(*bestHead, heap_[l])) {
             best = l;
-        if (r < n && later(heap_[best], heap_[r]))
+            bestHead = &heap_[l];
+        }
+        if (r < n && later(*bestHead, heap_[r]))
             best = r;
         if (best == i)
-            return;
-        std::swap(heap_[i], heap_[best]);
+            break;
+        heap_[i] = heap_[best];
         i = best;
     }
-}
-
-Pulse PulseMerger::next()
-{
-    Pulse out = heap_.front().first;
-    heap_.front().first = sources_[heap_.front().second]->next();
-    siftDown(0);
-    return out;
+    heap_[i] = moving;
 }
 
 } // namespace vibrolan::sim

@@ -30,6 +30,12 @@ class PulseSource {
 public:
     virtual ~PulseSource() = default;
     virtual Pulse next() = 0; // never runs dry; recTicks never decreases
+    // The next `n` pulses, as n calls of next() would give them.
+    virtual void fill(Pulse *out, std::size_t n)
+    {
+        for (std::size_t i = 0; i < n; ++i)
+            out[i] = next();
+    }
 };
 
 // D pulses per revolution at angles k / D; phase 0 is the revolution mark.
@@ -50,15 +56,42 @@ std::unique_ptr<PulseSource> makeExtraSource(double tickPeriod, double perSecond
 std::unique_ptr<PulseSource> makeTimeCodeSource(const Scenario &s, double tickPeriod);
 
 // Merges sources by recorded time; ties go to the source added first.
+// Pulses are drawn from each source in small batches, and the heap holds
+// only each source's next time, so a record costs no virtual call and a
+// few comparisons of small entries.
 class PulseMerger {
 public:
     void add(std::unique_ptr<PulseSource> source);
-    Pulse next();
+    Pulse next()
+    {
+        Lane &lane = lanes_[heap_.front().source];
+        const Pulse out = lane.pulses[lane.at];
+        if (++lane.at == kBatch)
+            refill(lane);
+        heap_.front().time = lane.pulses[lane.at].recTicks;
+        siftDown();
+        return out;
+    }
 
 private:
-    void siftDown(std::size_t i);
-    std::vector<std::unique_ptr<PulseSource>> sources_;
-    std::vector<std::pair<Pulse, std::size_t>> heap_;
+    static constexpr std::size_t kBatch = 64;
+    struct Lane {
+        std::unique_ptr<PulseSource> source;
+        std::vector<Pulse> pulses; // kBatch pulses, the next one at `at`
+        std::size_t at = 0;
+    };
+    struct Head {
+        double time;
+        std::uint32_t source;
+    };
+    static bool later(const Head &a, const Head &b)
+    {
+        return a.time != b.time ? a.time > b.time : a.source > b.source;
+    }
+    static void refill(Lane &lane);
+    void siftDown();
+    std::vector<Lane> lanes_;
+    std::vector<Head> heap_;
 };
 
 } // namespace vibrolan::sim

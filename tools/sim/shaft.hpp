@@ -4,6 +4,7 @@
 
 #include "sim/scenario.hpp"
 
+#include <cmath>
 #include <vector>
 
 namespace vibrolan::sim {
@@ -12,11 +13,28 @@ class Shaft {
 public:
     explicit Shaft(const std::vector<SpeedPoint> &points);
 
-    double rpmAt(double t) const;
-    double angleAt(double t) const; // revolutions since t = 0
+    double rpmAt(double t) const
+    {
+        const Segment &s = seg_[segmentForTime(t)];
+        return 60.0 * (s.w0 + s.a * (t - s.t0));
+    }
+    double angleAt(double t) const // revolutions since t = 0
+    {
+        const Segment &s = seg_[segmentForTime(t)];
+        const double d = t - s.t0;
+        return s.theta0 + s.w0 * d + 0.5 * s.a * d * d;
+    }
     // Time at which the angle reaches `theta` (>= 0). Searches forward from the
     // segment of the previous call, so monotone queries cost O(1).
-    double timeAtAngle(double theta) const;
+    double timeAtAngle(double theta) const
+    {
+        const Segment &s = seg_[segmentForAngle(theta)];
+        const double dth = theta - s.theta0;
+        // Root of a/2 d^2 + w0 d - dth = 0 in the form that stays exact for a -> 0.
+        const double disc = s.w0 * s.w0 + 2.0 * s.a * dth;
+        const double d = 2.0 * dth / (s.w0 + std::sqrt(disc > 0 ? disc : 0));
+        return s.t0 + d;
+    }
 
 private:
     struct Segment {
@@ -24,7 +42,24 @@ private:
         double w0, a;          // rev/s at t0 and its slope (rev/s^2)
         double theta0, theta1; // angle at t0 and t1
     };
-    std::size_t segmentForAngle(double theta) const;
+    // The first segment that ends after t (the last one for any later t).
+    std::size_t segmentForTime(double t) const
+    {
+        std::size_t i = 0;
+        while (i + 1 < seg_.size() && t >= seg_[i].t1)
+            ++i;
+        return i;
+    }
+    std::size_t segmentForAngle(double theta) const
+    {
+        std::size_t i = hint_;
+        if (theta < seg_[i].theta0)
+            i = 0;
+        while (i + 1 < seg_.size() && theta >= seg_[i].theta1)
+            ++i;
+        hint_ = i;
+        return i;
+    }
     std::vector<Segment> seg_;
     mutable std::size_t hint_ = 0;
 };
