@@ -26,17 +26,24 @@ namespace {
 const QColor kGraphColours[4] = {QColor(0x00, 0x00, 0xFF), QColor(0xFF, 0x00, 0x00), QColor(0x80, 0x00, 0x00),
                                  QColor(0x80, 0x00, 0x80)};
 constexpr double kSmallestSingle = 1.401298464324817e-45;
+
+// Read-outs show the start of a long number, not its end.
+void setReadout(QLineEdit *e, const QString &text)
+{
+    e->setText(text);
+    e->setCursorPosition(0);
+}
 } // namespace
 
 void TMain::CursorDisplay(int cursor, const QString &x, const QString &y, int index)
 {
     if (cursor == 1) {
-        Edit1->setText(x);
-        Edit5->setText(y);
+        setReadout(Edit1, x);
+        setReadout(Edit5, y);
         CursorIndex1 = index;
     } else {
-        Edit2->setText(x);
-        Edit6->setText(y);
+        setReadout(Edit2, x);
+        setReadout(Edit6, y);
         CursorIndex2 = index;
     }
     updateDifferences();
@@ -46,16 +53,16 @@ void TMain::updateDifferences()
 {
     const double dx = std::abs(ParseNumber(Edit1->text(), fmt) - ParseNumber(Edit2->text(), fmt));
     const double dy = std::abs(ParseNumber(Edit5->text(), fmt) - ParseNumber(Edit6->text(), fmt));
-    Edit3->setText(FormatFixed(dx, 6, 3, fmt));
-    Edit4->setText(FormatFixed(dy, 6, 3, fmt));
+    setReadout(Edit3, FormatFixed(dx, 6, 3, fmt));
+    setReadout(Edit4, FormatFixed(dy, 6, 3, fmt));
 }
 
 void TMain::RefreshReadouts()
 {
-    Edit1->setText(FormatFixed(Cursor1->XAxisValue(), 6, 3, fmt));
-    Edit5->setText(FormatFixed(Cursor1->YAxisValue(), 6, 3, fmt));
-    Edit2->setText(FormatFixed(Cursor2->XAxisValue(), 6, 3, fmt));
-    Edit6->setText(FormatFixed(Cursor2->YAxisValue(), 6, 3, fmt));
+    setReadout(Edit1, FormatFixed(Cursor1->XAxisValue(), 6, 3, fmt));
+    setReadout(Edit5, FormatFixed(Cursor1->YAxisValue(), 6, 3, fmt));
+    setReadout(Edit2, FormatFixed(Cursor2->XAxisValue(), 6, 3, fmt));
+    setReadout(Edit6, FormatFixed(Cursor2->YAxisValue(), 6, 3, fmt));
     updateDifferences();
 }
 
@@ -462,10 +469,10 @@ void TMain::ShowNewResults()
     const float f0 = cur && !cur->Freq.empty() ? cur->Freq[0] : 0.0f;
     const auto a = cur ? cur->AmplSeries(Cur.blade) : std::span<const float>();
     const float a0 = a.empty() ? 0.0f : a[0];
-    Edit1->setText(FormatGeneral(f0, fmt));
-    Edit2->setText(FormatGeneral(f0, fmt));
-    Edit5->setText(FormatGeneral(a0, fmt));
-    Edit6->setText(FormatGeneral(a0, fmt));
+    setReadout(Edit1, FormatGeneral(f0, fmt));
+    setReadout(Edit2, FormatGeneral(f0, fmt));
+    setReadout(Edit5, FormatGeneral(a0, fmt));
+    setReadout(Edit6, FormatGeneral(a0, fmt));
     updateDifferences();
     if (cur && cur->Size >= 4) {
         XMin = Chart1->axisMin(ChartAxis::X);
