@@ -164,19 +164,23 @@ TEST(SimulatorFrozenOutput, EveryFileKeepsItsBytes)
           {"sig.truth.csv", "3f545aa5a6bb31ee60bb87d5956840b954460865c9630cc905bb3f4460453b2a"},
           {"signatureCh7.shp", "457be41afef725a461f1ba061db49617a03faf6abc923e5277d13d57a71dc9eb"}}},
     };
-    for (const FrozenCase &c : cases) {
-        SCOPED_TRACE(c.label);
-        TempDir dir;
-        sim::SimulationOptions opt;
-        opt.outDir = dir.path();
-        opt.bldx = true;
-        opt.seed = c.seed;
-        const auto res = sim::simulate(c.scenario(), opt);
-        std::map<std::string, std::string> written;
-        for (const auto &entry : std::filesystem::directory_iterator(dir.path()))
-            if (entry.path().extension() != ".lfm")
-                written[entry.path().filename().string()] = sha256(fileBytes(entry.path()));
-        EXPECT_EQ(written, c.digests);
-        EXPECT_TRUE(std::filesystem::exists(res.lfm));
-    }
+    // The caller alone, and with helper threads filling the sources ahead
+    // (more threads than pulse sources of the smallest case, too).
+    for (const FrozenCase &c : cases)
+        for (unsigned threads : {1u, 3u, 7u}) {
+            SCOPED_TRACE(std::string(c.label) + ", threads " + std::to_string(threads));
+            TempDir dir;
+            sim::SimulationOptions opt;
+            opt.outDir = dir.path();
+            opt.bldx = true;
+            opt.seed = c.seed;
+            opt.threads = threads;
+            const auto res = sim::simulate(c.scenario(), opt);
+            std::map<std::string, std::string> written;
+            for (const auto &entry : std::filesystem::directory_iterator(dir.path()))
+                if (entry.path().extension() != ".lfm")
+                    written[entry.path().filename().string()] = sha256(fileBytes(entry.path()));
+            EXPECT_EQ(written, c.digests);
+            EXPECT_TRUE(std::filesystem::exists(res.lfm));
+        }
 }

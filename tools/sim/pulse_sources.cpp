@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 #include <numeric>
 
 namespace vibrolan::sim {
@@ -39,7 +40,7 @@ public:
     }
 
 private:
-    const Shaft &shaft_;
+    Shaft shaft_; // a copy of its own: its search hint changes with every query
     double tick_;
     int divisor_;
     std::uint8_t ch_;
@@ -106,7 +107,7 @@ public:
     }
 
 private:
-    const Shaft &shaft_;
+    Shaft shaft_; // a copy of its own: its search hint changes with every query
     double tick_;
     const BladeMotion &motion_;
     std::int16_t stage_, probe_;
@@ -288,44 +289,119 @@ std::unique_ptr<PulseSource> makeTimeCodeSource(const Scenario &s, double tickPe
     return std::make_unique<TimeCodeSource>(s, tickPeriod);
 }
 
-void PulseMerger::refill(Lane &lane)
+PulseMerger::PulseMerger(unsigned helpers) : helpers_(helpers) {}
+
+PulseMerger::~PulseMerger()
 {
-    lane.source->fill(lane.pulses.data(), kBatch);
-    lane.at = 0;
+    {
+        std::lock_guard lock(mutex_);
+        stop_ = true;
+    }
+    wake_.notify_all();
+    for (std::thread &t : threads_)
+        t.join();
 }
 
 void PulseMerger::add(std::unique_ptr<PulseSource> source)
 {
-    Lane lane;
-    lane.source = std::move(source);
-    lane.pulses.resize(kBatch);
-    refill(lane);
-    heap_.push_back({lane.pulses[0].recTicks, static_cast<std::uint32_t>(lanes_.size())});
+    auto lane = std::make_unique<Lane>();
+    lane->source = std::move(source);
+    lane->current.resize(kBlock);
+    lane->source->fill(lane->current.data(), kBlock);
     lanes_.push_back(std::move(lane));
-    std::push_heap(heap_.begin(), heap_.end(), later);
 }
 
-void PulseMerger::siftDown()
+void PulseMerger::start()
 {
-    const std::size_t n = heap_.size();
-    std::size_t i = 0;
-    const Head moving = heap_[0];
-    for (;;) {
-        const std::size_t l = 2 * i + 1, r = l + 1;
-        std::size_t best = i;
-        const Head *bestHead = &moving;
-        if (l < n && later(*bestHead, heap_[l])) {
-            best = l;
-            bestHead = &heap_[l];
-        }
-        if (r < n && later(*bestHead, heap_[r]))
-            best = r;
-        if (best == i)
-            break;
-        heap_[i] = heap_[best];
-        i = best;
+    std::size_t size = 1;
+    while (size < lanes_.size())
+        size *= 2;
+    times_.assign(size, std::numeric_limits<double>::infinity());
+    for (std::size_t i = 0; i < lanes_.size(); ++i)
+        times_[i] = lanes_[i]->current[0].recTicks;
+    tree_.assign(size, 0);
+    tree_[0] = build(1);
+}
+
+std::uint32_t PulseMerger::build(std::size_t node)
+{
+    if (node >= tree_.size())
+        return static_cast<std::uint32_t>(node - tree_.size());
+    const std::uint32_t a = build(2 * node), b = build(2 * node + 1);
+    tree_[node] = before(a, b) ? b : a;
+    return before(a, b) ? a : b;
+}
+
+void PulseMerger::fillOne(Lane &lane, std::unique_lock<std::mutex> &lock)
+{
+    std::vector<Pulse> block;
+    if (!lane.spare.empty()) {
+        block = std::move(lane.spare.back());
+        lane.spare.pop_back();
     }
-    heap_[i] = moving;
+    block.resize(kBlock);
+    lane.busy = true;
+    lock.unlock();
+    std::exception_ptr error;
+    try {
+        lane.source->fill(block.data(), kBlock);
+    } catch (...) {
+        error = std::current_exception();
+    }
+    lock.lock();
+    lane.busy = false;
+    if (error) {
+        if (!error_)
+            error_ = error;
+    } else {
+        lane.ready.push_back(std::move(block));
+    }
+    wake_.notify_all();
+}
+
+void PulseMerger::helperLoop()
+{
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        // The lane with the fewest blocks ahead that may take one more.
+        Lane *best = nullptr;
+        for (const auto &l : lanes_)
+            if (!l->busy && l->ready.size() < kAhead && (!best || l->ready.size() < best->ready.size()))
+                best = l.get();
+        if (stop_ || error_)
+            return;
+        if (!best) {
+            wake_.wait(lock);
+            continue;
+        }
+        fillOne(*best, lock);
+    }
+}
+
+void PulseMerger::nextBlock(Lane &lane)
+{
+    if (helpers_ == 0) {
+        lane.source->fill(lane.current.data(), kBlock);
+        lane.at = 0;
+        return;
+    }
+    std::unique_lock lock(mutex_);
+    if (threads_.empty())
+        for (unsigned i = 0; i < helpers_; ++i)
+            threads_.emplace_back([this] { helperLoop(); });
+    while (lane.ready.empty()) {
+        if (error_)
+            std::rethrow_exception(error_);
+        if (!lane.busy)
+            fillOne(lane, lock); // nobody is at it: do it here rather than wait
+        else
+            wake_.wait(lock);
+    }
+    lane.spare.push_back(std::move(lane.current));
+    lane.current = std::move(lane.ready.front());
+    lane.ready.pop_front();
+    lane.at = 0;
+    wake_.notify_all();
 }
 
 } // namespace vibrolan::sim

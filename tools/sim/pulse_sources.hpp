@@ -9,8 +9,13 @@
 #include "sim/scenario.hpp"
 #include "sim/shaft.hpp"
 
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
+#include <exception>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 namespace vibrolan::sim {
@@ -56,42 +61,81 @@ std::unique_ptr<PulseSource> makeExtraSource(double tickPeriod, double perSecond
 std::unique_ptr<PulseSource> makeTimeCodeSource(const Scenario &s, double tickPeriod);
 
 // Merges sources by recorded time; ties go to the source added first.
-// Pulses are drawn from each source in small batches, and the heap holds
-// only each source's next time, so a record costs no virtual call and a
-// few comparisons of small entries.
+// Pulses are drawn from each source in blocks, and the heap holds only each
+// source's next time, so a record costs no virtual call and a few
+// comparisons of small entries. With helpers, that many threads fill the
+// sources' next blocks ahead while the caller merges; each source is still
+// advanced by one thread at a time and in order, so the merged stream is the
+// same whatever the number of threads.
 class PulseMerger {
 public:
+    explicit PulseMerger(unsigned helpers = 0);
+    ~PulseMerger();
+    PulseMerger(const PulseMerger &) = delete;
+    PulseMerger &operator=(const PulseMerger &) = delete;
+
+    // Only before the first call of next(), which needs at least one source.
     void add(std::unique_ptr<PulseSource> source);
     Pulse next()
     {
-        Lane &lane = lanes_[heap_.front().source];
-        const Pulse out = lane.pulses[lane.at];
-        if (++lane.at == kBatch)
-            refill(lane);
-        heap_.front().time = lane.pulses[lane.at].recTicks;
-        siftDown();
+        if (tree_.empty())
+            start();
+        const std::uint32_t w = tree_[0];
+        Lane &lane = *lanes_[w];
+        const Pulse out = lane.current[lane.at];
+        if (++lane.at == kBlock)
+            nextBlock(lane);
+        times_[w] = lane.current[lane.at].recTicks;
+        replay(w);
         return out;
     }
 
 private:
-    static constexpr std::size_t kBatch = 64;
+    static constexpr std::size_t kBlock = 1024, kAhead = 3; // pulses per block, blocks filled ahead
     struct Lane {
         std::unique_ptr<PulseSource> source;
-        std::vector<Pulse> pulses; // kBatch pulses, the next one at `at`
+        std::vector<Pulse> current; // being merged, the next pulse at `at`
         std::size_t at = 0;
+        std::deque<std::vector<Pulse>> ready; // filled ahead, in order
+        std::vector<std::vector<Pulse>> spare;
+        bool busy = false; // a thread is filling the next block
     };
-    struct Head {
-        double time;
-        std::uint32_t source;
-    };
-    static bool later(const Head &a, const Head &b)
+    // Lane a's next pulse goes before lane b's.
+    bool before(std::uint32_t a, std::uint32_t b) const
     {
-        return a.time != b.time ? a.time > b.time : a.source > b.source;
+        return times_[a] < times_[b] || (times_[a] == times_[b] && a < b);
     }
-    static void refill(Lane &lane);
-    void siftDown();
-    std::vector<Lane> lanes_;
-    std::vector<Head> heap_;
+    // After the winner's time changed: its way from the leaf up the tree of
+    // losers, each node keeping the loser of its match, the top the winner.
+    void replay(std::uint32_t w)
+    {
+        std::uint32_t cur = w;
+        for (std::size_t i = (tree_.size() + w) >> 1; i >= 1; i >>= 1) {
+            const std::uint32_t held = tree_[i];
+            const bool heldWins = before(held, cur);
+            tree_[i] = heldWins ? cur : held;
+            cur = heldWins ? held : cur;
+        }
+        tree_[0] = cur;
+    }
+    std::uint32_t build(std::size_t node);
+    void start();
+    void nextBlock(Lane &lane);
+    void fillOne(Lane &lane, std::unique_lock<std::mutex> &lock);
+    void helperLoop();
+
+    std::vector<std::unique_ptr<Lane>> lanes_;
+    // Tournament over the lanes padded to a power of two (padding lanes never
+    // win): times_[lane] is the lane's next time, tree_[0] the winner and
+    // tree_[1 ..] the losers of the matches, built at the first next().
+    std::vector<double> times_;
+    std::vector<std::uint32_t> tree_;
+    unsigned helpers_;
+    std::mutex mutex_; // guards every lane's ready, spare and busy, and the fields below
+    std::condition_variable wake_;
+    std::vector<std::thread> threads_;
+    bool stop_ = false;
+    std::exception_ptr error_;
 };
 
 } // namespace vibrolan::sim

@@ -17,6 +17,7 @@
 #include <charconv>
 #include <cmath>
 #include <memory>
+#include <thread>
 
 namespace vibrolan::sim {
 
@@ -242,7 +243,9 @@ SimulationResult simulate(const Scenario &input, const SimulationOptions &opt)
         truth->write(line);
     });
 
-    PulseMerger merger;
+    unsigned threads = opt.threads != 0 ? opt.threads : std::thread::hardware_concurrency();
+    threads = std::clamp(threads, 1u, 16u);
+    PulseMerger merger(threads - 1);
     buildMerger(merger, -1, -1);
     const auto totalMs = static_cast<std::int64_t>(std::ceil(sc.durationS * 1000));
     std::uint64_t written = 0;

@@ -23,6 +23,9 @@ struct SimulationOptions {
     bool truth = true;                 // write NAME.truth.csv
     std::optional<std::uint64_t> seed; // overrides the scenario's seed
     ProgressFn progress;               // (simulated milliseconds, total milliseconds)
+    // Threads that compute pulses: 0 for as many as the machine has, 1 for
+    // none besides the caller's. The files are the same for any number.
+    unsigned threads = 0;
 };
 
 struct PairSummary {
