@@ -41,7 +41,8 @@ protected:
     {
         const std::string bytes = slurpFile(file.string());
         std::vector<T> v(bytes.size() / sizeof(T));
-        std::memcpy(v.data(), bytes.data(), v.size() * sizeof(T));
+        if (!v.empty())
+            std::memcpy(v.data(), bytes.data(), v.size() * sizeof(T));
         return v;
     }
 

@@ -93,7 +93,8 @@ template <class T> std::vector<T> samplesOf(const std::filesystem::path &file)
 {
     const std::string bytes = fileBytes(file);
     std::vector<T> v(bytes.size() / sizeof(T));
-    std::memcpy(v.data(), bytes.data(), v.size() * sizeof(T));
+    if (!v.empty())
+        std::memcpy(v.data(), bytes.data(), v.size() * sizeof(T));
     return v;
 }
 
