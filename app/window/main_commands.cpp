@@ -7,6 +7,7 @@
 #include "chart/plot_curve.hpp"
 #include "config/cfg_dump.hpp"
 #include "cursor/my_cursor.hpp"
+#include "export/pair_save.hpp"
 #include "output/report.hpp"
 #include "plots/graph_kinds.hpp"
 #include "run/processing_run.hpp"
@@ -276,26 +277,56 @@ void TMain::_NStartMIExecute()
     for (const auto &[stage, pair] : result.CheckedPairs) {
         const QString name = fromStd(
             CfgDfm->Stages[static_cast<std::size_t>(stage)].Pairs[static_cast<std::size_t>(pair)].NamePair);
-        connect(NSavePairs->addAction(name), &QAction::triggered, this,
-                [this, stage, pair] { NPairClick(stage, pair); });
-        connect(NSaveSlices->addAction(name), &QAction::triggered, this,
-                [this, stage, pair] { NsliceClick(stage, pair); });
+        connect(NSavePairs->addAction(name), &QAction::triggered, this, [this, name] { NPairClick(name); });
+        connect(NSaveSlices->addAction(name), &QAction::triggered, this, [this, name] { NsliceClick(name); });
     }
     _NStopMI->setEnabled(true);
     _NPausMI->setEnabled(true);
 }
 
-void TMain::NPairClick(int, int)
+namespace {
+// Both save commands: a data set for the pair the entry names.
+void savePair(TMain &w, const QString &pairName, bool slice, MessageSink &messages)
 {
-    messages_->show({"Сохранить", "Сохранение параметров пары в этой сборке ещё не подключено", Buttons::Ok,
-                     Severity::Warning});
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    struct Restore {
+        ~Restore() { QApplication::restoreOverrideCursor(); }
+    } restore;
+    QFileDialog dlg(&w, QString::fromUtf8(slice ? kSaveSliceTitle : kSavePairTitle));
+    dlg.setAcceptMode(QFileDialog::AcceptSave);
+    dlg.setNameFilter(QStringLiteral("файл данных (*.zami)"));
+    dlg.setDefaultSuffix(QStringLiteral("zami"));
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
+        return;
+    const auto at = FindPairByName(*w.CfgDfm, pairName.toStdString());
+    if (!at)
+        return;
+    DataFileEnv env;
+    env.numberFormat = w.fmt;
+    const auto unit = w.ComboBox1->currentIndex() == 1 ? TSpeedUnit::suHz : TSpeedUnit::suRpm;
+    const int kind = std::max(0, w.CbxGraph->currentIndex());
+    w.BladeForm->show();
+    const TSaveProgress progress = [&w](std::string_view label) {
+        if (!label.empty())
+            w.BladeForm->Label2->setText(
+                QString::fromUtf8(label.data(), static_cast<qsizetype>(label.size())));
+        QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    };
+    try {
+        const auto file = toPath(dlg.selectedFiles().first());
+        if (slice)
+            SavePairSlice(*w.CfgDfm, *at, kind, unit, file, env, progress);
+        else
+            SavePairSeries(*w.CfgDfm, *at, kind, unit, file, env, progress);
+    } catch (const Error &e) {
+        messages.show({"Ошибка", e.what(), Buttons::Ok, Severity::Error});
+    }
+    w.BladeForm->hide();
 }
+} // namespace
 
-void TMain::NsliceClick(int, int)
-{
-    messages_->show({"Сохранить", "Сохранение 3D параметров в этой сборке ещё не подключено", Buttons::Ok,
-                     Severity::Warning});
-}
+void TMain::NPairClick(const QString &pairName) { savePair(*this, pairName, false, *messages_); }
+void TMain::NsliceClick(const QString &pairName) { savePair(*this, pairName, true, *messages_); }
 
 // Neither command has curves to work on yet (nothing fills them); they are
 // enabled after a run and do nothing.

@@ -158,8 +158,9 @@ public:
     void _NReportExecute();
     void _CalcMIExecute();
     void _N3Execute();
-    void NPairClick(int stage, int pair);
-    void NsliceClick(int stage, int pair);
+    // Save entries under "Сохранить"; the entry's caption names the pair.
+    void NPairClick(const QString &pairName);
+    void NsliceClick(const QString &pairName);
     void OpenHelp(const QString &file);
     void MemoContextPopup();
 

@@ -10,15 +10,40 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QMenu>
 #include <QRadioButton>
+#include <QTimer>
 #include <QtTest>
+
+#include <fstream>
 
 using namespace vibrolan;
 using namespace vibrolan::app;
 
 namespace {
 QString qs(const std::filesystem::path &p) { return QString::fromStdString(p.string()); }
+
+// Answers the next file dialog with `file` and remembers its title.
+void answerFileDialog(const QString &file, QString *title)
+{
+    QTimer::singleShot(0, [file, title] {
+        auto *d = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        QVERIFY(d);
+        *title = d->windowTitle();
+        d->selectFile(file);
+        QMetaObject::invokeMethod(d, "accept");
+    });
+}
+
+sim::SimulationResult simulateRunUp(const std::filesystem::path &dir)
+{
+    sim::SimulationOptions so;
+    so.outDir = dir;
+    so.name = "runup";
+    so.truth = false;
+    return sim::simulate(sim::scaledDuration(sim::preset("runup"), 0.05), so);
+}
 } // namespace
 
 class RunTest : public QObject {
@@ -27,11 +52,7 @@ private slots:
     void runFromTheWindow()
     {
         test::TempDir dir;
-        sim::SimulationOptions so;
-        so.outDir = dir.path();
-        so.name = "runup";
-        so.truth = false;
-        const auto simulated = sim::simulate(sim::scaledDuration(sim::preset("runup"), 0.05), so);
+        const auto simulated = simulateRunUp(dir.path());
 
         RecordingMessageSink sink;
         TMainOptions o;
@@ -75,6 +96,25 @@ private slots:
         QCOMPARE(w.NSavePairs->actions().size(), checked);
         QCOMPARE(w.NSaveSlices->actions().size(), checked);
 
+        // The report is saved as ".txt" in UTF-16LE; a pair as a ZAMI data set.
+        QString title;
+        answerFileDialog(qs(dir / "report.dat"), &title);
+        w._NRpt->trigger();
+        QCOMPARE(title, QStringLiteral("Сохранение текстового отчета"));
+        QVERIFY(std::filesystem::exists(dir / "report.txt"));
+        std::ifstream rep(dir / "report.txt", std::ios::binary);
+        char bom[2] = {0, 0};
+        rep.read(bom, 2);
+        QCOMPARE(bom[1], '\0'); // the first character is ASCII in UTF-16LE
+        answerFileDialog(qs(dir / "pair1"), &title);
+        w.NSavePairs->actions().first()->trigger();
+        QCOMPARE(title, QStringLiteral("Coxpaнение результатов по паре датчиков"));
+        bool zami = false;
+        for (const auto &e : std::filesystem::recursive_directory_iterator(dir.path()))
+            zami = zami || e.path().extension() == ".zami";
+        QVERIFY(zami);
+        const std::size_t before = sink.messages().size();
+
         // Graph kind "Скорость": new titles, series 4 keeps a curve.
         w.CbxGraph->setCurrentIndex(2);
         w.CbxGraphChange();
@@ -108,6 +148,36 @@ private slots:
         w._NTaho->trigger();
         QVERIFY(!w._NTaho->isChecked());
         QVERIFY(w.Chart1->pointCount(0) > 0);
+        QCOMPARE(sink.messages().size(), before);
+    }
+
+    // Before any run, "Тахо" computes the speed curve from the recording.
+    void tahoFromTheRecording()
+    {
+        test::TempDir dir;
+        const auto simulated = simulateRunUp(dir.path());
+        RecordingMessageSink sink;
+        TMainOptions o;
+        o.arguments = {qs(simulated.lfm)};
+        o.programDir = qs(dir.path());
+        o.greetingMs = 0;
+        o.messages = &sink;
+        TMain w(o);
+        w._NTaho->trigger();
+        QVERIFY(w._NTaho->isChecked());
+        QVERIFY(!w.TachoPending);
+        QVERIFY(sink.messages().empty());
+        const int n = w.Chart1->pointCount(0);
+        QVERIFY(n > 10);
+        // A run-up: the speed rises, time starts after the first pulse.
+        QVERIFY(w.Chart1->point(0, 0).x() > 0);
+        QVERIFY(w.Chart1->point(0, n - 1).y() > w.Chart1->point(0, 0).y());
+        QCOMPARE(w.XMin, w.Chart1->point(0, 0).x());
+        QCOMPARE(w.CbxNmScale->currentText(), QStringLiteral("X"));
+        // Off: nothing to redraw before a run.
+        w._NTaho->trigger();
+        QVERIFY(!w._NTaho->isChecked());
+        QCOMPARE(w.Chart1->pointCount(0), 0);
     }
 
     // The curves of one blade slot for the graph kinds, on a hand-made pair.
