@@ -144,8 +144,8 @@ Outcome runPipeline(const fs::path &lfm, const std::optional<fs::path> &recordin
                     continue;
                 PairSnapshot snap{st.NameStage, pr.NamePair, pr.Size, pr.SizeOfBad};
                 snap.diametr = st.Diametr;
-                const std::size_t n =
-                    static_cast<std::size_t>(pr.Size) + (pr.Size + pr.SizeOfBad > 0 ? 1 : 0);
+                // The ordering dropped one revolution from a Size above 0; its samples are still there.
+                const std::size_t n = pr.Size > 0 ? static_cast<std::size_t>(pr.Size) + 1 : 0;
                 const std::size_t kept = std::min(n, pr.Freq.size());
                 snap.freq.assign(pr.Freq.begin(), pr.Freq.begin() + static_cast<long>(kept));
                 snap.time.assign(pr.Time.begin(), pr.Time.begin() + static_cast<long>(kept));
