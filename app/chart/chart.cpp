@@ -108,7 +108,7 @@ void Chart::clearSeries(int s)
 {
     curves_.at(static_cast<std::size_t>(s))->data()->clear();
     rescaleAutomatic();
-    plot_->replot();
+    plot_->replot(QCustomPlot::rpQueuedReplot);
 }
 
 void Chart::clearAllSeries()
@@ -116,7 +116,7 @@ void Chart::clearAllSeries()
     for (auto *c : curves_)
         c->data()->clear();
     rescaleAutomatic();
-    plot_->replot();
+    plot_->replot(QCustomPlot::rpQueuedReplot);
 }
 
 void Chart::setSeriesPoints(int s, std::vector<double> x, std::vector<double> y)
@@ -132,7 +132,7 @@ void Chart::setSeriesPoints(int s, std::vector<double> x, std::vector<double> y)
     curves_.at(static_cast<std::size_t>(s))
         ->setData(t, QVector<double>(x.begin(), x.end()), QVector<double>(y.begin(), y.end()), true);
     rescaleAutomatic();
-    plot_->replot();
+    plot_->replot(QCustomPlot::rpQueuedReplot);
 }
 
 int Chart::pointCount(int s) const { return curves_.at(static_cast<std::size_t>(s))->data()->size(); }
@@ -151,7 +151,7 @@ QCPAxis *Chart::axis(ChartAxis a) const { return a == ChartAxis::X ? plot_->xAxi
 void Chart::setAxisTitle(ChartAxis a, const QString &title)
 {
     axis(a)->setLabel(title);
-    plot_->replot();
+    plot_->replot(QCustomPlot::rpQueuedReplot);
 }
 
 QString Chart::axisTitle(ChartAxis a) const { return axis(a)->label(); }
@@ -161,7 +161,7 @@ void Chart::setAxisAutomatic(ChartAxis a, bool automatic)
     (a == ChartAxis::X ? autoX_ : autoY_) = automatic;
     if (automatic) {
         rescaleAutomatic();
-        plot_->replot();
+        plot_->replot(QCustomPlot::rpQueuedReplot);
     }
 }
 
@@ -174,7 +174,7 @@ void Chart::setAxisRange(ChartAxis a, double min, double max)
     m[0] = min;
     m[1] = max;
     axis(a)->setRange(min, max);
-    plot_->replot();
+    plot_->replot(QCustomPlot::rpQueuedReplot);
 }
 
 double Chart::axisMin(ChartAxis a) const { return axis(a)->range().lower; }
@@ -236,7 +236,7 @@ void Chart::undoZoom()
     if (!autoY_)
         plot_->yAxis->setRange(manualY_[0], manualY_[1]);
     rescaleAutomatic();
-    plot_->replot();
+    plot_->replot(QCustomPlot::rpQueuedReplot);
 }
 
 int Chart::addMarker(const QColor &color, int penWidth)
@@ -275,7 +275,7 @@ void Chart::setMarkerRect(int i, const QRectF &axisRect)
     auto &m = markers_.at(static_cast<std::size_t>(i));
     m.rect = axisRect;
     redrawMarker(m);
-    plot_->replot();
+    plot_->replot(QCustomPlot::rpQueuedReplot);
 }
 
 void Chart::setMarkerVisible(int i, bool visible)
@@ -283,7 +283,7 @@ void Chart::setMarkerVisible(int i, bool visible)
     auto &m = markers_.at(static_cast<std::size_t>(i));
     m.visible = visible;
     redrawMarker(m);
-    plot_->replot();
+    plot_->replot(QCustomPlot::rpQueuedReplot);
 }
 
 bool Chart::markerVisible(int i) const { return markers_.at(static_cast<std::size_t>(i)).visible; }
@@ -339,7 +339,7 @@ void Chart::onMove(QMouseEvent *e)
     lastDragPos_ = pos;
     plot_->xAxis->moveRange(dx);
     plot_->yAxis->moveRange(dy);
-    plot_->replot();
+    plot_->replot(QCustomPlot::rpQueuedReplot);
     emit scrolled();
 }
 

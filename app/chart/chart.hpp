@@ -71,6 +71,8 @@ public:
     QRectF markerRect(int m) const;
     QColor markerColor(int m) const;
 
+    // Changes are drawn together at the next turn of the event loop; this
+    // draws at once.
     void replot();
     QWidget *plotWidget() const; // the widget that receives mouse events
     // Renders the chart into an image, for checks and screenshots.
