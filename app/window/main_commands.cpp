@@ -7,6 +7,7 @@
 #include "chart/plot_curve.hpp"
 #include "config/cfg_dump.hpp"
 #include "cursor/my_cursor.hpp"
+#include "export/data_file_input.hpp"
 #include "export/pair_save.hpp"
 #include "output/report.hpp"
 #include "plots/graph_kinds.hpp"
@@ -169,15 +170,35 @@ void TMain::_NOpenFileExecute()
                         QStringLiteral("Файл ПРКС(.zami)(*.zami *ZAMI)")});
     if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
         return;
-    const QString name = dlg.selectedFiles().first();
+    const QStringList names = dlg.selectedFiles();
     Chart1->clearAllSeries();
+    // Data files first (a recording keeps its position unused), then the
+    // recording, exactly in the order the user selected them.
+    std::vector<std::filesystem::path> files;
+    for (const QString &n : names)
+        files.push_back(toPath(n));
+    DataFileEnv env;
+    env.numberFormat = fmt;
+    try {
+        const TDataFileInput in = OpenDataFiles(*CfgDfm, files, *messages_, env);
+        if (in.TachoPresent) {
+            TachoPending = false;
+            if (in.RevCount0)
+                RevCount[0] = *in.RevCount0;
+        }
+    } catch (const Error &e) {
+        messages_->show({"Ошибка", e.what(), Buttons::Ok, Severity::Error});
+    }
+    const QString name = names.first();
     if (name.contains(QStringLiteral("BLD")) || name.contains(QStringLiteral("bld"))) {
         CfgDfm->TypeFile = 0;
         CfgDfm->FileName = name.toStdString();
+        // The general dialog maps the recording's channels; until it comes,
+        // the command ends like the dialog: "Старт" is enabled.
         _NGeneralExecute();
         return;
     }
-    messages_->show({"Открыть", "Чтение файлов данных ещё не подключено", Buttons::Ok, Severity::Warning});
+    _NStartMI->setEnabled(true);
 }
 
 void TMain::PassProgress(std::int64_t Total, std::int64_t Position, double Time, double Speed,

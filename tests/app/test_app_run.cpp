@@ -149,6 +149,22 @@ private slots:
         QVERIFY(!w._NTaho->isChecked());
         QVERIFY(w.Chart1->pointCount(0) > 0);
         QCOMPARE(sink.messages().size(), before);
+
+        // The saved data set opened as input: pair 0 of stage 0, then a run
+        // that only computes.
+        std::filesystem::path key;
+        for (const auto &e : std::filesystem::recursive_directory_iterator(dir.path()))
+            if (e.path().extension() == ".zami")
+                key = e.path();
+        answerFileDialog(qs(key), &title);
+        w._NOpenFile->trigger();
+        QCOMPARE(w.CfgDfm->TypeFile, std::uint16_t(1));
+        QVERIFY(w.CfgDfm->Stages[0].Pairs[0].Size > 0);
+        QVERIFY(!w.TachoPending);
+        QVERIFY(w._NStartMI->isEnabled());
+        w._NStartMI->trigger();
+        QCOMPARE(sink.messages().size(), before);
+        QVERIFY(w.Chart1->pointCount(0) > 0);
     }
 
     // Before any run, "Тахо" computes the speed curve from the recording.
