@@ -1,3 +1,4 @@
+#include "base/safe_application.hpp"
 #include "base/visual_styles.hpp"
 #include "window/main_window.hpp"
 
@@ -5,7 +6,7 @@
 
 int main(int argc, char **argv)
 {
-    QApplication app(argc, argv);
+    vibrolan::app::SafeApplication app(argc, argv);
     vibrolan::app::VisualStyles styles;
     styles.Apply(QString::fromLatin1(vibrolan::app::VisualStyles::kLuna));
     QApplication::setApplicationName(QStringLiteral("Vibrolan"));

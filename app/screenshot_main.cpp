@@ -1,6 +1,7 @@
 // vibrolan-screenshot: starts the main window as the program does, runs the
 // analysis when a configuration with a recording is given, and saves a PNG
 // of the window. Used by scripts/screenshots.sh to check the look.
+#include "base/safe_application.hpp"
 #include "base/visual_styles.hpp"
 #include "window/main_window.hpp"
 
@@ -13,7 +14,7 @@
 
 int main(int argc, char **argv)
 {
-    QApplication app(argc, argv);
+    vibrolan::app::SafeApplication app(argc, argv);
     const QStringList args = QApplication::arguments().mid(1);
     if (args.isEmpty()) {
         std::fprintf(stderr, "usage: vibrolan-screenshot OUT.png [CONFIG.lfm] [--report]\n");

@@ -156,7 +156,7 @@ void TMain::_NRptExecute()
         chosen.path() + QLatin1Char('/') + chosen.completeBaseName() + QStringLiteral(".txt");
     try {
         Report->WriteReport(toPath(name));
-    } catch (const Error &e) {
+    } catch (const std::exception &e) {
         messages_->show({"Ошибка", e.what(), Buttons::Ok, Severity::Error});
     }
 }
@@ -186,7 +186,7 @@ void TMain::_NOpenFileExecute()
             if (in.RevCount0)
                 RevCount[0] = *in.RevCount0;
         }
-    } catch (const Error &e) {
+    } catch (const std::exception &e) {
         messages_->show({"Ошибка", e.what(), Buttons::Ok, Severity::Error});
     }
     const QString name = names.first();
@@ -272,7 +272,7 @@ void TMain::_NStartMIExecute()
     TRunResult result;
     try {
         result = ProcessingRun(*CfgDfm, inputs, *messages_, fmt, cb);
-    } catch (const Error &e) {
+    } catch (const std::exception &e) {
         waiting.reset();
         ProgressForm->hide();
         BladeForm->hide();
@@ -339,7 +339,7 @@ void savePair(TMain &w, const QString &pairName, bool slice, MessageSink &messag
             SavePairSlice(*w.CfgDfm, *at, kind, unit, file, env, progress);
         else
             SavePairSeries(*w.CfgDfm, *at, kind, unit, file, env, progress);
-    } catch (const Error &e) {
+    } catch (const std::exception &e) {
         messages.show({"Ошибка", e.what(), Buttons::Ok, Severity::Error});
     }
     w.BladeForm->hide();
@@ -380,7 +380,7 @@ void TMain::_NTahoExecute()
                     try {
                         if (TachoRead)
                             TachoRead(*CfgDfm, s, times, speeds);
-                    } catch (const Error &e) {
+                    } catch (const std::exception &e) {
                         messages_->show({"Тахо", e.what(), Buttons::Ok, Severity::Error});
                     }
                     ProgressForm->hide();
