@@ -288,9 +288,17 @@ void TMain::_NStartMIExecute()
     FillGraphKinds();
     CbxGraph->setCurrentIndex(0);
     _NPausMI->setEnabled(true);
-    if (!result.CaptionSuffix.empty())
-        setCaption(windowTitle() + fromStd(result.CaptionSuffix));
+    if (!result.CaptionSuffix.empty()) {
+        // A second run of the same recording must not append the date twice.
+        QString title = windowTitle();
+        if (!runSuffix_.isEmpty() && title.endsWith(runSuffix_))
+            title.chop(runSuffix_.size());
+        runSuffix_ = fromStd(result.CaptionSuffix);
+        setCaption(title + runSuffix_);
+    }
     RevCount = result.RevCount;
+    if (Memo && _NReport->isChecked())
+        Memo->setPlainText(reportLines().join(QLatin1Char('\n'))); // the report on show is the new one
     ShowNewResults();
 
     NSavePairs->clear();

@@ -215,6 +215,7 @@ private:
     std::function<void()> beep_;
     std::function<bool(const QString &)> openHelp_;
     std::array<BladeCurves, 4> lastCurves_;
+    QString runSuffix_; // " от <date>" the last run appended to the caption
 };
 
 } // namespace vibrolan::app

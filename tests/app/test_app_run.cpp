@@ -72,6 +72,11 @@ private slots:
         QVERIFY(w._NPausMI->isEnabled());
         QVERIFY(w._NRpt->isEnabled());
         QVERIFY(!w.reportLines().isEmpty());
+        QVERIFY(w.windowTitle().contains(QStringLiteral(" от ")));
+        // Running again keeps one date in the caption.
+        const QString caption = w.windowTitle();
+        w._NStartMI->trigger();
+        QCOMPARE(w.windowTitle(), caption);
 
         // Blade lists: every slot of every checked pair, entries 0 .. 3 selected.
         const QStringList entries = BladeListEntries(*w.CfgDfm);
