@@ -6,6 +6,7 @@
 #include "support/temp_dir.hpp"
 #include "window/main_window.hpp"
 #include "windows/about_dlg.hpp"
+#include "windows/progress_form.hpp"
 
 #include <QAction>
 #include <QApplication>
@@ -224,6 +225,19 @@ private slots:
         QCOMPARE(fx.sink.messages()[0].caption, std::string("Файл данных не найден"));
         QCOMPARE(fx.sink.messages()[0].text, std::string("где обр.файл...."));
         QVERIFY(!w._NStopMI->isEnabled());
+
+        // A damaged recording is reported and the window keeps going.
+        const auto bad = fx.dir / "broken.bld";
+        {
+            std::ofstream out(bad, std::ios::binary);
+            out << "RecBld" << std::string(40, '\xff');
+        }
+        w.CfgDfm->FileName = bad.string();
+        w._NStartMI->trigger();
+        QVERIFY(fx.sink.messages().size() >= 2);
+        QVERIFY(w.NoResults);
+        QVERIFY(!w.ProgressForm->isVisible());
+        QVERIFY(!w._NStopMI->isEnabled());
     }
 
     void commandsThatOnlyOpenSomething()
@@ -246,6 +260,12 @@ private slots:
         w._CalcMI->trigger();
         QVERIFY(opened);
         QCOMPARE(fx.sink.messages().size(), std::size_t(1));
+
+        // The about dialog.
+        bool about = false;
+        onNextModal([&](QDialog *d) { about = qobject_cast<TAboutDlg *>(d) != nullptr; });
+        w._N3->trigger();
+        QVERIFY(about);
 
         // "Отчет" under "Вид" twice: shown, then hidden; it unchecks "Тахо".
         w._NTaho->setChecked(true);
