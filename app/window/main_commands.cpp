@@ -291,8 +291,11 @@ void TMain::_NStartMIExecute()
     if (!result.CaptionSuffix.empty()) {
         // A second run of the same recording must not append the date twice.
         QString title = windowTitle();
-        if (!runSuffix_.isEmpty() && title.endsWith(runSuffix_))
-            title.chop(runSuffix_.size());
+        if (!runSuffix_.isEmpty()) {
+            const qsizetype at = title.lastIndexOf(runSuffix_);
+            if (at >= 0)
+                title.truncate(at);
+        }
         runSuffix_ = fromStd(result.CaptionSuffix);
         setCaption(title + runSuffix_);
     }

@@ -4,6 +4,7 @@
 
 #include "base/errors.hpp"
 #include "base/message_sink.hpp"
+#include "export/data_file_info.hpp"
 #include "recording/recording_info.hpp"
 
 #include <algorithm>
@@ -32,6 +33,11 @@ const std::vector<FileKind> &fileKinds()
          [](const std::filesystem::path &f, vibrolan::MessageSink &sink) {
              return vibrolan::formatRecordingInfo(vibrolan::inspectRecording(f, true, sink));
          }},
+        // Data files: the data-file layer applies its own name rule (".Prx" is a ZAMI key file).
+        {".zami", [](const std::filesystem::path &f,
+                     vibrolan::MessageSink &) { return vibrolan::DescribeDataFile(f); }},
+        {".prx", [](const std::filesystem::path &f,
+                    vibrolan::MessageSink &) { return vibrolan::DescribeDataFile(f); }},
     };
     return kinds;
 }
@@ -52,10 +58,11 @@ int runInfo(vibrolan::cli::CommandContext &ctx)
         ctx.out << kind.describe(file, sink);
         return 0;
     }
-    throw vibrolan::ValueError(file.string() + ": unknown file kind '" + ext + "' (known: .bld, .bldx)");
+    throw vibrolan::ValueError(file.string() + ": unknown file kind '" + ext +
+                               "' (known: .bld, .bldx, .zami, .prx)");
 }
 
 const bool registered = vibrolan::cli::registerCommand(
-    {"info", "info FILE          describe a recording (.bld, .bldx)", runInfo});
+    {"info", "info FILE          describe a recording (.bld, .bldx) or a data file (.zami, .prx)", runInfo});
 
 } // namespace

@@ -89,6 +89,12 @@ TEST_F(CliExport, SavesTheRunsBladeSeriesWithTheSpeedInHertz)
     EXPECT_EQ(k.readString("Tacho", "k0", ""), "0.0166666675359011");
     EXPECT_EQ(k.readString("blade1", "YUnits", ""), "мм");
 
+    // The saved data set is described by the info command like any input file.
+    const auto info = runProcess(VIBROLAN_CLI_PATH, {"info", (out / "series.zami").string()});
+    ASSERT_EQ(info.status, 0) << info.err;
+    EXPECT_NE(info.out.find("Tacho"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("blade7"), std::string::npos) << info.out;
+
     const auto a = runProcess(VIBROLAN_CLI_PATH, {"analyze", config(), "--series", path("csv").string()});
     ASSERT_EQ(a.status, 0) << a.err;
     const std::string csv = slurpFile((path("csv") / "St1_Pa1.csv").string());
