@@ -1,12 +1,14 @@
 // vibrolan-cli analyze: the whole analysis of a configuration and its
-// recording, the same run as the program's "Старт", with the report on
-// stdout (or in a file), the rotation-speed curves and the pair series as CSV.
+// recording, or of up to five data files standing in for stage 0's pairs,
+// the same run as the program's "Старт", with the report on stdout (or in a
+// file), the rotation-speed curves and the pair series as CSV.
 #include "command.hpp"
 
 #include "base/errors.hpp"
 #include "base/file_io.hpp"
 #include "base/message_sink.hpp"
 #include "config/cfg_dfm.hpp"
+#include "export/data_file_input.hpp"
 #include "output/report.hpp"
 #include "recording/angle_gates.hpp"
 #include "run/processing_run.hpp"
@@ -18,6 +20,7 @@
 #include <sstream>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -139,13 +142,16 @@ void writeSeries(const TCfgDfm &cfg, const TRunResult &run, const std::filesyste
 
 std::string usage()
 {
-    return "usage: vibrolan-cli analyze CONFIG.lfm [--recording FILE] [--report OUT.txt] [--tacho OUT.csv] "
-           "[--series DIR]\n";
+    return "usage: vibrolan-cli analyze CONFIG.lfm [--recording FILE | --data FILE...] [--report OUT.txt]\n"
+           "                           [--tacho OUT.csv] [--series DIR]\n"
+           "  --data FILE  take stage 0's pairs from up to five .zami/.prx data files instead of\n"
+           "               the recording (repeat the option; --tacho needs a recording)\n";
 }
 
 int runAnalyze(cli::CommandContext &ctx)
 {
     std::string config, recording, reportFile, tachoFile, seriesDir;
+    std::vector<std::filesystem::path> data;
     const auto &a = ctx.args;
     for (std::size_t i = 0; i < a.size(); ++i) {
         auto value = [&]() -> const std::string & {
@@ -155,6 +161,8 @@ int runAnalyze(cli::CommandContext &ctx)
         };
         if (a[i] == "--recording")
             recording = value();
+        else if (a[i] == "--data")
+            data.emplace_back(value());
         else if (a[i] == "--report")
             reportFile = value();
         else if (a[i] == "--tacho")
@@ -172,6 +180,13 @@ int runAnalyze(cli::CommandContext &ctx)
         ctx.err << usage();
         return 2;
     }
+    if (!data.empty() && !recording.empty())
+        throw ValueError("--recording and --data are two kinds of input; give one of them\n" + usage());
+    // The rotation-speed curves are read from the recording's tacho pulses.
+    if (!data.empty() && !tachoFile.empty())
+        throw ValueError("--tacho reads the recording; with --data the speed is in the pairs' series "
+                         "(--series)\n" +
+                         usage());
 
     TCfgDfm cfg;
     cfg.InitDefault();
@@ -179,12 +194,17 @@ int runAnalyze(cli::CommandContext &ctx)
     cfg.TypeFile = 0;
     if (!recording.empty())
         cfg.FileName = recording;
+    StderrMessageSink sink;
+    const NumberFormat fmt{};
+    if (!data.empty()) {
+        DataFileEnv env;
+        env.numberFormat = fmt;
+        OpenRequiredDataFiles(cfg, data, sink, env);
+    }
     TAngleGates gates;
     if (cfg.UseGates && !cfg.NmGates.empty())
         gates.File2Gates(TGateMode::New, cfg.NmGates);
 
-    StderrMessageSink sink;
-    const NumberFormat fmt{};
     ProgressPrinter pp(ctx.err);
     TBladeReport report;
     TRunCallbacks cb;
@@ -227,7 +247,9 @@ int runAnalyze(cli::CommandContext &ctx)
 }
 
 const bool registered = cli::registerCommand(
-    {"analyze", "analyze CONFIG.lfm [--recording FILE] [--report OUT.txt] [--tacho OUT.csv] [--series DIR]",
+    {"analyze",
+     "analyze CONFIG.lfm [--recording FILE | --data FILE...] [--report OUT.txt] [--tacho OUT.csv] "
+     "[--series DIR]",
      runAnalyze});
 
 } // namespace

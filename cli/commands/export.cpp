@@ -90,8 +90,6 @@ Options parse(const std::vector<std::string> &a)
     }
     if (o.config.empty() || !pairGiven || o.out.empty())
         throw ValueError("a configuration, --pair and --out are required\n" + usage());
-    if (o.data.size() > kMaxDataFiles)
-        throw ValueError("at most " + std::to_string(kMaxDataFiles) + " data files (--data) feed the pairs");
     return o;
 }
 
@@ -127,14 +125,8 @@ int runExport(cli::CommandContext &ctx)
     StderrMessageSink sink;
     DataFileEnv env;
     env.numberFormat.decimalSeparator = o.decimal;
-    if (!o.data.empty()) {
-        const TDataFileInput in = OpenDataFiles(cfg, o.data, sink, env);
-        bool any = false;
-        for (bool loaded : in.Loaded)
-            any = any || loaded;
-        if (!any)
-            throw ValueError("none of the data files could be taken");
-    }
+    if (!o.data.empty())
+        OpenRequiredDataFiles(cfg, o.data, sink, env);
 
     TAngleGates gates;
     if (cfg.UseGates && !cfg.NmGates.empty())

@@ -134,4 +134,16 @@ TDataFileInput OpenDataFiles(TCfgDfm &cfg, std::span<const std::filesystem::path
     return result;
 }
 
+TDataFileInput OpenRequiredDataFiles(TCfgDfm &cfg, std::span<const std::filesystem::path> files,
+                                     MessageSink &sink, const DataFileEnv &env)
+{
+    if (files.size() > kMaxDataFiles)
+        throw ValueError("at most " + std::to_string(kMaxDataFiles) +
+                         " data files feed the pairs of the first stage");
+    const TDataFileInput in = OpenDataFiles(cfg, files, sink, env);
+    if (std::none_of(in.Loaded.begin(), in.Loaded.end(), [](bool loaded) { return loaded; }))
+        throw ValueError("none of the data files could be taken");
+    return in;
+}
+
 } // namespace vibrolan

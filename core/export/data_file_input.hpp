@@ -51,4 +51,10 @@ struct TDataFileInput {
 TDataFileInput OpenDataFiles(TCfgDfm &cfg, std::span<const std::filesystem::path> files, MessageSink &sink,
                              const DataFileEnv &env = {}, const ProgressFn &progress = {});
 
+// OpenDataFiles for a batch command, where data files named by the user are
+// the whole input: throws ValueError for more than kMaxDataFiles files or
+// when none of them could be taken (each refusal was reported to `sink`).
+TDataFileInput OpenRequiredDataFiles(TCfgDfm &cfg, std::span<const std::filesystem::path> files,
+                                     MessageSink &sink, const DataFileEnv &env = {});
+
 } // namespace vibrolan

@@ -155,8 +155,11 @@ TRunResult ProcessingRun(TCfgDfm &cfg, const TRunInputs &inputs, MessageSink &si
                          const TRunCallbacks &cb)
 {
     TRunResult result;
+    // Data-file input (TypeFile = 1) brings its series ready-made: the run
+    // neither needs nor reads a recording.
+    const bool recordingInput = cfg.TypeFile == 0;
     std::error_code ec;
-    if (cfg.FileName.empty() || !std::filesystem::exists(cfg.FileName, ec)) {
+    if (recordingInput && (cfg.FileName.empty() || !std::filesystem::exists(cfg.FileName, ec))) {
         sink.show(Message{kNoRecordingCaption, kNoRecordingText, Buttons::Ok, Severity::Warning});
         result.status = TRunStatus::NoRecording;
         return result;
@@ -164,7 +167,6 @@ TRunResult ProcessingRun(TCfgDfm &cfg, const TRunInputs &inputs, MessageSink &si
     // A configuration the pass would refuse is refused before any result is released.
     for (std::size_t s = 0; s < stageCount(cfg); ++s)
         CheckAssemblyInputs(cfg, s);
-    const bool recordingInput = cfg.TypeFile == 0;
 
     // Time code: the last time-code sensor of the table wins.
     int timeChan = -1;
@@ -202,7 +204,7 @@ TRunResult ProcessingRun(TCfgDfm &cfg, const TRunInputs &inputs, MessageSink &si
     }
     phase(cb, kRunCaption);
 
-    {
+    if (recordingInput) {
         const RecordingImage image = obtainImage(cfg, sink, cb);
         const RecordingHeader &head = image.header();
         if (head.hasSignature)
@@ -221,25 +223,22 @@ TRunResult ProcessingRun(TCfgDfm &cfg, const TRunInputs &inputs, MessageSink &si
         pass->TimeDecoder = timeDecoder ? &*timeDecoder : nullptr;
         pass->Gates = inputs.Gates;
 
-        if (recordingInput) {
-            for (TStage &st : cfg.Stages)
-                for (TPair &p : st.Pairs) {
-                    p.Size = 0;
-                    p.SizeOfBad = 0;
-                }
-            for (std::size_t s = 0; s < stageCount(cfg); ++s) {
-                const TStage &st = cfg.Stages[s];
-                pass->TachoDivisor = st.TachoComb.divisor + 1;
-                std::optional<TTachoDetector> detector;
-                if (pass->TachoDivisor == 255)
-                    detector.emplace(
-                        std::max<int>(1, st.CountBlade),
-                        signatureFileName(inputs.CfgFileName, cfg.Sensors[st.TachoComb.sensNumber].Chan),
-                        sink);
-                pass->Detector = detector ? &*detector : nullptr;
-                AssembleStage(cfg, s, *pass, sink, fmt, cb.pass);
-                pass->Detector = nullptr;
+        for (TStage &st : cfg.Stages)
+            for (TPair &p : st.Pairs) {
+                p.Size = 0;
+                p.SizeOfBad = 0;
             }
+        for (std::size_t s = 0; s < stageCount(cfg); ++s) {
+            const TStage &st = cfg.Stages[s];
+            pass->TachoDivisor = st.TachoComb.divisor + 1;
+            std::optional<TTachoDetector> detector;
+            if (pass->TachoDivisor == 255)
+                detector.emplace(
+                    std::max<int>(1, st.CountBlade),
+                    signatureFileName(inputs.CfgFileName, cfg.Sensors[st.TachoComb.sensNumber].Chan), sink);
+            pass->Detector = detector ? &*detector : nullptr;
+            AssembleStage(cfg, s, *pass, sink, fmt, cb.pass);
+            pass->Detector = nullptr;
         }
         result.RevCount = pass->RevCount;
     } // the pulse buffers and the recording image are released here

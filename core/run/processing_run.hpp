@@ -49,7 +49,7 @@ struct TRunInputs {
 
 enum class TRunStatus {
     Done,
-    NoRecording, // the recording does not exist; the message was shown, nothing changed
+    NoRecording, // recording input whose recording does not exist; the message was shown, nothing changed
 };
 
 // What the front ends show after a run.
@@ -66,11 +66,15 @@ struct TRunResult {
     bool ShowTimeAxis = true;            // "Время" shown
 };
 
-// Runs the whole analysis of `cfg` (FileName names the recording). Throws
-// FileError when the recording cannot be opened or mapped and FormatError for
-// a malformed header; ValueError for a configuration the pass or the stage
-// computation refuses. Rejected revolutions, damaged compressed blocks and a
-// missing tacho signature are reported through `sink`.
+// Runs the whole analysis of `cfg`. With recording input (TypeFile = 0)
+// FileName names the recording; throws FileError when it cannot be opened or
+// mapped and FormatError for a malformed header. With data-file input
+// (TypeFile = 1, the pairs filled by OpenDataFiles) no recording is checked
+// or read: the loaded series go straight to the blade ordering and the stage
+// computation, RevCount stays 0 and CaptionSuffix empty. Throws ValueError
+// for a configuration the pass or the stage computation refuses. Rejected
+// revolutions, damaged compressed blocks and a missing tacho signature are
+// reported through `sink`.
 TRunResult ProcessingRun(TCfgDfm &cfg, const TRunInputs &inputs, MessageSink &sink, const NumberFormat &fmt,
                          const TRunCallbacks &callbacks = {});
 

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <optional>
@@ -206,4 +207,133 @@ TEST(CliAnalyze, ErrorsAreClearAndNonZero)
     const auto badOpt = runProcess(VIBROLAN_CLI_PATH, {"analyze", lfm, "--frobnicate"});
     EXPECT_EQ(badOpt.status, 1);
     EXPECT_NE(badOpt.err.find("--frobnicate"), std::string::npos);
+}
+
+namespace {
+
+// The revolutions the analyze command reports per pair, from its stderr.
+std::map<std::string, long> reportedRevolutions(const std::string &err)
+{
+    std::map<std::string, long> n;
+    const std::regex line(R"(stage \S+ pair (\S+): (\d+) revolutions)");
+    for (std::sregex_iterator it(err.begin(), err.end(), line), end; it != end; ++it)
+        n[(*it)[1]] = std::stol((*it)[2]);
+    return n;
+}
+
+std::vector<float> floats(const std::filesystem::path &file)
+{
+    const std::string bytes = vibrolan::test::slurpFile(file.string());
+    std::vector<float> v(bytes.size() / sizeof(float));
+    if (!v.empty())
+        std::memcpy(v.data(), bytes.data(), v.size() * sizeof(float));
+    return v;
+}
+
+// Column `index` of a CSV text with a header line.
+std::vector<double> csvColumn(const std::string &text, std::size_t index)
+{
+    std::istringstream in(text);
+    std::string line;
+    std::getline(in, line);
+    std::vector<double> column;
+    while (std::getline(in, line)) {
+        std::stringstream ss(line);
+        std::string field;
+        for (std::size_t i = 0; i <= index && std::getline(ss, field, ','); ++i) {
+        }
+        column.push_back(std::stod(field));
+    }
+    return column;
+}
+
+} // namespace
+
+// A run-down pair saved as a data set is analysed again without its
+// recording: the data set alone feeds stage 0's first pair.
+TEST(CliAnalyze, DataFileInputNeedsNoRecording)
+{
+    TempDir dir;
+    simulate(dir, "rundown", "0.1");
+    const auto lfm = (dir / "sim.lfm").string();
+    const auto fromRecording = runProcess(VIBROLAN_CLI_PATH, {"analyze", lfm});
+    ASSERT_EQ(fromRecording.status, 0) << fromRecording.err;
+    const auto recorded = reportedRevolutions(fromRecording.err);
+    ASSERT_GT(recorded.at("Pa1"), 10);
+
+    const auto set = dir / "set";
+    const auto exported =
+        runProcess(VIBROLAN_CLI_PATH, {"export", lfm, "--pair", "Pa1", "--kind", "1", "--out", set.string()});
+    ASSERT_EQ(exported.status, 0) << exported.err;
+    std::filesystem::rename(dir / "sim.bld", dir / "elsewhere.bld.moved");
+    const std::string keyBefore = vibrolan::test::slurpFile((set / "set.zami").string());
+
+    const auto r = runProcess(VIBROLAN_CLI_PATH, {"analyze", lfm, "--data", (set / "set.zami").string(),
+                                                  "--series", (dir / "series").string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("ОТЧЕТ ДЛЯ СТУПЕНИ"), std::string::npos) << r.out.substr(0, 400);
+    EXPECT_EQ(r.err.find("Файл данных не найден"), std::string::npos) << r.err;
+
+    // The data set holds the pair's accepted revolutions; the run drops the
+    // last one as it does after every pass. Pairs without a data file stay empty.
+    const std::vector<float> speed = floats(set / "Tacho.dat");
+    const std::vector<float> times = floats(set / "Tacho.x");
+    ASSERT_EQ(speed.size(), times.size());
+    EXPECT_EQ(static_cast<long>(speed.size()), recorded.at("Pa1"));
+    const auto fromData = reportedRevolutions(r.err);
+    ASSERT_EQ(fromData.size(), recorded.size()) << r.err;
+    EXPECT_EQ(fromData.at("Pa1"), static_cast<long>(speed.size()) - 1);
+    for (const auto &[pair, n] : fromData)
+        if (pair != "Pa1")
+            EXPECT_EQ(n, 0) << pair;
+
+    // A run-down data set: the series' argument is the pair's speed axis and
+    // its samples are counted 0, 1, 2, ...
+    const std::string series = vibrolan::test::slurpFile((dir / "series" / "St1_Pa1.csv").string());
+    const std::vector<double> time = csvColumn(series, 1), freq = csvColumn(series, 2);
+    ASSERT_EQ(freq.size(), speed.size() - 1);
+    for (std::size_t i = 0; i < freq.size(); ++i) {
+        EXPECT_EQ(time[i], static_cast<double>(i));
+        EXPECT_NEAR(freq[i], times[i], 1e-6 * (1 + std::fabs(times[i]))) << i;
+    }
+    // The input stays as it was and no recording was created.
+    EXPECT_EQ(vibrolan::test::slurpFile((set / "set.zami").string()), keyBefore);
+    EXPECT_FALSE(std::filesystem::exists(dir / "sim.bld"));
+}
+
+TEST(CliAnalyze, DataFileInputErrorsAreClear)
+{
+    TempDir dir;
+    simulate(dir, "rundown", "0.02");
+    const auto lfm = (dir / "sim.lfm").string();
+    std::ofstream(dir / "damaged.zami") << "[ZAMI]\nTest=x\n";
+    std::ofstream(dir / "empty.prx");
+    const auto file = [&](const char *name) { return (dir / name).string(); };
+    const struct {
+        std::vector<std::string> args;
+        const char *message;
+    } cases[] = {
+        {{"--data", file("gone.zami")}, "none of the data files"},
+        {{"--data", file("damaged.zami")}, "none of the data files"},
+        {{"--data", file("empty.prx")}, "none of the data files"},
+        {{"--data", file("sim.bld")}, "none of the data files"}, // a recording is no data file
+        {{"--data", file("a"), "--data", file("b"), "--data", file("c"), "--data", file("d"), "--data",
+          file("e"), "--data", file("f")},
+         "at most 5 data files"},
+        {{"--data", file("damaged.zami"), "--recording", file("sim.bld")}, "--recording and --data"},
+        {{"--data", file("damaged.zami"), "--tacho", file("t.csv")}, "--tacho reads the recording"},
+        {{"--data"}, "--data needs a value"},
+    };
+    for (const auto &c : cases) {
+        std::vector<std::string> args{"analyze", lfm};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const auto r = runProcess(VIBROLAN_CLI_PATH, args);
+        EXPECT_EQ(r.status, 1) << c.message;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << c.message << "\n" << r.err;
+        EXPECT_TRUE(r.out.empty()) << c.message;
+    }
+    // The refused file is named on stderr.
+    const auto damaged = runProcess(VIBROLAN_CLI_PATH, {"analyze", lfm, "--data", file("damaged.zami")});
+    EXPECT_NE(damaged.err.find("damaged.zami"), std::string::npos) << damaged.err;
+    EXPECT_FALSE(std::filesystem::exists(dir / "t.csv"));
 }
