@@ -299,7 +299,8 @@ void TMain::_NStartMIExecute()
         runSuffix_ = fromStd(result.CaptionSuffix);
         setCaption(title + runSuffix_);
     }
-    RevCount = result.RevCount;
+    if (CfgDfm->TypeFile != 1) // data files bring their own revolution count, set when they were opened
+        RevCount = result.RevCount;
     if (Memo && _NReport->isChecked())
         Memo->setPlainText(reportLines().join(QLatin1Char('\n'))); // the report on show is the new one
     ShowNewResults();

@@ -112,7 +112,8 @@ TDataFileInput OpenDataFiles(TCfgDfm &cfg, std::span<const std::filesystem::path
         try {
             f = readFile(file, env, progress);
         } catch (const Error &e) {
-            tell(sink, file, e.what(), Severity::Error);
+            // File errors already name the file.
+            sink.show(Message{kDataFileCaption, e.what(), Buttons::Ok, Severity::Error});
             continue;
         }
         if (f.droppedChannels > 0)
