@@ -11,6 +11,5 @@ function(vibrolan_add_gtest name)
     vibrolan_warnings(${name})
     gtest_discover_tests(${name}
         WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-        PROPERTIES ENVIRONMENT "VIBROLAN_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data;VIBROLAN_SHARED_DATA=${PROJECT_SOURCE_DIR}/../shared/data"
         DISCOVERY_TIMEOUT 60)
 endfunction()
