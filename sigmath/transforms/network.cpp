@@ -32,6 +32,25 @@ Cx packed_bin(const double *p, std::size_t n, std::size_t k)
     return {p[k], p[n - k]};
 }
 
+// Packed real spectra of a stimulus and a response of the same length.
+struct PackedPair {
+    RealWork work;
+    rt::Buffer<double> xs, ys;
+
+    bool transform(const double *stimulus, const double *response, std::size_t len)
+    {
+        xs = rt::Buffer<double>(len);
+        ys = rt::Buffer<double>(len);
+        if (!xs.ok() || !ys.ok() || !work.init(len))
+            return false;
+        std::copy(stimulus, stimulus + len, xs.data());
+        std::copy(response, response + len, ys.data());
+        real_forward_packed(xs.data(), len, work);
+        real_forward_packed(ys.data(), len, work);
+        return true;
+    }
+};
+
 } // namespace
 
 SIGMATH_EXPORT int32_t TransferFunction(const double *stimulus, const double *response, int32_t n, double dt,
@@ -42,14 +61,10 @@ SIGMATH_EXPORT int32_t TransferFunction(const double *stimulus, const double *re
             st != SM_NO_ERROR)
             return st;
         const auto len = static_cast<std::size_t>(n);
-        RealWork work;
-        rt::Buffer<double> xs(len), ys(len);
-        if (!xs.ok() || !ys.ok() || !work.init(len))
+        PackedPair pair;
+        if (!pair.transform(stimulus, response, len))
             return fail(SM_ERR_NO_MEMORY);
-        std::copy(stimulus, stimulus + len, xs.data());
-        std::copy(response, response + len, ys.data());
-        real_forward_packed(xs.data(), len, work);
-        real_forward_packed(ys.data(), len, work);
+        const rt::Buffer<double> &xs = pair.xs, &ys = pair.ys;
         for (std::size_t k = 0; k < len / 2; ++k) {
             const Cx h = k == 0 ? Cx{ys[0] / xs[0], 0.0}
                                 : divide(packed_bin(ys.data(), len, k), packed_bin(xs.data(), len, k));
@@ -67,14 +82,10 @@ SIGMATH_EXPORT int32_t ImpulseResponse(const double *stimulus, const double *res
         if (const int32_t st = check_args(n, true, {stimulus, response, out}); st != SM_NO_ERROR)
             return st;
         const auto len = static_cast<std::size_t>(n);
-        RealWork work;
-        rt::Buffer<double> xs(len), ys(len);
-        if (!xs.ok() || !ys.ok() || !work.init(len))
+        PackedPair pair;
+        if (!pair.transform(stimulus, response, len))
             return fail(SM_ERR_NO_MEMORY);
-        std::copy(stimulus, stimulus + len, xs.data());
-        std::copy(response, response + len, ys.data());
-        real_forward_packed(xs.data(), len, work);
-        real_forward_packed(ys.data(), len, work);
+        const rt::Buffer<double> &xs = pair.xs, &ys = pair.ys;
         // H = Y/X in packed form: real at 0 and n/2, complex in between.
         out[0] = ys[0] / xs[0];
         if (len >= 2)
@@ -84,7 +95,7 @@ SIGMATH_EXPORT int32_t ImpulseResponse(const double *stimulus, const double *res
             out[k] = h.re;
             out[len - k] = h.im;
         }
-        real_inverse_packed(out, len, work);
+        real_inverse_packed(out, len, pair.work);
         return SM_NO_ERROR;
     });
 }
