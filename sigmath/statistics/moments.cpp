@@ -23,6 +23,16 @@ Sums sums(const double *x, int32_t n)
     return s;
 }
 
+// Stores the mean and returns the population variance (divisor n), both from
+// one pass over the running sums.
+double mean_and_variance(const double *x, int32_t n, double *mean)
+{
+    const Sums s = sums(x, n);
+    const double m = s.sum / n;
+    *mean = m;
+    return s.squares / n - m * m;
+}
+
 // Repeated multiplication, as the moment is defined; very high orders switch
 // to binary powering so the cost stays logarithmic in the order.
 double power(double base, int32_t order)
@@ -61,11 +71,8 @@ SIGMATH_EXPORT int32_t Variance(const double *x, int32_t n, double *mean, double
     return guarded([&]() -> int32_t {
         if (n < 1)
             return fail(SM_ERR_SAMPLES_GT_ZERO);
-        const Sums s = sums(x, n);
-        const double m = s.sum / n;
         // Divisor n and no clamping: rounding may leave a tiny negative value.
-        *mean = m;
-        *variance = s.squares / n - m * m;
+        *variance = mean_and_variance(x, n, mean);
         return SM_NO_ERROR;
     });
 }
@@ -75,10 +82,7 @@ SIGMATH_EXPORT int32_t StdDev(const double *x, int32_t n, double *mean, double *
     return guarded([&]() -> int32_t {
         if (n < 1)
             return fail(SM_ERR_SAMPLES_GT_ZERO);
-        const Sums s = sums(x, n);
-        const double m = s.sum / n;
-        *mean = m;
-        *sDev = rt::sqrt(rt::fabs(s.squares / n - m * m));
+        *sDev = rt::sqrt(rt::fabs(mean_and_variance(x, n, mean)));
         return SM_NO_ERROR;
     });
 }
