@@ -1,4 +1,5 @@
 // Straight-line least squares from the four running sums.
+#include "fit/solvers.hpp"
 #include "frame/status.hpp"
 #include "sigmath/fit.h"
 
@@ -25,15 +26,11 @@ SIGMATH_EXPORT int32_t LinFit(const double *x, const double *y, int32_t n, doubl
         const double d = sx * sx - count * sxx;
         const double a = (sx * sy - count * sxy) / d;
         const double b = (sx * sxy - sy * sxx) / d;
-        double sum = 0.0;
-        for (int32_t i = 0; i < n; ++i) {
+        for (int32_t i = 0; i < n; ++i)
             fitted[i] = a * x[i] + b;
-            const double r = fitted[i] - y[i];
-            sum += r * r;
-        }
         *slope = a;
         *intercept = b;
-        *mse = sum / count;
+        *mse = fit::meanSquaredError(y, fitted, n);
         return SM_NO_ERROR;
     });
 }

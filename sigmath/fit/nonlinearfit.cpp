@@ -161,13 +161,9 @@ int32_t levenbergMarquardt(const double *x, const double *y, double *fitted, int
         ++passes;
     }
 
-    double sum = 0.0;
-    for (std::size_t i = 0; i < w.n; ++i) {
+    for (std::size_t i = 0; i < w.n; ++i)
         fitted[i] = model(x[i], coef, k);
-        const double r = fitted[i] - y[i];
-        sum += r * r;
-    }
-    *mse = sum / static_cast<double>(n);
+    *mse = fit::meanSquaredError(y, fitted, n);
     return status;
 }
 
