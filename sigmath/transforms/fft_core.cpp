@@ -207,6 +207,20 @@ void split_real(const double *zr, const double *zi, std::size_t m, const Twiddle
         visit(m / 2, zr[m / 2], -zi[m / 2]);
 }
 
+// The transform of the n = 2m real samples x: even samples as the real and odd
+// ones as the imaginary parts of one length-m complex transform, then split.
+template <class Visit>
+void half_length_forward(const double *x, double *zr, double *zi, std::size_t m, const Twiddles &tw,
+                         Visit visit)
+{
+    for (std::size_t i = 0; i < m; ++i) {
+        zr[i] = x[2 * i];
+        zi[i] = x[2 * i + 1];
+    }
+    complex_forward(zr, zi, m, tw);
+    split_real(zr, zi, m, tw, visit);
+}
+
 } // namespace
 
 void real_forward_packed(double *x, std::size_t n, RealWork &work)
@@ -216,12 +230,7 @@ void real_forward_packed(double *x, std::size_t n, RealWork &work)
     const std::size_t m = n / 2;
     const Twiddles &tw = work.tw;
     double *zr = work.scratch.data(), *zi = zr + m;
-    for (std::size_t i = 0; i < m; ++i) {
-        zr[i] = x[2 * i];
-        zi[i] = x[2 * i + 1];
-    }
-    complex_forward(zr, zi, m, tw);
-    split_real(zr, zi, m, tw, [&](std::size_t k, double r, double i) {
+    half_length_forward(x, zr, zi, m, tw, [&](std::size_t k, double r, double i) {
         x[k] = r;
         if (k != 0 && k != m)
             x[n - k] = i;
@@ -237,14 +246,9 @@ void real_forward_full(double *x, double *y, std::size_t n, const Twiddles &tw)
     }
     const std::size_t m = n / 2;
     double *zr = y, *zi = y + m;
-    for (std::size_t i = 0; i < m; ++i) {
-        zr[i] = x[2 * i];
-        zi[i] = x[2 * i + 1];
-    }
-    complex_forward(zr, zi, m, tw);
     // Bins k and M-k are produced together from y[k], y[M+k], y[M-k],
     // y[n-k] and written back to exactly those places, so y can hold Z.
-    split_real(zr, zi, m, tw, [&](std::size_t k, double r, double i) {
+    half_length_forward(x, zr, zi, m, tw, [&](std::size_t k, double r, double i) {
         x[k] = r;
         y[k] = i;
         if (k != 0 && k != m) {
