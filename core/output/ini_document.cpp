@@ -1,8 +1,8 @@
 #include "output/ini_document.hpp"
 
 #include "base/code_pages.hpp"
-#include "base/errors.hpp"
 #include "base/file_io.hpp"
+#include "output/safe_file.hpp"
 #include "output/text_utils.hpp"
 
 namespace vibrolan::datafiles {
@@ -196,9 +196,7 @@ IniDocument loadIniFile(const std::filesystem::path &file)
 
 void saveIniFile(const std::filesystem::path &file, const IniDocument &doc)
 {
-    if (isReadOnlyFile(file))
-        throw FileError(file, "the file is read-only");
-    writeFileAtomically(file, utf8ToCp1251(doc.serialize()));
+    replaceFile(file, utf8ToCp1251(doc.serialize()));
 }
 
 } // namespace vibrolan::datafiles

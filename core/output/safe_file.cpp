@@ -117,9 +117,9 @@ void FileReplacement::commit()
 
 void replaceFile(const std::filesystem::path &file, std::string_view bytes)
 {
-    FileReplacement out(file);
-    out.write(bytes);
-    out.commit();
+    if (isReadOnlyFile(file))
+        throw FileError(file, "the file is read-only");
+    writeFileAtomically(file, bytes);
 }
 
 void appendToFile(const std::filesystem::path &file, std::string_view bytes)

@@ -45,7 +45,8 @@ private:
     bool committed_ = false;
 };
 
-// Replaces the whole content of a file (see FileReplacement).
+// Replaces the whole content of a file: refuses a read-only file, then
+// writes through base writeFileAtomically.
 void replaceFile(const std::filesystem::path &file, std::string_view bytes);
 
 // Appends bytes to a file, creating it when missing; a failed append cuts the
