@@ -3,6 +3,7 @@
 // the same run as the program's "Старт", with the report on stdout (or in a
 // file), the rotation-speed curves and the pair series as CSV.
 #include "command.hpp"
+#include "run_setup.hpp"
 
 #include "base/errors.hpp"
 #include "base/file_io.hpp"
@@ -189,11 +190,7 @@ int runAnalyze(cli::CommandContext &ctx)
                          usage());
 
     TCfgDfm cfg;
-    cfg.InitDefault();
-    cfg.LoadFromFile(config);
-    cfg.TypeFile = 0;
-    if (!recording.empty())
-        cfg.FileName = recording;
+    cli::loadRunConfig(cfg, config, recording);
     StderrMessageSink sink;
     const NumberFormat fmt{};
     if (!data.empty()) {
@@ -202,8 +199,7 @@ int runAnalyze(cli::CommandContext &ctx)
         OpenRequiredDataFiles(cfg, data, sink, env);
     }
     TAngleGates gates;
-    if (cfg.UseGates && !cfg.NmGates.empty())
-        gates.File2Gates(TGateMode::New, cfg.NmGates);
+    cli::loadRunGates(cfg, gates);
 
     ProgressPrinter pp(ctx.err);
     TBladeReport report;

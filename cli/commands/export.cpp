@@ -2,6 +2,7 @@
 // "Старт") and saves one pair's results, or its 3D slice, as a ZAMI data set,
 // as the program's "Сохранить" commands do.
 #include "command.hpp"
+#include "run_setup.hpp"
 
 #include "base/errors.hpp"
 #include "base/message_sink.hpp"
@@ -102,11 +103,7 @@ int runExport(cli::CommandContext &ctx)
     const Options o = parse(ctx.args);
 
     TCfgDfm cfg;
-    cfg.InitDefault();
-    cfg.LoadFromFile(o.config);
-    cfg.TypeFile = 0;
-    if (!o.recording.empty())
-        cfg.FileName = o.recording;
+    cli::loadRunConfig(cfg, o.config, o.recording);
 
     // The pair is checked before the run, which may take long.
     const auto at = FindPairByName(cfg, o.pair);
@@ -129,8 +126,7 @@ int runExport(cli::CommandContext &ctx)
         OpenRequiredDataFiles(cfg, o.data, sink, env);
 
     TAngleGates gates;
-    if (cfg.UseGates && !cfg.NmGates.empty())
-        gates.File2Gates(TGateMode::New, cfg.NmGates);
+    cli::loadRunGates(cfg, gates);
     TRunInputs inputs;
     inputs.CfgFileName = o.config;
     inputs.Gates = &gates;

@@ -1,5 +1,6 @@
 // The analysis end to end on simulated recordings: the assembled deflections
 // against the simulator's ground truth, and the analyze command as a program.
+#include "cli/truth_rows.hpp"
 #include "support/run_process.hpp"
 #include "support/temp_dir.hpp"
 
@@ -19,8 +20,10 @@
 #include <sstream>
 
 using namespace vibrolan;
+using vibrolan::test::readTruth;
 using vibrolan::test::runProcess;
 using vibrolan::test::TempDir;
+using vibrolan::test::TruthRow;
 
 namespace {
 
@@ -40,40 +43,6 @@ std::map<std::pair<std::string, std::string>, Tally> simulate(const TempDir &dir
     for (std::sregex_iterator it(r.out.begin(), r.out.end(), line), end; it != end; ++it)
         t[{(*it)[1], (*it)[2]}] = Tally{std::stol((*it)[3]), std::stol((*it)[4])};
     return t;
-}
-
-struct TruthRow {
-    int stage, pair;
-    long sample;
-    double time, speed;
-    bool fault;
-    std::vector<double> ampl;
-};
-
-std::vector<TruthRow> readTruth(const std::filesystem::path &file)
-{
-    std::ifstream in(file);
-    std::string line;
-    std::getline(in, line);
-    std::vector<TruthRow> rows;
-    while (std::getline(in, line)) {
-        std::stringstream ss(line);
-        std::string f;
-        std::vector<std::string> v;
-        while (std::getline(ss, f, ','))
-            v.push_back(f);
-        TruthRow r{std::stoi(v[0]) - 1,
-                   std::stoi(v[1]) - 1,
-                   std::stol(v[2]),
-                   std::stod(v[3]),
-                   std::stod(v[4]),
-                   v[5] == "1",
-                   {}};
-        for (std::size_t i = 6; i < v.size() && !v[i].empty(); ++i)
-            r.ampl.push_back(std::stod(v[i]));
-        rows.push_back(std::move(r));
-    }
-    return rows;
 }
 
 } // namespace

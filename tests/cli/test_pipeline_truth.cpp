@@ -7,6 +7,7 @@
 // The run is the real one (ProcessingRun). The assembled deflections are
 // taken when its pass is over and the blades are in order, before the stage
 // computation replaces them by their dynamic part.
+#include "cli/truth_rows.hpp"
 #include "support/run_process.hpp"
 #include "support/temp_dir.hpp"
 
@@ -31,8 +32,10 @@
 #include <sstream>
 
 using namespace vibrolan;
+using vibrolan::test::readTruth;
 using vibrolan::test::runProcess;
 using vibrolan::test::TempDir;
+using vibrolan::test::TruthRow;
 namespace fs = std::filesystem;
 
 namespace {
@@ -67,40 +70,6 @@ Tallies simulateScenario(const TempDir &dir, const std::string &json, bool bldx 
     if (bldx)
         args.emplace_back("--bldx");
     return simulate(dir, args);
-}
-
-struct TruthRow {
-    int stage, pair;
-    long sample;
-    double time, speed;
-    bool fault;
-    std::vector<double> ampl; // by blade number
-};
-
-std::vector<TruthRow> readTruth(const fs::path &file)
-{
-    std::ifstream in(file);
-    std::string line;
-    std::getline(in, line);
-    std::vector<TruthRow> rows;
-    while (std::getline(in, line)) {
-        std::stringstream ss(line);
-        std::string f;
-        std::vector<std::string> v;
-        while (std::getline(ss, f, ','))
-            v.push_back(f);
-        TruthRow r{std::stoi(v[0]) - 1,
-                   std::stoi(v[1]) - 1,
-                   std::stol(v[2]),
-                   std::stod(v[3]),
-                   std::stod(v[4]),
-                   v[5] == "1",
-                   {}};
-        for (std::size_t i = 6; i < v.size() && !v[i].empty(); ++i)
-            r.ampl.push_back(std::stod(v[i]));
-        rows.push_back(std::move(r));
-    }
-    return rows;
 }
 
 // One checked pair when the pass is over and the blades are in order.

@@ -1,0 +1,29 @@
+// Run setup shared by the commands that analyse a configuration.
+#pragma once
+
+#include "config/cfg_dfm.hpp"
+#include "recording/angle_gates.hpp"
+
+#include <string>
+
+namespace vibrolan::cli {
+
+// Loads a configuration for a run: the defaults, then the file; a recording
+// named on the command line replaces the configured one.
+inline void loadRunConfig(TCfgDfm &cfg, const std::string &config, const std::string &recording)
+{
+    cfg.InitDefault();
+    cfg.LoadFromFile(config);
+    cfg.TypeFile = 0;
+    if (!recording.empty())
+        cfg.FileName = recording;
+}
+
+// Loads the angle gates the configuration asks for.
+inline void loadRunGates(const TCfgDfm &cfg, TAngleGates &gates)
+{
+    if (cfg.UseGates && !cfg.NmGates.empty())
+        gates.File2Gates(TGateMode::New, cfg.NmGates);
+}
+
+} // namespace vibrolan::cli
