@@ -38,26 +38,20 @@ inline constexpr std::array<std::string_view, 9> kTypeSensorTexts = {
     "Корневой емкостный", "Периферийный емкостный", "единое время", "IRIG-B"};
 inline constexpr std::array<std::string_view, 2> kModeTexts = {"Проход", "Стационарный "};
 
-// Empty for a value outside the list.
-constexpr std::string_view TypeStageText(TTypeStage t)
+// The text of ordinal `e` in `texts`; empty for a value outside the list.
+template <typename Enum, std::size_t N>
+constexpr std::string_view OrdinalText(const std::array<std::string_view, N> &texts, Enum e)
 {
-    const auto i = static_cast<std::size_t>(t);
-    return i < kTypeStageTexts.size() ? kTypeStageTexts[i] : std::string_view{};
+    const auto i = static_cast<std::size_t>(e);
+    return i < N ? texts[i] : std::string_view{};
 }
+
+constexpr std::string_view TypeStageText(TTypeStage t) { return OrdinalText(kTypeStageTexts, t); }
 constexpr std::string_view TypeStageReportSuffix(TTypeStage t)
 {
-    const auto i = static_cast<std::size_t>(t);
-    return i < kTypeStageReportSuffixes.size() ? kTypeStageReportSuffixes[i] : std::string_view{};
+    return OrdinalText(kTypeStageReportSuffixes, t);
 }
-constexpr std::string_view TypeSensorText(TTypeSensor t)
-{
-    const auto i = static_cast<std::size_t>(t);
-    return i < kTypeSensorTexts.size() ? kTypeSensorTexts[i] : std::string_view{};
-}
-constexpr std::string_view ModeText(TMode m)
-{
-    const auto i = static_cast<std::size_t>(m);
-    return i < kModeTexts.size() ? kModeTexts[i] : std::string_view{};
-}
+constexpr std::string_view TypeSensorText(TTypeSensor t) { return OrdinalText(kTypeSensorTexts, t); }
+constexpr std::string_view ModeText(TMode m) { return OrdinalText(kModeTexts, m); }
 
 } // namespace vibrolan
