@@ -71,16 +71,11 @@ void checkFile(std::string &name, const char *fallback, const TCfgDfm &cfg, bool
         return;
     if (name.empty())
         name = ProgramFolderFile(fallback);
+    // Only the file's presence matters: its values (one line per blade of
+    // stage 0) are not kept, so it is not read.
     std::ifstream in;
-    if (!openText(name, in)) {
-        if (canmessage)
-            messages.show(Message{"Предупреждение", "нет файла " + name, Buttons::Ok, Severity::Warning});
-        return;
-    }
-    // One line per blade of stage 0; the values are not kept.
-    std::string line;
-    for (std::size_t b = 0; b < cfg.Stages[0].CountBlade && nextLine(in, line); ++b) {
-    }
+    if (!openText(name, in) && canmessage)
+        messages.show(Message{"Предупреждение", "нет файла " + name, Buttons::Ok, Severity::Warning});
 }
 
 } // namespace
