@@ -2,9 +2,7 @@
 
 #include "base/errors.hpp"
 
-#include <cerrno>
 #include <cstring>
-#include <unistd.h>
 
 namespace vibrolan {
 
@@ -161,37 +159,6 @@ std::span<const std::uint8_t> THeadel::bytes() const
     if (head_ == nullptr)
         return {};
     return {head_, std::min<std::size_t>(size_, limit_)};
-}
-
-void THeadel::ReadFile(int fd)
-{
-    if (writable_ == nullptr || size_ > limit_)
-        throw ValueError("the recording header buffer cannot take " + std::to_string(size_) + " bytes");
-    std::size_t got = 0;
-    while (got < size_) {
-        const ssize_t r = ::read(fd, writable_ + got, size_ - got);
-        if (r < 0 && errno == EINTR)
-            continue;
-        if (r < 0)
-            throw FileError({}, "cannot read the recording header: " + systemErrorText(errno));
-        if (r == 0)
-            throw FormatError({}, "the file ends inside the recording header");
-        got += static_cast<std::size_t>(r);
-    }
-}
-
-void THeadel::HWriteFile(int fd)
-{
-    const auto b = bytes();
-    std::size_t put = 0;
-    while (put < b.size()) {
-        const ssize_t w = ::write(fd, b.data() + put, b.size() - put);
-        if (w < 0 && errno == EINTR)
-            continue;
-        if (w < 0)
-            throw FileError({}, "cannot write the recording header: " + systemErrorText(errno));
-        put += static_cast<std::size_t>(w);
-    }
 }
 
 } // namespace vibrolan

@@ -61,16 +61,12 @@ public:
     // A string of 256 or more bytes is refused (ValueError) and nothing is written.
     int PokeString(std::string_view v);
 
-    // Reads / writes fSize bytes at the head through an open file descriptor.
-    void ReadFile(int fd);
-    void HWriteFile(int fd);
-
     std::uint32_t Cur() const { return cur_; }
     void setCur(std::uint32_t cur) { cur_ = cur; }
     const std::uint8_t *CurPointer() const { return head_ + cur_; }
     std::uint32_t fSize() const { return size_; }
     void setFSize(std::uint32_t size) { size_ = size; }
-    // The fSize bytes of the head (what HWriteFile writes).
+    // The fSize bytes of the head.
     std::span<const std::uint8_t> bytes() const;
     bool ownsBuffer() const { return !own_.empty(); }
 
