@@ -58,8 +58,10 @@ int runInfo(vibrolan::cli::CommandContext &ctx)
         ctx.out << kind.describe(file, sink);
         return 0;
     }
-    throw vibrolan::ValueError(file.string() + ": unknown file kind '" + ext +
-                               "' (known: .bld, .bldx, .zami, .prx)");
+    std::string known;
+    for (const auto &kind : fileKinds())
+        known += (known.empty() ? "" : ", ") + std::string(kind.extension);
+    throw vibrolan::ValueError(file.string() + ": unknown file kind '" + ext + "' (known: " + known + ")");
 }
 
 const bool registered = vibrolan::cli::registerCommand(
