@@ -184,29 +184,18 @@ void TMain::ChbxGraphClick(int k)
         }
 }
 
-static void rbtnRedraw(TMain &w, bool taho)
+// Both axis radio buttons redraw the same way; they differ only in the axis.
+void TMain::axisRedraw(bool taho)
 {
-    w.Chart1->clearAllSeries();
-    w.AxesTaho = taho;
-    if (w.NoResults)
-        return;
-    int last = -1;
-    for (int g = 0; g < 4; ++g)
-        if (w.ChbxGraph[static_cast<std::size_t>(g)]->isChecked()) {
-            w.CbxNameChange(g);
-            last = g;
-        }
-    (void)last;
-}
-
-void TMain::Rbtn1Click()
-{
-    rbtnRedraw(*this, true);
+    Chart1->clearAllSeries();
+    AxesTaho = taho;
     if (!NoResults) {
         int last = -1;
         for (int g = 0; g < 4; ++g)
-            if (ChbxGraph[static_cast<std::size_t>(g)]->isChecked())
+            if (ChbxGraph[static_cast<std::size_t>(g)]->isChecked()) {
+                CbxNameChange(g);
                 last = g;
+            }
         const int kind = selectedKind();
         if (last >= 0 && kind != 1 && kind != 2)
             drawAux(last);
@@ -218,24 +207,9 @@ void TMain::Rbtn1Click()
     EdMax->setText(num2(Chart1->axisMax(ChartAxis::X)));
 }
 
-void TMain::Rbtn2Click()
-{
-    rbtnRedraw(*this, false);
-    if (!NoResults) {
-        int last = -1;
-        for (int g = 0; g < 4; ++g)
-            if (ChbxGraph[static_cast<std::size_t>(g)]->isChecked())
-                last = g;
-        const int kind = selectedKind();
-        if (last >= 0 && kind != 1 && kind != 2)
-            drawAux(last);
-        else
-            Chart1->clearSeries(4);
-    }
-    RefreshReadouts();
-    EdMin->setText(num2(Chart1->axisMin(ChartAxis::X)));
-    EdMax->setText(num2(Chart1->axisMax(ChartAxis::X)));
-}
+void TMain::Rbtn1Click() { axisRedraw(true); }
+
+void TMain::Rbtn2Click() { axisRedraw(false); }
 
 void TMain::UpDown3Click(bool next)
 {

@@ -203,6 +203,7 @@ private:
     void updateDifferences();
     void drawGraph(int g, bool updateAux);
     void drawAux(int g);
+    void axisRedraw(bool taho);
     void setCaption(const QString &c);
     void beep();
     QString num2(double v) const;
