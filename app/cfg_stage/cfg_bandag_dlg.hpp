@@ -36,10 +36,10 @@ public:
     void WriteData(TCfgDfm &cfg);
 
     // The commands. Each returns false when it was refused (a message told why).
-    void CbxStageChange(int index);  // selection change
-    bool BtnSetClick();              // "Установить"
-    bool BtnAddClick();              // "Добавить "
-    bool BtnDeleteClick();           // "Удалить" (selected row of the harmonic list)
+    void CbxStageChange(int index); // selection change
+    bool BtnSetClick();             // "Установить"
+    bool BtnAddClick();             // "Добавить "
+    bool BtnDeleteClick();          // "Удалить" (selected row of the harmonic list)
 
     // OK writes into the configuration set by SetCfgDfm; Cancel writes nothing.
     void accept() override;

@@ -42,11 +42,11 @@ public:
 
     const TFreeRecords &Records() const { return records_; }
 
-    QComboBox *CbxStage = nullptr;    // "Имя редактируемой ступени : "
-    QLineEdit *EdtBIn = nullptr;      // "Угол  вх., град. :  "
-    QLineEdit *EdtBOut = nullptr;     // "Угол  вых., град. :  "
-    QLineEdit *Edtb1 = nullptr;       // "b1 : "
-    QLineEdit *Edtb2 = nullptr;       // "b2 : "
+    QComboBox *CbxStage = nullptr;      // "Имя редактируемой ступени : "
+    QLineEdit *EdtBIn = nullptr;        // "Угол  вх., град. :  "
+    QLineEdit *EdtBOut = nullptr;       // "Угол  вых., град. :  "
+    QLineEdit *Edtb1 = nullptr;         // "b1 : "
+    QLineEdit *Edtb2 = nullptr;         // "b2 : "
     QLineEdit *EdtNmSnomFree = nullptr; // "Имя файла : "
     QDialogButtonBox *Buttons = nullptr;
 
