@@ -52,6 +52,7 @@ AssemblyPredictor::AssemblyPredictor(std::vector<PredictorStage> stages, double 
       sink_(std::move(sink)), state_(stages_.size())
 {
     for (std::size_t s = 0; s < stages_.size(); ++s) {
+        tachoChannel_[stages_[s].tachoChannel] = true;
         tallies_.emplace_back(stages_[s].pairs.size());
         if (stages_[s].divisor == 255) {
             Detector d;
@@ -101,6 +102,9 @@ void AssemblyPredictor::push(const Pulse &pulse, std::uint32_t ticks)
     ChannelIndex &ci = channels_[pulse.channel];
     ci.dropBelow(base_);
     ci.push(k);
+    // Most records neither settle a revolution nor count as a tacho pulse.
+    if (k < due_ && !tachoChannel_[pulse.channel])
+        return;
 
     for (std::size_t s = 0; s < stages_.size(); ++s) {
         StageState &st = state_[s];
@@ -142,6 +146,10 @@ void AssemblyPredictor::push(const Pulse &pulse, std::uint32_t ticks)
             st.pending.push_back({st.prev, k, rev});
         st.prev = k;
     }
+    due_ = INT64_MAX;
+    for (const StageState &st : state_)
+        if (!st.pending.empty())
+            due_ = std::min(due_, 2 * st.pending.front().cur - st.pending.front().prev);
     trim();
 }
 

@@ -129,6 +129,11 @@ private:
     std::size_t mask_ = 0;
     std::array<ChannelIndex, 256> channels_;
     std::int64_t base_ = 0, next_ = 0;
+    // The first record number at which a pending revolution is settled, and
+    // the channels that carry a stage's marks: records below the one and on
+    // none of the others change no stage's state.
+    std::int64_t due_ = INT64_MAX;
+    std::array<bool, 256> tachoChannel_{};
     std::vector<std::int64_t> roots_, tips_;
     TruthRow row_;
 };

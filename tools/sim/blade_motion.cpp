@@ -37,12 +37,16 @@ double BladeMotion::deflection(int b, double t, double theta, double rpm) const
         const double lag = std::atan2(im, re);
         d += amp * std::cos(m.twoPiEo * (theta + bladePos) - lag);
     }
-    if (stage_.stall) {
-        const StallSpec &s = *stage_.stall;
-        const double amp = s.amplitudeMm * (1.0 + 0.5 * std::sin(kTwoPi * t / s.modulationPeriodS));
-        d += amp * std::sin(kTwoPi * (s.freqHz * t + s.nodalDiameters * bladePos));
-    }
-    return d;
+    return d + stallDeflection(b, t);
+}
+
+double BladeMotion::stallDeflection(int b, double t) const
+{
+    if (!stage_.stall)
+        return 0;
+    const StallSpec &s = *stage_.stall;
+    const double amp = s.amplitudeMm * (1.0 + 0.5 * std::sin(kTwoPi * t / s.modulationPeriodS));
+    return amp * std::sin(kTwoPi * (s.freqHz * t + s.nodalDiameters * bladePos_[b]));
 }
 
 } // namespace vibrolan::sim

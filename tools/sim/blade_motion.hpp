@@ -17,13 +17,19 @@ public:
 
     // Deflection of blade b at time t (s), shaft angle theta (rev) and speed rpm.
     double deflection(int b, double t, double theta, double rpm) const;
+    // The asynchronous part of it alone (0 without a stall oscillation).
+    double stallDeflection(int b, double t) const;
 
-private:
     struct Mode {
         ResonanceSpec spec;
         std::vector<double> naturalHz; // per blade, mistuned
         double eo = 0, twoPiEo = 0;    // the engine order, and 2 pi times it, as the formulas use them
     };
+    const std::vector<Mode> &modes() const { return modes_; }
+    double bladePosition(int b) const { return bladePos_[b]; } // b / N
+    const StageSpec &stage() const { return stage_; }
+
+private:
     const StageSpec &stage_;
     std::vector<Mode> modes_;
     std::vector<double> bladePos_; // b / N

@@ -1,12 +1,14 @@
 #include "sim/pulse_sources.hpp"
 
 #include "sim/calendar.hpp"
+#include "sim/tip_arrival.hpp"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <limits>
 #include <numeric>
+#include <optional>
 
 namespace vibrolan::sim {
 
@@ -31,7 +33,6 @@ public:
         p.exactTicks = p.recTicks = shaft_.timeAtAngle(theta) / tick_;
         p.channel = ch_;
         p.blade = phase_;
-        p.pass = rev_;
         if (++phase_ == divisor_) {
             phase_ = 0;
             ++rev_;
@@ -52,14 +53,15 @@ class ProbeSource final : public PulseSource {
 public:
     ProbeSource(const Shaft &shaft, double tick, const StageSpec &stage, const StageGeometry &geo,
                 const BladeMotion &motion, int stageIndex, int probe, const FaultSpec &faults,
-                std::uint64_t seed)
-        : shaft_(shaft), tick_(tick), motion_(motion), stage_(static_cast<std::int16_t>(stageIndex)),
+                std::uint64_t seed, bool precise)
+        : shaft_(shaft), tick_(tick), stage_(static_cast<std::int16_t>(stageIndex)),
           probe_(static_cast<std::int16_t>(probe)),
-          ch_(static_cast<std::uint8_t>(stage.probes[probe].channel - 1)),
-          tip_(stage.probes[probe].kind == ProbeKind::Tip), circumference_(M_PI * stage.diameterMm),
-          offsets_(geo.offset[probe]), order_(stage.blades), faults_(faults),
-          rng_(seed, 0x1000 + 64 * stageIndex + probe)
+          ch_(static_cast<std::uint8_t>(stage.probes[probe].channel - 1)), offsets_(geo.offset[probe]),
+          order_(stage.blades), faults_(faults), rng_(seed, 0x1000 + 64 * stageIndex + probe),
+          precise_(precise)
     {
+        if (stage.probes[probe].kind == ProbeKind::Tip)
+            tip_.emplace(shaft, motion, offsets_, tick);
         std::iota(order_.begin(), order_.end(), 0);
         std::sort(order_.begin(), order_.end(), [&](int a, int b) { return offsets_[a] < offsets_[b]; });
     }
@@ -73,7 +75,6 @@ public:
     {
         for (;;) {
             const int b = order_[k_];
-            const double target = static_cast<double>(rev_) + offsets_[b];
             const std::int64_t pass = rev_;
             if (++k_ == order_.size()) {
                 k_ = 0;
@@ -81,17 +82,9 @@ public:
             }
             if (faults_.missingProbability > 0 && rng_.uniform() < faults_.missingProbability)
                 continue;
-            double t = shaft_.timeAtAngle(target);
-            if (tip_) {
-                // The deflected blade reaches the probe when angle + deflection
-                // / circumference meets the probe; two fixed-point steps make
-                // the arrival consistent with the deflection at that instant
-                // far below a tick.
-                for (int it = 0; it < 3; ++it) {
-                    const double d = motion_.deflection(b, t, shaft_.angleAt(t), shaft_.rpmAt(t));
-                    t = shaft_.timeAtAngle(target + d / circumference_);
-                }
-            }
+            const double t = !tip_      ? shaft_.timeAtAngle(static_cast<double>(pass) + offsets_[b])
+                             : precise_ ? tip_->precise(b, pass)
+                                        : tip_->fast(b, pass);
             Pulse p;
             p.exactTicks = t / tick_;
             p.recTicks = p.exactTicks;
@@ -101,7 +94,6 @@ public:
             p.stage = stage_;
             p.probe = probe_;
             p.blade = b;
-            p.pass = pass;
             return p;
         }
     }
@@ -109,15 +101,14 @@ public:
 private:
     Shaft shaft_; // a copy of its own: its search hint changes with every query
     double tick_;
-    const BladeMotion &motion_;
     std::int16_t stage_, probe_;
     std::uint8_t ch_;
-    bool tip_;
-    double circumference_;
     std::vector<double> offsets_;
     std::vector<int> order_;
     FaultSpec faults_;
     Rng rng_;
+    std::optional<TipArrival> tip_; // tip probes: the deflected arrival
+    bool precise_;
     std::int64_t rev_ = 1;
     std::size_t k_ = 0;
 };
@@ -272,10 +263,10 @@ std::unique_ptr<PulseSource> makeTachoSource(const Shaft &shaft, double tickPeri
 std::unique_ptr<PulseSource> makeProbeSource(const Shaft &shaft, double tickPeriod, const StageSpec &stage,
                                              const StageGeometry &geo, const BladeMotion &motion,
                                              int stageIndex, int probe, const FaultSpec &faults,
-                                             std::uint64_t seed)
+                                             std::uint64_t seed, bool preciseArrivals)
 {
     return std::make_unique<ProbeSource>(shaft, tickPeriod, stage, geo, motion, stageIndex, probe, faults,
-                                         seed);
+                                         seed, preciseArrivals);
 }
 
 std::unique_ptr<PulseSource> makeExtraSource(double tickPeriod, double perSecond, int channel0,

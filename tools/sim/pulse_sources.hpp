@@ -21,14 +21,13 @@
 namespace vibrolan::sim {
 
 struct Pulse {
-    double recTicks = 0;      // as recorded (timing noise included)
-    double exactTicks = 0;    // the physical instant
-    std::uint8_t channel = 0; // zero-based (the record's RCh)
-    std::int16_t stage = -1;  // -1 for the tacho and the time code
-    std::int16_t probe = -1;
+    double recTicks = 0;     // as recorded (timing noise included)
+    double exactTicks = 0;   // the physical instant
     std::int32_t blade = -1; // blade number, the tacho phase, -1 for a spurious pulse
-    std::int64_t pass = 0;   // shaft revolution of the pass
-    bool extra = false;      // injected spurious pulse
+    std::int16_t stage = -1; // -1 for the tacho and the time code
+    std::int16_t probe = -1;
+    std::uint8_t channel = 0; // zero-based (the record's RCh)
+    bool extra = false;       // injected spurious pulse
 };
 
 class PulseSource {
@@ -48,10 +47,11 @@ std::unique_ptr<PulseSource> makeTachoSource(const Shaft &shaft, double tickPeri
                                              int channel0);
 
 // Blade passes at one probe of a stage, with missing pulses and timing noise.
+// Tip arrivals come from TipArrival::fast(), or precise() if asked.
 std::unique_ptr<PulseSource> makeProbeSource(const Shaft &shaft, double tickPeriod, const StageSpec &stage,
                                              const StageGeometry &geo, const BladeMotion &motion,
                                              int stageIndex, int probe, const FaultSpec &faults,
-                                             std::uint64_t seed);
+                                             std::uint64_t seed, bool preciseArrivals = false);
 
 // Spurious pulses on a probe's channel at random instants (rate per second).
 std::unique_ptr<PulseSource> makeExtraSource(double tickPeriod, double perSecond, int channel0,

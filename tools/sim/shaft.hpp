@@ -36,6 +36,23 @@ public:
         return s.t0 + d;
     }
 
+    // The shaft around the instant it reaches `theta`: that instant, the
+    // speed (rev/s) and acceleration there, and the span of time over which
+    // they hold (the speed segment). Same search as timeAtAngle().
+    struct Local {
+        double t, w, a;
+        double from, to; // the segment's times
+    };
+    Local localAtAngle(double theta) const
+    {
+        const Segment &s = seg_[segmentForAngle(theta)];
+        const double dth = theta - s.theta0;
+        const double disc = s.w0 * s.w0 + 2.0 * s.a * dth;
+        const double root = std::sqrt(disc > 0 ? disc : 0);
+        const double d = 2.0 * dth / (s.w0 + root);
+        return {s.t0 + d, root, s.a, s.t0, s.t1};
+    }
+
 private:
     struct Segment {
         double t0, t1;         // t1 = +inf for the last one

@@ -142,7 +142,7 @@ SimulationResult simulate(const Scenario &input, const SimulationOptions &opt)
                 if (!all && (static_cast<int>(s) != onlyStage || static_cast<int>(p) != onlyProbe))
                     continue;
                 m.add(makeProbeSource(shaft, tick, sc.stages[s], geo[s], *motion[s], static_cast<int>(s),
-                                      static_cast<int>(p), sc.faults, sc.seed));
+                                      static_cast<int>(p), sc.faults, sc.seed, opt.preciseArrivals));
                 if (sc.faults.extraPerSecond > 0)
                     m.add(makeExtraSource(tick, sc.faults.extraPerSecond, sc.stages[s].probes[p].channel - 1,
                                           static_cast<int>(s), static_cast<int>(p), sc.seed));
@@ -267,7 +267,11 @@ SimulationResult simulate(const Scenario &input, const SimulationOptions &opt)
         } else if (written >= passEnd + tail) {
             break;
         }
-        const auto rounded = static_cast<std::uint64_t>(std::llround(p.recTicks));
+        // To the nearest tick (halves up); inline rather than a call of llround.
+        const double half = p.recTicks + 0.5;
+        auto whole = static_cast<std::int64_t>(half);
+        whole -= half < static_cast<double>(whole) ? 1 : 0;
+        const auto rounded = static_cast<std::uint64_t>(whole);
         TIndex rec;
         rec.Ch = p.channel;
         rec.Ticks = static_cast<std::uint32_t>((sc.startTicks + rounded) & 0xFFFFFFFFu);

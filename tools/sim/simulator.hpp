@@ -26,6 +26,9 @@ struct SimulationOptions {
     // Threads that compute pulses: 0 for as many as the machine has, 1 for
     // none besides the caller's. The files are the same for any number.
     unsigned threads = 0;
+    // Tip arrivals by the slow reference solver instead of the fast one
+    // (within a hundredth of a tick of each other), to check the latter.
+    bool preciseArrivals = false;
 };
 
 struct PairSummary {

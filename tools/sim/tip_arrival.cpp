@@ -1,0 +1,181 @@
+#include "sim/tip_arrival.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+namespace vibrolan::sim {
+
+namespace {
+
+constexpr double kTwoPi = 6.283185307179586;
+
+// cos and sin of a small angle by their series; |a| <= 0.05 keeps the first
+// dropped terms below 1e-13.
+void smallTurn(double a, double &c, double &s)
+{
+    const double a2 = a * a;
+    c = 1.0 - a2 * (0.5 - a2 * (1.0 / 24 - a2 * (1.0 / 720)));
+    s = a * (1.0 - a2 * (1.0 / 6 - a2 * (1.0 / 120 - a2 * (1.0 / 5040))));
+}
+
+} // namespace
+
+TipArrival::TipArrival(const Shaft &shaft, const BladeMotion &motion, const std::vector<double> &offsets,
+                       double tickPeriod)
+    : shaft_(shaft), motion_(motion), offsets_(offsets), circumference_(M_PI * motion.stage().diameterMm),
+      perCircumference_(1.0 / circumference_), tick_(tickPeriod), modes_(motion.modes().size()),
+      stall_(motion.stage().stall.has_value())
+{
+    for (const BladeMotion::Mode &m : motion.modes()) {
+        twoPiEo_.push_back(m.twoPiEo);
+        twoZeta_.push_back(2.0 * m.spec.damping);
+        forcing_.push_back(m.spec.forcingMm);
+        // The response never exceeds F / (2 zeta sqrt(1 - zeta^2)) < F (1 + 1 / (2 zeta)).
+        const double peak = m.spec.forcingMm * (1.0 + 0.5 / m.spec.damping);
+        cubic_ += peak * m.twoPiEo * m.twoPiEo * m.twoPiEo / 6.0 / circumference_;
+        // |d2H / dr2| stays below about F / zeta^3 (at resonance); per rpm^2
+        // with the stiffest blade's ratio, and half of it.
+        double ratio = 0;
+        for (double hz : m.naturalHz)
+            ratio = std::max(ratio, m.eo / 60.0 / hz);
+        const double z = m.spec.damping;
+        rpmCurvature_ += 0.5 * 2.0 * m.spec.forcingMm / (z * z * z) * ratio * ratio / circumference_;
+    }
+    if (stall_) {
+        const StallSpec &st = *motion.stage().stall;
+        const double rate = kTwoPi * (std::abs(st.freqHz) + 1.0 / std::abs(st.modulationPeriodS));
+        stallCurvature_ = 0.5 * 1.5 * std::abs(st.amplitudeMm) * rate * rate / circumference_;
+    }
+    for (std::size_t b = 0; b < offsets_.size(); ++b)
+        for (const BladeMotion::Mode &m : motion.modes()) {
+            // EO is a whole number: the phase repeats every revolution, so
+            // only the fraction of a revolution counts.
+            double turn = m.eo * (offsets_[b] + motion.bladePosition(static_cast<int>(b)));
+            turn -= std::floor(turn);
+            baseRe_.push_back(std::cos(kTwoPi * turn));
+            baseIm_.push_back(std::sin(kTwoPi * turn));
+            ratioPerRpm_.push_back(m.eo / 60.0 / m.naturalHz[b]);
+        }
+}
+
+TipArrival::Deflection TipArrival::deflection(int b, double t, double rpm, double shift, double perW,
+                                              double rpmPerShift) const
+{
+    Deflection out;
+    out.d = motion_.stage().staticCoeff * rpm * rpm;
+    double perRpm = 2.0 * motion_.stage().staticCoeff * rpm; // d / d rpm
+    const std::size_t at = static_cast<std::size_t>(b) * modes_;
+    for (std::size_t m = 0; m < modes_; ++m) {
+        // The steady response amp * exp(-i lag) = F / (1 - r^2 + i 2 zeta r).
+        const double r = rpm * ratioPerRpm_[at + m];
+        const double re = 1.0 - r * r, im = twoZeta_[m] * r;
+        const double scale = forcing_[m] / (re * re + im * im);
+        const double hRe = re * scale, hIm = -im * scale;
+        // The excitation phasor turned by 2 pi EO shift.
+        const double a = twoPiEo_[m] * shift;
+        double c, s;
+        if (std::abs(a) <= 0.05) {
+            smallTurn(a, c, s);
+        } else {
+            c = std::cos(a);
+            s = std::sin(a);
+        }
+        const double eRe = baseRe_[at + m] * c - baseIm_[at + m] * s;
+        const double eIm = baseRe_[at + m] * s + baseIm_[at + m] * c;
+        const double value = hRe * eRe - hIm * eIm;
+        out.d += value;
+        out.slope -= twoPiEo_[m] * (hRe * eIm + hIm * eRe);
+        out.curvature -= twoPiEo_[m] * twoPiEo_[m] * value;
+        // dH / dr = H^2 (2 r - i 2 zeta) / F, and r = rpm * ratio.
+        const double h2Re = (hRe * hRe - hIm * hIm) / forcing_[m], h2Im = 2.0 * hRe * hIm / forcing_[m];
+        const double dRe = h2Re * 2.0 * r + h2Im * twoZeta_[m], dIm = h2Im * 2.0 * r - h2Re * twoZeta_[m];
+        perRpm += (dRe * eRe - dIm * eIm) * ratioPerRpm_[at + m];
+    }
+    out.slope += perRpm * rpmPerShift;
+    if (stall_) {
+        // The same oscillation as BladeMotion's, with its rate of change;
+        // the shift moves the instant by shift / w.
+        const StallSpec &st = *motion_.stage().stall;
+        const double mod = kTwoPi * t / st.modulationPeriodS;
+        const double ph = kTwoPi * (st.freqHz * t + st.nodalDiameters * motion_.bladePosition(b));
+        const double amp = st.amplitudeMm * (1.0 + 0.5 * std::sin(mod));
+        const double sinPh = std::sin(ph);
+        out.d += amp * sinPh;
+        const double rate = st.amplitudeMm * 0.5 * std::cos(mod) * kTwoPi / st.modulationPeriodS * sinPh +
+                            amp * std::cos(ph) * kTwoPi * st.freqHz;
+        out.slope += rate * perW;
+    }
+    return out;
+}
+
+double TipArrival::fast(int b, std::int64_t rev)
+{
+    const double target = static_cast<double>(rev) + offsets_[b];
+    const Shaft::Local at = shaft_.localAtAngle(target);
+    const double perW = 1.0 / at.w, curve = at.a * perW * perW;
+    // Time and speed `shift` revolutions past the undeflected arrival: the
+    // quadratic shaft angle inverted by its series while the shift is tiny
+    // and stays inside the speed segment, exactly otherwise.
+    auto moved = [&](double shift, double &t, double &rpm) {
+        const double x = curve * shift;
+        if (std::abs(x) < 1e-4) {
+            const double dt = shift * perW * (1.0 - x * (0.5 - 0.5 * x));
+            t = at.t + dt;
+            if (t >= at.from && t < at.to) {
+                rpm = 60.0 * (at.w + at.a * dt);
+                return;
+            }
+        }
+        const Shaft::Local l = shaft_.localAtAngle(target + shift);
+        t = l.t;
+        rpm = 60.0 * l.w;
+    };
+    // The shift solves g(shift) = shift - deflection(shift) / circumference
+    // = 0. From the undeflected arrival, g's value, slope and curvature give
+    // it to second order; what the third order and the stall's curvature
+    // can add is bounded, and when that bound is below `tolerance` (a
+    // hundredth of a tick) the one evaluation is enough.
+    const double tolerance = 0.01 * tick_ * at.w;
+    double t = at.t, rpm = 60.0 * at.w;
+    // The speed changes with the shift too: 60 a rpm per second, 1 / w
+    // seconds per revolution.
+    const double rpmPerShift = 60.0 * at.a * perW;
+    Deflection e = deflection(b, t, rpm, 0.0, perW, rpmPerShift);
+    double slope = 1.0 - e.slope * perCircumference_;
+    // Far from a tiny correction (a strong resonance at a high engine order)
+    // the slope is no guide; plain fixed-point steps then.
+    const double perSlope = slope > 0.5 ? 1.0 / slope : 1.0;
+    const double first = e.d * perCircumference_ * perSlope;
+    double shift = first + 0.5 * e.curvature * perCircumference_ * first * first * perSlope;
+    moved(shift, t, rpm);
+    const double as = std::abs(shift), dtBound = as * perW;
+    const double rpmBound = 60.0 * at.a * dtBound;
+    if (slope > 0.5 &&
+        (cubic_ * as * as * as + stallCurvature_ * dtBound * dtBound + rpmCurvature_ * rpmBound * rpmBound) *
+                perSlope <
+            tolerance)
+        return t;
+    for (int it = 0; it < 8; ++it) {
+        e = deflection(b, t, rpm, shift, perW, rpmPerShift);
+        slope = 1.0 - e.slope * perCircumference_;
+        const double step = (shift - e.d * perCircumference_) * (slope > 0.5 ? 1.0 / slope : 1.0);
+        shift -= step;
+        moved(shift, t, rpm);
+        if (std::abs(step) < tolerance)
+            break;
+    }
+    return t;
+}
+
+double TipArrival::precise(int b, std::int64_t rev)
+{
+    const double target = static_cast<double>(rev) + offsets_[b];
+    double t = shaft_.timeAtAngle(target);
+    for (int it = 0; it < 6; ++it) {
+        const double d = motion_.deflection(b, t, shaft_.angleAt(t), shaft_.rpmAt(t));
+        t = shaft_.timeAtAngle(target + d / circumference_);
+    }
+    return t;
+}
+
+} // namespace vibrolan::sim

@@ -1,0 +1,63 @@
+// When a deflected blade reaches a tip probe: the instant at which the shaft
+// angle minus the deflection (as a fraction of the circumference) meets the
+// blade's undeflected offset at the probe, solved with the deflection taken
+// at that same instant.
+//
+// fast() is what the recording uses: the shaft is expanded around the
+// undeflected arrival (one square root), the resonances are complex
+// responses turned by the small deflection angle (no trigonometry per
+// pulse), and the deflection follows from one evaluation with its slope
+// and curvature when the terms left out are bounded below a hundredth of a
+// tick, else from Newton steps until a step moves the arrival by less. precise() is the plain fixed
+// point on the full motion model with the exact shaft inverse; it is kept as
+// the reference the fast solution is checked against.
+#pragma once
+
+#include "sim/blade_motion.hpp"
+#include "sim/shaft.hpp"
+
+#include <cstdint>
+#include <vector>
+
+namespace vibrolan::sim {
+
+class TipArrival {
+public:
+    // `offsets`: the probe's undeflected offset of each blade (fraction of a
+    // revolution after the mark), `tickPeriod` the counter's tick in seconds.
+    TipArrival(const Shaft &shaft, const BladeMotion &motion, const std::vector<double> &offsets,
+               double tickPeriod);
+
+    // Seconds since the start at which blade b reaches the probe in revolution `rev`.
+    double fast(int b, std::int64_t rev);
+    double precise(int b, std::int64_t rev);
+
+private:
+    // Deflection (mm) of blade b at time t and speed rpm with the shaft
+    // `shift` revolutions past the undeflected arrival, with its first and
+    // second derivative with respect to the shift (the first through the
+    // resonances' phase, the stall's time, 1/w seconds per revolution, and
+    // the speed, `rpmPerShift`; the second through the phase only).
+    struct Deflection {
+        double d = 0, slope = 0, curvature = 0;
+    };
+    Deflection deflection(int b, double t, double rpm, double shift, double perW, double rpmPerShift) const;
+
+    Shaft shaft_; // a copy of its own: its search hint changes with every query
+    const BladeMotion &motion_;
+    std::vector<double> offsets_;
+    double circumference_, perCircumference_, tick_;
+    std::size_t modes_;
+    // Per blade and mode (blade-major): the phasor of the excitation at the
+    // undeflected arrival, exp(i 2 pi EO (offset + blade position)), and
+    // EO / (60 natural frequency) that turns rpm into the frequency ratio.
+    std::vector<double> baseRe_, baseIm_, ratioPerRpm_;
+    std::vector<double> twoPiEo_, twoZeta_, forcing_;
+    bool stall_;
+    // Bounds (per circumference) of the terms the one-evaluation solution
+    // leaves out: the resonances' third derivative / 6, the stall's second
+    // time derivative / 2 and the resonances' second derivative by rpm / 2.
+    double cubic_ = 0, stallCurvature_ = 0, rpmCurvature_ = 0;
+};
+
+} // namespace vibrolan::sim
