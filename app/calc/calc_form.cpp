@@ -154,6 +154,11 @@ int TCalcForm::StageCount() const
     return fCfgDfm ? static_cast<int>(std::min<std::size_t>(fCfgDfm->CountStage, fCfgDfm->Stages.size())) : 0;
 }
 
+int TCalcForm::BladeCount(const TStage &stage)
+{
+    return static_cast<int>(std::min<std::size_t>(stage.CountBlade, kMaxBlades));
+}
+
 QString TCalcForm::Fixed(double v, int precision, int decimals) const
 {
     return FormatFixed(v, precision, decimals, FS);
@@ -210,7 +215,7 @@ void TCalcForm::FormShow()
         box->setCurrentIndex(-1);
     }
     for (std::size_t s = 0; s < results_.size(); ++s)
-        results_[s].resize(std::size_t{fCfgDfm->Stages[s].CountBlade} + 1, 0.0f);
+        results_[s].resize(static_cast<std::size_t>(BladeCount(fCfgDfm->Stages[s])) + 1, 0.0f);
 }
 
 void TCalcForm::FormClose() { hide(); }

@@ -28,7 +28,8 @@ class QTableWidgetItem;
 
 namespace vibrolan {
 class TCfgDfm;
-}
+struct TStage;
+} // namespace vibrolan
 
 namespace vibrolan::app {
 
@@ -97,6 +98,10 @@ private:
     void BuildFrequencyPage();
     void BuildNodalPage();
     int StageCount() const;
+    // The stage's blade count, cut to the capacity of the per-blade arrays.
+    static int BladeCount(const TStage &stage);
+    // Heads, blade numbers and empty cells for n blades.
+    void FillGridFrame(int n);
     // Fills `box` with the enabled pairs of stage s; `map` gets their numbers.
     void FillPairs(QComboBox *box, std::vector<int> &map, int s);
     int ChosenPair(const QComboBox *box, const std::vector<int> &map) const;

@@ -36,26 +36,14 @@ void TCalcForm::SetCell(int row, int col, const QString &text)
         SgGrd1->setItem(row, col, new QTableWidgetItem(text));
 }
 
-void TCalcForm::CbxStageChange()
+void TCalcForm::FillGridFrame(int n)
 {
-    const int s = CbxStage->currentIndex();
-    if (!fCfgDfm || s < 0 || s >= StageCount())
-        return;
-    const int n = fCfgDfm->Stages[static_cast<std::size_t>(s)].CountBlade;
-
     // A table of another stage would read as this one's: start from empty cells.
     SgGrd1->clearContents();
     SgGrd1->setRowCount(n + 3);
     for (int r = 0; r < n + 3; ++r)
         for (int c = 0; c < 5; ++c)
             SetCell(r, c, QString());
-    UpdateMeanRpm(s, LblMeanFreq);
-    LblStartIndex->setText(QStringLiteral("Начальный индекс = ") + QString::number(startIndex_));
-    LblEndIndex->setText(QStringLiteral("Конечный индекс = ") + QString::number(endIndex_));
-
-    FillPairs(CbxPair1, pairMap1_, s);
-    FillPairs(CbxPair2, pairMap2_, s);
-
     SetCell(0, 0, QStringLiteral("№ лопатки"));
     const QString heads[] = {QStringLiteral("гл.зн.аркос"), QStringLiteral("1-е доп.зн.аркос"),
                              QStringLiteral("2-е доп.зн.аркос"), QStringLiteral("3-е доп.зн.аркос")};
@@ -66,6 +54,23 @@ void TCalcForm::CbxStageChange()
     for (int b = 1; b <= n; ++b)
         SetCell(b + 1, 0, QString::number(b));
     SetCell(n + 2, 0, QStringLiteral(" Среднее "));
+}
+
+void TCalcForm::CbxStageChange()
+{
+    const int s = CbxStage->currentIndex();
+    if (!fCfgDfm || s < 0 || s >= StageCount())
+        return;
+    const int n = BladeCount(fCfgDfm->Stages[static_cast<std::size_t>(s)]);
+
+    FillGridFrame(n);
+    UpdateMeanRpm(s, LblMeanFreq);
+    LblStartIndex->setText(QStringLiteral("Начальный индекс = ") + QString::number(startIndex_));
+    LblEndIndex->setText(QStringLiteral("Конечный индекс = ") + QString::number(endIndex_));
+
+    FillPairs(CbxPair1, pairMap1_, s);
+    FillPairs(CbxPair2, pairMap2_, s);
+
     dFi_ = 0;
     LblDFi->setText(QStringLiteral("Угол между парами ") + Fixed(dFi_, 6, 2));
 }
@@ -90,7 +95,7 @@ void TCalcForm::BtnCalcPClick()
     if (!fCfgDfm || s < 0 || s >= StageCount() || p1 < 0 || p2 < 0)
         return;
     const TStage &stage = fCfgDfm->Stages[static_cast<std::size_t>(s)];
-    const int n = stage.CountBlade;
+    const int n = BladeCount(stage);
     const auto table =
         FrequencyTable(stage.Pairs[static_cast<std::size_t>(p1)], stage.Pairs[static_cast<std::size_t>(p2)],
                        static_cast<std::size_t>(n), {dFi_, meanRpm_, startIndex_, endIndex_});
@@ -104,8 +109,8 @@ void TCalcForm::BtnCalcPClick()
     LblStartIndex->setText(QStringLiteral("Начальный индекс = ") + QString::number(first));
     LblEndIndex->setText(QStringLiteral("Конечный индекс = ") + QString::number(last));
 
-    if (SgGrd1->rowCount() != n + 3)
-        CbxStageChange();
+    if (SgGrd1->rowCount() != n + 3) // the blade count changed since the stage was chosen
+        FillGridFrame(n);
     for (int b = 0; b < n; ++b) {
         const TBladeFrequencies &row = table->blades[static_cast<std::size_t>(b)];
         for (int c = 0; c < 4; ++c)

@@ -19,7 +19,7 @@ void TCalcForm::CbxStage1Change()
     if (!fCfgDfm || s < 0 || s >= StageCount())
         return;
     const TStage &stage = fCfgDfm->Stages[static_cast<std::size_t>(s)];
-    const std::vector<TPitchRow> rows = PitchList(stage.CountBlade);
+    const std::vector<TPitchRow> rows = PitchList(static_cast<std::size_t>(BladeCount(stage)));
 
     filling_ = true;
     ValueListEditor1->clearContents();
@@ -44,7 +44,7 @@ void TCalcForm::CbxStage1Change()
     UpdateMeanRpm(s, LblMeanFreq1);
     FillPairs(CbxPair3, pairMap3_, s);
     CheckListBox1->clear();
-    for (int b = 1; b <= stage.CountBlade; ++b) {
+    for (int b = 1; b <= BladeCount(stage); ++b) {
         auto *item = new QListWidgetItem(QStringLiteral("Лоп.") + QString::number(b) + QStringLiteral("   ") +
                                          Fixed(0, 5, 3));
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
@@ -83,7 +83,7 @@ void TCalcForm::BtnCalcMClick()
     if (!fCfgDfm || s < 0 || s >= StageCount() || p < 0)
         return;
     const TStage &stage = fCfgDfm->Stages[static_cast<std::size_t>(s)];
-    const int n = stage.CountBlade;
+    const int n = BladeCount(stage);
 
     TNodalRequest request;
     request.pitchDeg = pitch_;

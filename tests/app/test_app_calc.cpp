@@ -197,6 +197,27 @@ private slots:
         }
     }
 
+    void bladeCountBeyondCapacityIsCut()
+    {
+        // A stage claiming more blades than the per-blade arrays hold reads
+        // only what they hold.
+        auto cfg = MakeConfig(TMode::mdStatic);
+        cfg->Stages[0].CountBlade = 300;
+        TCalcForm form(cfg.get(), Comma(), nullptr);
+        form.FormShow();
+        form.CbxStage->setCurrentIndex(0);
+        form.CbxPair2->setCurrentIndex(1);
+        form.BtnCalcPClick();
+        QCOMPARE(form.SgGrd1->rowCount(), int(kMaxBlades) + 3);
+        QCOMPARE(Cell(form.SgGrd1, 2, 1), QStringLiteral("112,5"));
+        QCOMPARE(Cell(form.SgGrd1, int(kMaxBlades) + 1, 1), NoDataText());
+        form.CbxStage1->setCurrentIndex(0);
+        QCOMPARE(form.CheckListBox1->count(), int(kMaxBlades));
+        form.BtnCalcMClick();
+        QCOMPARE(form.CheckListBox1->item(int(kMaxBlades) - 1)->text(),
+                 QStringLiteral("Лоп.255   ") + NoDataText());
+    }
+
     void nodalDiameters()
     {
         auto cfg = MakeConfig(TMode::mdStatic);
