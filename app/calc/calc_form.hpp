@@ -4,6 +4,10 @@
 // numbers come from compute/natural_frequency*; this window fills its lists
 // from the configuration, shows the results and saves the table.
 //
+// Every enabled pair of the stage is listed in the pair boxes, however many
+// there are. A blade or result without data reads "нет данных"; the table can
+// be saved once one has been computed.
+//
 // The main window creates it once, hands over the two cursor indexes with
 // SetIndexes and shows it; closing only hides it.
 #pragma once

@@ -1,6 +1,7 @@
-// The numbers of the natural-frequency calculator: the frequency of the
-// blades' self-excited oscillation from the phase shift between two sensor
-// pairs of a steady-state run, and from it the number of nodal diameters.
+// The frequency table of the natural-frequency calculator: the frequency of
+// the blades' self-excited oscillation from the phase shift between two
+// sensor pairs of a steady-state run (the nodal diameters that follow from it
+// are in natural_frequency_nodal.hpp).
 //
 // Choices where the data leave the formulas without an answer:
 // - A blade whose series is missing, empty or all zeros (or holds non-finite
