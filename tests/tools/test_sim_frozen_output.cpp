@@ -144,7 +144,7 @@ TEST(SimulatorFrozenOutput, EveryFileKeepsItsBytes)
          {},
          {{"steady.bld", "0e2a5bbcf383358c4cdc535c6457f7cdc6f5e2a7ff8f7bccaa7e07f3c3cfa548"},
           {"steady.bldx", "438fb44864297dff5407ba88ccafe741a2e02af64e699ff698873829e4ce2dec"},
-          {"steady.truth.csv", "26a81c0801e90c2ad148e65fbb87c16e9b94885dcb5d2d04a985584d12b3ecb2"}}},
+          {"steady.truth.csv", "ad2882693435a75bed85f43311312c86cf543a771666636c815f7ab2aaf10e8f"}}},
         {"faults at 0.1",
          [] { return scaledPreset("faults", 0.1); },
          {},

@@ -307,18 +307,20 @@ void PulseMerger::start()
     std::size_t size = 1;
     while (size < lanes_.size())
         size *= 2;
-    times_.assign(size, std::numeric_limits<double>::infinity());
-    for (std::size_t i = 0; i < lanes_.size(); ++i)
-        times_[i] = lanes_[i]->current[0].recTicks;
-    tree_.assign(size, 0);
-    tree_[0] = build(1);
+    std::vector<Entry> leaves(size);
+    for (std::size_t i = 0; i < size; ++i)
+        leaves[i] = {i < lanes_.size() ? lanes_[i]->current[0].recTicks
+                                       : std::numeric_limits<double>::infinity(),
+                     static_cast<std::uint32_t>(i)};
+    tree_.assign(size, Entry{0, 0});
+    tree_[0] = build(1, leaves);
 }
 
-std::uint32_t PulseMerger::build(std::size_t node)
+PulseMerger::Entry PulseMerger::build(std::size_t node, const std::vector<Entry> &leaves)
 {
     if (node >= tree_.size())
-        return static_cast<std::uint32_t>(node - tree_.size());
-    const std::uint32_t a = build(2 * node), b = build(2 * node + 1);
+        return leaves[node - tree_.size()];
+    const Entry a = build(2 * node, leaves), b = build(2 * node + 1, leaves);
     tree_[node] = before(a, b) ? b : a;
     return before(a, b) ? a : b;
 }

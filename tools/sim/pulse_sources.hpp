@@ -80,13 +80,12 @@ public:
     {
         if (tree_.empty())
             start();
-        const std::uint32_t w = tree_[0];
+        const std::uint32_t w = tree_[0].lane;
         Lane &lane = *lanes_[w];
         const Pulse out = lane.current[lane.at];
         if (++lane.at == kBlock)
             nextBlock(lane);
-        times_[w] = lane.current[lane.at].recTicks;
-        replay(w);
+        replay({lane.current[lane.at].recTicks, w});
         return out;
     }
 
@@ -100,36 +99,40 @@ private:
         std::vector<std::vector<Pulse>> spare;
         bool busy = false; // a thread is filling the next block
     };
-    // Lane a's next pulse goes before lane b's.
-    bool before(std::uint32_t a, std::uint32_t b) const
+    // A lane's next time; the tree keeps them in its nodes so that a match
+    // reads one node.
+    struct Entry {
+        double time;
+        std::uint32_t lane;
+    };
+    // Entry a goes before entry b.
+    static bool before(const Entry &a, const Entry &b)
     {
-        return times_[a] < times_[b] || (times_[a] == times_[b] && a < b);
+        return a.time < b.time || (a.time == b.time && a.lane < b.lane);
     }
     // After the winner's time changed: its way from the leaf up the tree of
     // losers, each node keeping the loser of its match, the top the winner.
-    void replay(std::uint32_t w)
+    void replay(Entry cur)
     {
-        std::uint32_t cur = w;
-        for (std::size_t i = (tree_.size() + w) >> 1; i >= 1; i >>= 1) {
-            const std::uint32_t held = tree_[i];
+        for (std::size_t i = (tree_.size() + cur.lane) >> 1; i >= 1; i >>= 1) {
+            const Entry held = tree_[i];
             const bool heldWins = before(held, cur);
             tree_[i] = heldWins ? cur : held;
             cur = heldWins ? held : cur;
         }
         tree_[0] = cur;
     }
-    std::uint32_t build(std::size_t node);
+    Entry build(std::size_t node, const std::vector<Entry> &leaves);
     void start();
     void nextBlock(Lane &lane);
     void fillOne(Lane &lane, std::unique_lock<std::mutex> &lock);
     void helperLoop();
 
     std::vector<std::unique_ptr<Lane>> lanes_;
-    // Tournament over the lanes padded to a power of two (padding lanes never
-    // win): times_[lane] is the lane's next time, tree_[0] the winner and
-    // tree_[1 ..] the losers of the matches, built at the first next().
-    std::vector<double> times_;
-    std::vector<std::uint32_t> tree_;
+    // Tournament over the lanes padded to a power of two (padding lanes have
+    // an infinite time and never win): tree_[0] is the winner and tree_[1 ..]
+    // the losers of the matches, built at the first next().
+    std::vector<Entry> tree_;
     unsigned helpers_;
     std::mutex mutex_; // guards every lane's ready, spare and busy, and the fields below
     std::condition_variable wake_;

@@ -40,8 +40,8 @@ public:
     // speed (rev/s) and acceleration there, and the span of time over which
     // they hold (the speed segment). Same search as timeAtAngle().
     struct Local {
-        double t, w, a;
-        double from, to; // the segment's times
+        double t, w, perW, a; // perW = 1 / w
+        double from, to;      // the segment's times
     };
     Local localAtAngle(double theta) const
     {
@@ -49,8 +49,9 @@ public:
         const double dth = theta - s.theta0;
         const double disc = s.w0 * s.w0 + 2.0 * s.a * dth;
         const double root = std::sqrt(disc > 0 ? disc : 0);
-        const double d = 2.0 * dth / (s.w0 + root);
-        return {s.t0 + d, root, s.a, s.t0, s.t1};
+        // One division for both 1 / (w0 + root) and 1 / root.
+        const double sum = s.w0 + root, inv = root > 0 ? 1.0 / (sum * root) : 0.0; // w > 0 for valid speeds
+        return {s.t0 + 2.0 * dth * root * inv, root, sum * inv, s.a, s.t0, s.t1};
     }
 
 private:

@@ -251,15 +251,16 @@ SimulationResult simulate(const Scenario &input, const SimulationOptions &opt)
     std::uint64_t written = 0;
     std::uint64_t passEnd = UINT64_MAX; // records of the assembly's pass, once known
     constexpr std::size_t kBatch = 8192;
-    std::vector<TIndex> batch;
-    batch.reserve(kBatch);
+    std::vector<TIndex> batch(kBatch);
+    std::size_t used = 0;
+    const auto tachoCh = static_cast<std::uint8_t>(sc.tacho.channel - 1);
+    double lastTicks = 0;
     for (;;) {
         const Pulse p = merger.next();
         if (passEnd == UINT64_MAX) {
-            const bool stop = signatureMode
-                                  ? p.recTicks >= endTicks
-                                  : (p.stage < 0 && p.probe < 0 && p.channel == sc.tacho.channel - 1 &&
-                                     p.blade == sc.tacho.divisor - 1 && p.exactTicks >= endTicks);
+            const bool stop = signatureMode ? p.recTicks >= endTicks
+                                            : (p.channel == tachoCh && p.stage < 0 && p.probe < 0 &&
+                                               p.blade == sc.tacho.divisor - 1 && p.exactTicks >= endTicks);
             if (stop) {
                 passEnd = written;
                 predictor.finish();
@@ -271,27 +272,28 @@ SimulationResult simulate(const Scenario &input, const SimulationOptions &opt)
         const double half = p.recTicks + 0.5;
         auto whole = static_cast<std::int64_t>(half);
         whole -= half < static_cast<double>(whole) ? 1 : 0;
-        const auto rounded = static_cast<std::uint64_t>(whole);
-        TIndex rec;
+        TIndex &rec = batch[used++];
         rec.Ch = p.channel;
-        rec.Ticks = static_cast<std::uint32_t>((sc.startTicks + rounded) & 0xFFFFFFFFu);
+        rec.Marker = 0;
+        rec.Ticks =
+            static_cast<std::uint32_t>((sc.startTicks + static_cast<std::uint64_t>(whole)) & 0xFFFFFFFFu);
         if (passEnd == UINT64_MAX)
             predictor.push(p, rec.Ticks);
-        batch.push_back(rec);
         if (bldx)
             bldx->push(rec);
         ++written;
-        if (batch.size() == kBatch) {
-            bld.write(batch.data(), batch.size() * sizeof(TIndex));
-            batch.clear();
+        lastTicks = p.recTicks;
+        if (used == kBatch) {
+            bld.write(batch.data(), used * sizeof(TIndex));
+            used = 0;
             if (opt.progress && (written & 0x3FFFF) == 0)
                 opt.progress(
                     std::min<std::int64_t>(totalMs, static_cast<std::int64_t>(p.recTicks * tick * 1000)),
                     totalMs);
         }
-        res.seconds = p.recTicks * tick;
     }
-    bld.write(batch.data(), batch.size() * sizeof(TIndex));
+    bld.write(batch.data(), used * sizeof(TIndex));
+    res.seconds = lastTicks * tick;
     res.records = written;
     res.passRecords = passEnd;
 

@@ -69,7 +69,7 @@ TipArrival::Deflection TipArrival::deflection(int b, double t, double rpm, doubl
         // The steady response amp * exp(-i lag) = F / (1 - r^2 + i 2 zeta r).
         const double r = rpm * ratioPerRpm_[at + m];
         const double re = 1.0 - r * r, im = twoZeta_[m] * r;
-        const double scale = forcing_[m] / (re * re + im * im);
+        const double perDen = 1.0 / (re * re + im * im), scale = forcing_[m] * perDen;
         const double hRe = re * scale, hIm = -im * scale;
         // The excitation phasor turned by 2 pi EO shift.
         const double a = twoPiEo_[m] * shift;
@@ -87,7 +87,9 @@ TipArrival::Deflection TipArrival::deflection(int b, double t, double rpm, doubl
         out.slope -= twoPiEo_[m] * (hRe * eIm + hIm * eRe);
         out.curvature -= twoPiEo_[m] * twoPiEo_[m] * value;
         // dH / dr = H^2 (2 r - i 2 zeta) / F, and r = rpm * ratio.
-        const double h2Re = (hRe * hRe - hIm * hIm) / forcing_[m], h2Im = 2.0 * hRe * hIm / forcing_[m];
+        // (H^2 / F = F (re - i im)^2 / den^2, one division for all.)
+        const double h2Scale = scale * perDen;
+        const double h2Re = (re * re - im * im) * h2Scale, h2Im = -2.0 * re * im * h2Scale;
         const double dRe = h2Re * 2.0 * r + h2Im * twoZeta_[m], dIm = h2Im * 2.0 * r - h2Re * twoZeta_[m];
         perRpm += (dRe * eRe - dIm * eIm) * ratioPerRpm_[at + m];
     }
@@ -112,7 +114,7 @@ double TipArrival::fast(int b, std::int64_t rev)
 {
     const double target = static_cast<double>(rev) + offsets_[b];
     const Shaft::Local at = shaft_.localAtAngle(target);
-    const double perW = 1.0 / at.w, curve = at.a * perW * perW;
+    const double perW = at.perW, curve = at.a * perW * perW;
     // Time and speed `shift` revolutions past the undeflected arrival: the
     // quadratic shaft angle inverted by its series while the shift is tiny
     // and stays inside the speed segment, exactly otherwise.
@@ -144,7 +146,12 @@ double TipArrival::fast(int b, std::int64_t rev)
     double slope = 1.0 - e.slope * perCircumference_;
     // Far from a tiny correction (a strong resonance at a high engine order)
     // the slope is no guide; plain fixed-point steps then.
-    const double perSlope = slope > 0.5 ? 1.0 / slope : 1.0;
+    // 1 / slope by its series while the slope is that close to 1 (the
+    // first dropped term below 1e-8 of the shift).
+    const double lean = 1.0 - slope;
+    const double perSlope = std::abs(lean) < 0.01 ? 1.0 + lean * (1.0 + lean * (1.0 + lean * (1.0 + lean)))
+                            : slope > 0.5         ? 1.0 / slope
+                                                  : 1.0;
     const double first = e.d * perCircumference_ * perSlope;
     double shift = first + 0.5 * e.curvature * perCircumference_ * first * first * perSlope;
     moved(shift, t, rpm);
