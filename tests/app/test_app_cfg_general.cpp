@@ -639,6 +639,54 @@ private slots:
         QCOMPARE(h.dlg->LblGates->text(), QStringLiteral("В списке ворот 0 элем."));
     }
 
+    void fileButtons_data()
+    {
+        QTest::addColumn<int>("button");
+        QTest::addColumn<QString>("filter");
+        const QString recording = QStringLiteral("Файл записи вибрации лопаток(.BLD)|*.bld;*.BLD|"
+                                                 "Сжатый файл записи вибрации лопаток(.BLDX)|*.bldx");
+        QTest::newRow("source") << 0 << recording;
+        QTest::newRow("target") << 1 << recording;
+        QTest::newRow("journal") << 2 << QStringLiteral("Файл журнала (.TXT)|*.txt;*.TXT");
+        QTest::newRow("archive") << 3 << QStringLiteral("Файлы архива (.BLD)|*.bld;*.BLD");
+    }
+    void fileButtons()
+    {
+        QFETCH(int, button);
+        QFETCH(QString, filter);
+        Harness h;
+        const std::array<std::pair<void (TCfgGeneralDlg::*)(), QLineEdit *>, 4> buttons = {
+            std::pair{&TCfgGeneralDlg::BtnSourceClick, h.dlg->EdSource},
+            std::pair{&TCfgGeneralDlg::BtnTargetClick, h.dlg->EdTarget},
+            std::pair{&TCfgGeneralDlg::BtnMessageClick, h.dlg->EdMessage},
+            std::pair{&TCfgGeneralDlg::BtnHolderClick, h.dlg->EdHolder}};
+        const auto [click, editor] = buttons[static_cast<std::size_t>(button)];
+        h.answers << QStringLiteral("/data/chosen.name");
+        (h.dlg.get()->*click)();
+        QCOMPARE(h.requests.last().filter, filter);
+        QCOMPARE(editor->text(), QStringLiteral("/data/chosen.name"));
+        (h.dlg.get()->*click)(); // cancelled: the editor keeps its text
+        QCOMPARE(editor->text(), QStringLiteral("/data/chosen.name"));
+    }
+
+    void saveToReadOnlyFileGivesNotice()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("ro.lfm"));
+        writeBytes(file, "old");
+        QVERIFY(QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::ReadGroup));
+        Harness h;
+        h.cfgName = file;
+        h.dlg->EdDN->setText(QStringLiteral("100"));
+        h.dlg->BtnSaveClick();
+        QCOMPARE(h.notices.messages().size(), std::size_t{1});
+        QCOMPARE(h.notices.messages()[0].text, std::string("read-only"));
+        QVERIFY(h.messages.messages().empty());
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("old"));
+    }
+
     void stageEditorsByKind()
     {
         Harness h;
