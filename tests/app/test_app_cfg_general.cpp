@@ -408,6 +408,58 @@ private slots:
         QCOMPARE(h.cfg.Stages[1].CountBlade, 30);
     }
 
+    void pairMovedToAnotherStageGetsItsNumbering()
+    {
+        Harness h;
+        h.dlg->SelectStage(0);
+        h.dlg->EdNmStage->setText(QStringLiteral("S12"));
+        h.dlg->EdCountBlade->setText(QStringLiteral("12"));
+        h.dlg->CbxOrder->setCurrentIndex(1);
+        h.dlg->BtnAddStageClick();
+        h.dlg->SelectPair(0);
+        h.dlg->EdFi->setText(QStringLiteral("90"));
+        h.dlg->CbxStageOfPair->setCurrentText(QStringLiteral("S12"));
+        h.dlg->BtnChangePairClick();
+        QCOMPARE(h.numbering(0), numbers({4, 3, 2, 1, 12, 11, 10, 9, 8, 7, 6, 5}));
+        h.dlg->BtnOkClick();
+        QCOMPARE(h.cfg.Stages[0].CountPairs, 0);
+        QCOMPARE(h.cfg.Stages[1].CountPairs, 1);
+        QCOMPARE(h.cfg.Stages[1].Pairs[0].NumberBlade[4], 11);
+    }
+
+    // The application's configuration may have no stages or sensors while the
+    // picture has them: what is saved comes from the picture.
+    void savedFromThePictureWhateverTheApplicationHolds()
+    {
+        QTemporaryDir dir;
+        const QString first = dir.filePath(QStringLiteral("a.lfm"));
+        const QString second = dir.filePath(QStringLiteral("b.lfm"));
+        {
+            Harness h;
+            h.dlg->SelectStage(0);
+            h.dlg->EdNmStage->setText(QStringLiteral("S2"));
+            h.dlg->BtnAddStageClick();
+            h.cfg.Stages[1].CountHarm = 3; // the stage editors keep these in the application's configuration
+            h.cfg.Stages[1].OrderHarm[2] = 9;
+            h.saveAs(first);
+        }
+        Harness h({}, [](TCfgDfm &c) {
+            c.CountStage = 0;
+            c.CountSensors = 0;
+        });
+        h.open(first);
+        QCOMPARE(h.cfg.Stages[1].CountHarm, 3); // copied although the application had no stage 1
+        h.saveAs(second);
+        TCfgDfm back;
+        back.LoadFromFile(second.toStdString());
+        QCOMPARE(back.CountStage, 2);
+        QCOMPARE(back.Stages[0].CountPairs, 1);
+        QCOMPARE(back.Stages[0].Pairs[0].Peak, 1);
+        QCOMPARE(back.Stages[0].TachoComb.sensNumber, 2);
+        QCOMPARE(back.Stages[1].CountHarm, 3);
+        QCOMPARE(back.Stages[1].OrderHarm[2], 9);
+    }
+
     void zeroIntervalOfMovingRun()
     {
         Harness h;
