@@ -180,10 +180,8 @@ PairValues parsePair(const PairRow &row, int rowIndex, const NumberFormat &fs, Q
             b = 1;
         if (b > kMaxNumberingValue) {
             problems << QStringLiteral("%1, нумерация, позиция %2: номер лопатки больше %3 (введено «%4»)")
-                            .arg(where)
-                            .arg(j)
-                            .arg(kMaxNumberingValue)
-                            .arg(row.numbering[j]);
+                            .arg(where, QString::number(j), QString::number(kMaxNumberingValue),
+                                 row.numbering[j]);
             b = 1;
         }
         v.numbering.push_back(static_cast<std::uint16_t>(b - 1));
