@@ -230,6 +230,35 @@ private slots:
         QCOMPARE(h.dlg->LVSensors->topLevelItemCount(), 3);
     }
 
+    void choiceListsFollowSensorKinds()
+    {
+        Harness h;
+        auto items = [](QComboBox *box) {
+            QStringList out;
+            for (int i = 0; i < box->count(); ++i)
+                out << box->itemText(i);
+            return out;
+        };
+        QCOMPARE(h.dlg->LblUTS->text(), QStringLiteral("ОТСУТСТВУЕТ"));
+        auto add = [&](const QString &name, TTypeSensor kind) {
+            h.dlg->EdNmSensor->setText(name);
+            h.dlg->CbxTypeSensor->setCurrentIndex(static_cast<int>(kind));
+            h.dlg->EdFirstBld->setText(QStringLiteral("1"));
+            h.dlg->BtnAddSensorClick();
+        };
+        add(QStringLiteral("E"), TTypeSensor::srInEdge);
+        add(QStringLiteral("C"), TTypeSensor::srPeak_cap);
+        add(QStringLiteral("T"), TTypeSensor::srIRIG_B);
+        add(QString(), TTypeSensor::srRoot); // an empty name is ignored
+        QCOMPARE(h.dlg->LVSensors->topLevelItemCount(), 6);
+        QCOMPARE(items(h.dlg->CbxRoot), QStringList({"K", "O", "E"}));
+        QCOMPARE(items(h.dlg->CbxPeak), QStringList({"P", "E", "C"}));
+        QCOMPARE(items(h.dlg->CbxTacho), QStringList({"O"}));
+        QCOMPARE(h.dlg->LblUTS->text(), QStringLiteral("T"));
+        h.dlg->BtnDelSensorClick(); // "T" is selected
+        QCOMPARE(h.dlg->LblUTS->text(), QStringLiteral("ОТСУТСТВУЕТ"));
+    }
+
     void stageColumnsWritten_data()
     {
         QTest::addColumn<int>("column");
