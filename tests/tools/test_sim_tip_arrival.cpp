@@ -130,3 +130,33 @@ TEST(SimulatorTipArrival, RecordingsOfBothSolutionsDifferOnlyInRareRoundings)
         EXPECT_EQ(fast.pairs.size(), precise.pairs.size());
     }
 }
+
+TEST(SimulatorTipArrival, BlockFormGivesTheSameNumbersAsOneByOne)
+{
+    // Over segment ends and the strained stages too, where some pulses take Newton steps.
+    for (const char *label :
+         {"fast run-up, many segments", "strong stall", "high engine order near resonance"}) {
+        SCOPED_TRACE(label);
+        const sim::Scenario sc = straining(label);
+        const sim::Shaft shaft(sc.speed);
+        const sim::StageSpec &st = sc.stages[0];
+        const sim::StageGeometry geo = sim::stageGeometry(sc, 0);
+        const sim::BladeMotion motion(st, sc.seed);
+        const int tip = sim::probeIndex(st, "P1");
+        ASSERT_GE(tip, 0);
+        sim::TipArrival single(shaft, motion, geo.offset[tip], sc.tickPeriod());
+        sim::TipArrival block(shaft, motion, geo.offset[tip], sc.tickPeriod());
+        std::vector<std::int32_t> blade;
+        std::vector<std::int64_t> rev;
+        for (std::int64_t r = 1; r < 600; r += 3)
+            for (int b = 0; b < st.blades; b += 5) {
+                blade.push_back(b);
+                rev.push_back(r);
+            }
+        std::vector<double> got(blade.size());
+        block.fast(blade.data(), rev.data(), got.data(), blade.size());
+        for (std::size_t i = 0; i < blade.size(); ++i)
+            ASSERT_EQ(got[i], single.fast(blade[i], rev[i]))
+                << "blade " << blade[i] << " revolution " << rev[i];
+    }
+}

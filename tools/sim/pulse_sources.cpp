@@ -68,8 +68,37 @@ public:
 
     void fill(Pulse *out, std::size_t n) override
     {
+        // As next() n times, the arrivals found for the block at once: the
+        // pulses first (with the random draws in next()'s order), then
+        // their instants.
+        blade_.resize(n);
+        pass_.resize(n);
+        noise_.resize(n);
+        time_.resize(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            for (;;) {
+                const int b = order_[k_];
+                const std::int64_t pass = rev_;
+                if (++k_ == order_.size()) {
+                    k_ = 0;
+                    ++rev_;
+                }
+                if (faults_.missingProbability > 0 && rng_.uniform() < faults_.missingProbability)
+                    continue;
+                blade_[i] = b;
+                pass_[i] = pass;
+                noise_[i] = faults_.jitterNs > 0 ? rng_.normal() : 0.0;
+                break;
+            }
+        }
+        if (tip_ && !precise_)
+            tip_->fast(blade_.data(), pass_.data(), time_.data(), n);
+        else
+            for (std::size_t i = 0; i < n; ++i)
+                time_[i] = !tip_ ? shaft_.timeAtAngle(static_cast<double>(pass_[i]) + offsets_[blade_[i]])
+                                 : tip_->precise(blade_[i], pass_[i]);
         for (std::size_t i = 0; i < n; ++i)
-            out[i] = ProbeSource::next();
+            out[i] = pulse(blade_[i], time_[i], noise_[i]);
     }
     Pulse next() override
     {
@@ -85,20 +114,26 @@ public:
             const double t = !tip_      ? shaft_.timeAtAngle(static_cast<double>(pass) + offsets_[b])
                              : precise_ ? tip_->precise(b, pass)
                                         : tip_->fast(b, pass);
-            Pulse p;
-            p.exactTicks = t / tick_;
-            p.recTicks = p.exactTicks;
-            if (faults_.jitterNs > 0)
-                p.recTicks += rng_.normal() * faults_.jitterNs * 1e-9 / tick_;
-            p.channel = ch_;
-            p.stage = stage_;
-            p.probe = probe_;
-            p.blade = b;
-            return p;
+            return pulse(b, t, faults_.jitterNs > 0 ? rng_.normal() : 0.0);
         }
     }
 
 private:
+    // Blade b's pulse at t seconds, `noise` standard deviations of timing noise late.
+    Pulse pulse(int b, double t, double noise) const
+    {
+        Pulse p;
+        p.exactTicks = t / tick_;
+        p.recTicks = p.exactTicks;
+        if (faults_.jitterNs > 0)
+            p.recTicks += noise * faults_.jitterNs * 1e-9 / tick_;
+        p.channel = ch_;
+        p.stage = stage_;
+        p.probe = probe_;
+        p.blade = b;
+        return p;
+    }
+
     Shaft shaft_; // a copy of its own: its search hint changes with every query
     double tick_;
     std::int16_t stage_, probe_;
@@ -107,7 +142,10 @@ private:
     std::vector<int> order_;
     FaultSpec faults_;
     Rng rng_;
-    std::optional<TipArrival> tip_; // tip probes: the deflected arrival
+    std::optional<TipArrival> tip_;   // tip probes: the deflected arrival
+    std::vector<std::int32_t> blade_; // scratch of fill()
+    std::vector<std::int64_t> pass_;
+    std::vector<double> noise_, time_;
     bool precise_;
     std::int64_t rev_ = 1;
     std::size_t k_ = 0;

@@ -58,8 +58,8 @@ TipArrival::TipArrival(const Shaft &shaft, const BladeMotion &motion, const std:
         }
 }
 
-TipArrival::Deflection TipArrival::deflection(int b, double t, double rpm, double shift, double perW,
-                                              double rpmPerShift) const
+inline TipArrival::Deflection TipArrival::deflection(int b, double t, double rpm, double shift, double perW,
+                                                     double rpmPerShift) const
 {
     Deflection out;
     out.d = motion_.stage().staticCoeff * rpm * rpm;
@@ -110,68 +110,90 @@ TipArrival::Deflection TipArrival::deflection(int b, double t, double rpm, doubl
     return out;
 }
 
-double TipArrival::fast(int b, std::int64_t rev)
+// Time and speed `shift` revolutions past the undeflected arrival `at`: the
+// quadratic shaft angle inverted by its series. False when the shift is too
+// large for the series or leaves the speed segment.
+inline bool TipArrival::movedBySeries(const Shaft::Local &at, double shift, double &t, double &rpm) const
 {
-    const double target = static_cast<double>(rev) + offsets_[b];
-    const Shaft::Local at = shaft_.localAtAngle(target);
-    const double perW = at.perW, curve = at.a * perW * perW;
-    // Time and speed `shift` revolutions past the undeflected arrival: the
-    // quadratic shaft angle inverted by its series while the shift is tiny
-    // and stays inside the speed segment, exactly otherwise.
-    auto moved = [&](double shift, double &t, double &rpm) {
-        const double x = curve * shift;
-        if (std::abs(x) < 1e-4) {
-            const double dt = shift * perW * (1.0 - x * (0.5 - 0.5 * x));
-            t = at.t + dt;
-            if (t >= at.from && t < at.to) {
-                rpm = 60.0 * (at.w + at.a * dt);
-                return;
-            }
-        }
-        const Shaft::Local l = shaft_.localAtAngle(target + shift);
-        t = l.t;
-        rpm = 60.0 * l.w;
-    };
-    // The shift solves g(shift) = shift - deflection(shift) / circumference
-    // = 0. From the undeflected arrival, g's value, slope and curvature give
-    // it to second order; what the third order and the stall's curvature
-    // can add is bounded, and when that bound is below `tolerance` (a
-    // hundredth of a tick) the one evaluation is enough.
-    const double tolerance = 0.01 * tick_ * at.w;
-    double t = at.t, rpm = 60.0 * at.w;
+    const double x = at.a * at.perW * at.perW * shift;
+    const double dt = shift * at.perW * (1.0 - x * (0.5 - 0.5 * x));
+    t = at.t + dt;
+    rpm = 60.0 * (at.w + at.a * dt);
+    return std::abs(x) < 1e-4 && t >= at.from && t < at.to;
+}
+
+// The shift solves g(shift) = shift - deflection(shift) / circumference = 0.
+// From the undeflected arrival, g's value, slope and curvature give it to
+// second order; what the third order, the stall's curvature and the
+// response's change with the speed can add is bounded, and when that bound
+// is below a hundredth of a tick the one evaluation is the answer. False
+// (and `t` meaningless) otherwise.
+inline bool TipArrival::oneEvaluation(int b, const Shaft::Local &at, double &t) const
+{
+    const double perW = at.perW;
     // The speed changes with the shift too: 60 a rpm per second, 1 / w
     // seconds per revolution.
     const double rpmPerShift = 60.0 * at.a * perW;
-    Deflection e = deflection(b, t, rpm, 0.0, perW, rpmPerShift);
-    double slope = 1.0 - e.slope * perCircumference_;
-    // Far from a tiny correction (a strong resonance at a high engine order)
-    // the slope is no guide; plain fixed-point steps then.
-    // 1 / slope by its series while the slope is that close to 1 (the
-    // first dropped term below 1e-8 of the shift).
-    const double lean = 1.0 - slope;
-    const double perSlope = std::abs(lean) < 0.01 ? 1.0 + lean * (1.0 + lean * (1.0 + lean * (1.0 + lean)))
-                            : slope > 0.5         ? 1.0 / slope
-                                                  : 1.0;
+    const Deflection e = deflection(b, at.t, 60.0 * at.w, 0.0, perW, rpmPerShift);
+    // 1 / slope by its series, the slope being that close to 1 (the first
+    // dropped term below 1e-8 of the shift); a slope far from 1 (a strong
+    // resonance at a high engine order) is left to Newton.
+    const double lean = e.slope * perCircumference_;
+    const double perSlope = 1.0 + lean * (1.0 + lean * (1.0 + lean * (1.0 + lean)));
     const double first = e.d * perCircumference_ * perSlope;
-    double shift = first + 0.5 * e.curvature * perCircumference_ * first * first * perSlope;
-    moved(shift, t, rpm);
+    const double shift = first + 0.5 * e.curvature * perCircumference_ * first * first * perSlope;
+    double rpm;
+    const bool inSeries = movedBySeries(at, shift, t, rpm);
     const double as = std::abs(shift), dtBound = as * perW;
     const double rpmBound = 60.0 * at.a * dtBound;
-    if (slope > 0.5 &&
+    const double bound =
         (cubic_ * as * as * as + stallCurvature_ * dtBound * dtBound + rpmCurvature_ * rpmBound * rpmBound) *
-                perSlope <
-            tolerance)
-        return t;
+        perSlope;
+    return inSeries && std::abs(lean) < 0.01 && bound < 0.01 * tick_ * at.w;
+}
+
+// Newton steps from the undeflected arrival until a step moves the arrival
+// by less than a hundredth of a tick.
+double TipArrival::newton(int b, double target, const Shaft::Local &at)
+{
+    const double tolerance = 0.01 * tick_ * at.w;
+    const double rpmPerShift = 60.0 * at.a * at.perW;
+    double shift = 0, t = at.t, rpm = 60.0 * at.w;
     for (int it = 0; it < 8; ++it) {
-        e = deflection(b, t, rpm, shift, perW, rpmPerShift);
-        slope = 1.0 - e.slope * perCircumference_;
+        const Deflection e = deflection(b, t, rpm, shift, at.perW, rpmPerShift);
+        const double slope = 1.0 - e.slope * perCircumference_;
+        // Far from a tiny correction the slope is no guide; plain fixed-point steps then.
         const double step = (shift - e.d * perCircumference_) * (slope > 0.5 ? 1.0 / slope : 1.0);
         shift -= step;
-        moved(shift, t, rpm);
+        if (!movedBySeries(at, shift, t, rpm)) {
+            const Shaft::Local l = shaft_.localAtAngle(target + shift);
+            t = l.t;
+            rpm = 60.0 * l.w;
+        }
         if (std::abs(step) < tolerance)
             break;
     }
     return t;
+}
+
+double TipArrival::fast(int b, std::int64_t rev)
+{
+    const double target = static_cast<double>(rev) + offsets_[b];
+    const Shaft::Local at = shaft_.localAtAngle(target);
+    double t;
+    return oneEvaluation(b, at, t) ? t : newton(b, target, at);
+}
+
+void TipArrival::fast(const std::int32_t *blade, const std::int64_t *rev, double *t, std::size_t n)
+{
+    // The same as fast() one by one, in passes over the block so that the
+    // square roots and divisions of neighbouring pulses overlap.
+    locals_.resize(n);
+    for (std::size_t i = 0; i < n; ++i)
+        locals_[i] = shaft_.localAtAngle(static_cast<double>(rev[i]) + offsets_[blade[i]]);
+    for (std::size_t i = 0; i < n; ++i)
+        if (!oneEvaluation(blade[i], locals_[i], t[i]))
+            t[i] = newton(blade[i], static_cast<double>(rev[i]) + offsets_[blade[i]], locals_[i]);
 }
 
 double TipArrival::precise(int b, std::int64_t rev)

@@ -8,7 +8,8 @@
 // responses turned by the small deflection angle (no trigonometry per
 // pulse), and the deflection follows from one evaluation with its slope
 // and curvature when the terms left out are bounded below a hundredth of a
-// tick, else from Newton steps until a step moves the arrival by less. precise() is the plain fixed
+// tick, else from Newton steps until a step moves the arrival by less. Its
+// block form gives the same numbers, faster. precise() is the plain fixed
 // point on the full motion model with the exact shaft inverse; it is kept as
 // the reference the fast solution is checked against.
 #pragma once
@@ -31,6 +32,8 @@ public:
     // Seconds since the start at which blade b reaches the probe in revolution `rev`.
     double fast(int b, std::int64_t rev);
     double precise(int b, std::int64_t rev);
+    // fast() for `n` pulses (blade[i] in revolution rev[i]) into t[i].
+    void fast(const std::int32_t *blade, const std::int64_t *rev, double *t, std::size_t n);
 
 private:
     // Deflection (mm) of blade b at time t and speed rpm with the shaft
@@ -42,6 +45,10 @@ private:
         double d = 0, slope = 0, curvature = 0;
     };
     Deflection deflection(int b, double t, double rpm, double shift, double perW, double rpmPerShift) const;
+
+    bool movedBySeries(const Shaft::Local &at, double shift, double &t, double &rpm) const;
+    bool oneEvaluation(int b, const Shaft::Local &at, double &t) const;
+    double newton(int b, double target, const Shaft::Local &at);
 
     Shaft shaft_; // a copy of its own: its search hint changes with every query
     const BladeMotion &motion_;
@@ -58,6 +65,7 @@ private:
     // leaves out: the resonances' third derivative / 6, the stall's second
     // time derivative / 2 and the resonances' second derivative by rpm / 2.
     double cubic_ = 0, stallCurvature_ = 0, rpmCurvature_ = 0;
+    std::vector<Shaft::Local> locals_; // scratch of the block form
 };
 
 } // namespace vibrolan::sim
