@@ -3,6 +3,10 @@
 
 #include "base/errors.hpp"
 #include "base/number_text.hpp"
+#include "calc/calc_form.hpp"
+#include "cfg_general/cfg_general_dlg.hpp"
+#include "cfg_stage/cfg_bandag_dlg.hpp"
+#include "cfg_stage/cfg_free_dlg.hpp"
 #include "chart/chart.hpp"
 #include "chart/plot_curve.hpp"
 #include "config/cfg_dump.hpp"
@@ -10,13 +14,15 @@
 #include "export/data_file_input.hpp"
 #include "export/pair_save.hpp"
 #include "output/report.hpp"
+#include "plots/blade_locations.hpp"
 #include "plots/graph_kinds.hpp"
+#include "recording/opening_channels.hpp"
+#include "recording/recording_image.hpp"
 #include "run/processing_run.hpp"
 #include "run/tacho_read.hpp"
 #include "windows/about_dlg.hpp"
 #include "windows/blade_form.hpp"
 #include "windows/float_edit.hpp"
-#include "windows/placeholder_dialog.hpp"
 #include "windows/progress_form.hpp"
 #include "windows/waiting_form.hpp"
 
@@ -32,7 +38,9 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QSignalBlocker>
 #include <QStackedWidget>
+#include <QTreeWidget>
 #include <QUrl>
 
 #include <filesystem>
@@ -42,6 +50,30 @@ namespace vibrolan::app {
 namespace {
 std::filesystem::path toPath(const QString &s) { return std::filesystem::path(s.toStdU16String()); }
 QString fromStd(const std::string &s) { return QString::fromStdString(s); }
+
+// A sensor row for a channel descriptor of an opened recording: the name
+// ("no_name" for an empty one), the channel label, the sensor-type text and
+// first blade 1. A row of the same name among the `earlierRows` that were
+// there before this opening is rewritten rather than repeated, so opening a
+// recording again does not multiply the sensors.
+void addRecordingSensor(TCfgGeneralDlg &dlg, int earlierRows, const QString &caption, const QString &label,
+                        int type)
+{
+    QTreeWidgetItem *row = nullptr;
+    for (int i = 0; i < earlierRows; ++i)
+        if (dlg.LVSensors->topLevelItem(i)->text(0) == caption)
+            row = dlg.LVSensors->topLevelItem(i);
+    if (!row) {
+        row = new QTreeWidgetItem(dlg.LVSensors);
+        row->setText(0, caption);
+    }
+    const bool known = type < dlg.CbxTypeSensor->count();
+    row->setText(1, label);
+    row->setText(2, known ? dlg.CbxTypeSensor->itemText(type) : QString());
+    row->setText(3, QStringLiteral("1"));
+    dlg.EdNmSensor->setText(caption);
+    dlg.CbxTypeSensor->setCurrentIndex(known ? type : -1);
+}
 } // namespace
 
 void TMain::_NExitExecute() { close(); }
@@ -63,28 +95,33 @@ void TMain::OpenHelp(const QString &file)
 
 void TMain::_NGeneralExecute()
 {
-    // The general configuration editor is a stand-in for now: it shows the
-    // configuration it would edit and leaves it unchanged.
-    PlaceholderDialog dlg(this, QStringLiteral("Общая настройка"), fromStd(DescribeCfgDfm(*CfgDfm)));
-    dlg.setWindowTitle(QStringLiteral("Настройка - ") + CfgFileName);
-    if (dlg.exec() == QDialog::Accepted)
+    GeneralDlg->CfgRead(*CfgDfm);
+    GeneralDlg->setWindowTitle(QStringLiteral("Настройка - ") + CfgFileName);
+    // OK writes the picture into the configuration (the dialog stays open
+    // while an entry is wrong); the graph kinds follow a changed mode.
+    if (runModal(*GeneralDlg) == QDialog::Accepted)
         FillGraphKinds();
+    GeneralDlg->hide();
     setCaption(QStringLiteral("Анализ вибрации лопаточного аппарата - ") + fromStd(CfgDfm->FileName));
     _NStartMI->setEnabled(true);
 }
 
 void TMain::_NCfgFreeExecute()
 {
-    PlaceholderDialog dlg(this, QStringLiteral("Свободная ступень"), fromStd(DescribeCfgDfm(*CfgDfm)));
+    TCfgFreeDlg &dlg = *GeneralDlg->CfgFreeDlg;
+    dlg.SetCfgDfm(*CfgDfm);
+    dlg.ReadData(*CfgDfm);
     dlg.setWindowTitle(QStringLiteral("Настройка - ") + CfgFileName);
-    dlg.exec();
+    runModal(dlg);
 }
 
 void TMain::_NCfgShroudedExecute()
 {
-    PlaceholderDialog dlg(this, QStringLiteral("Бандажированная ступень"), fromStd(DescribeCfgDfm(*CfgDfm)));
+    TCfgBandagDlg &dlg = *GeneralDlg->CfgBandagDlg;
+    dlg.SetCfgDfm(*CfgDfm);
+    dlg.ReadData(*CfgDfm);
     dlg.setWindowTitle(QStringLiteral("Настройка - ") + CfgFileName);
-    dlg.exec();
+    runModal(dlg);
 }
 
 // Linked stages have no dialog.
@@ -97,11 +134,9 @@ void TMain::_CalcMIExecute()
                          Buttons::Ok, Severity::Error});
         return;
     }
-    PlaceholderDialog dlg(
-        this, QStringLiteral("Калькулятор"),
-        QStringLiteral("Участок: точки %1 … %2").arg(Cursor1->ValueIndex()).arg(Cursor2->ValueIndex()));
-    dlg.setWindowTitle(QStringLiteral("Калькулятор"));
-    dlg.exec();
+    CalcForm->SetIndexes(Cursor1->ValueIndex(), Cursor2->ValueIndex());
+    CalcForm->show();
+    CalcForm->raise();
 }
 
 void TMain::_NReportExecute()
@@ -163,17 +198,16 @@ void TMain::_NRptExecute()
 
 void TMain::_NOpenFileExecute()
 {
-    QFileDialog dlg(this);
-    dlg.setFileMode(QFileDialog::ExistingFiles);
-    dlg.setNameFilters({QStringLiteral("Файл записи вибрации (.BLD)(*.BLD *.bld)"),
-                        QStringLiteral("Файл ПРКС(.PRX)(*.PRX *.prx)"),
-                        QStringLiteral("Файл ПРКС(.zami)(*.zami *ZAMI)")});
-    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
+    FileRequest request;
+    request.mode = FileRequest::Mode::OpenMany;
+    request.filter = QStringLiteral("Файл записи вибрации (.BLD)|*.BLD;*.bld|Файл ПРКС(.PRX)|*.PRX;*.prx|"
+                                    "Файл ПРКС(.zami)|*.zami;*ZAMI");
+    const QStringList names = chooseFile_(request);
+    if (names.isEmpty())
         return;
-    const QStringList names = dlg.selectedFiles();
     Chart1->clearAllSeries();
-    // Data files first (a recording keeps its position unused), then the
-    // recording, exactly in the order the user selected them.
+    // Data files take the pairs of stage 0 in the order selected; a
+    // recording keeps its position unused.
     std::vector<std::filesystem::path> files;
     for (const QString &n : names)
         files.push_back(toPath(n));
@@ -190,15 +224,52 @@ void TMain::_NOpenFileExecute()
         messages_->show({"Ошибка", e.what(), Buttons::Ok, Severity::Error});
     }
     const QString name = names.first();
-    if (name.contains(QStringLiteral("BLD")) || name.contains(QStringLiteral("bld"))) {
-        CfgDfm->TypeFile = 0;
-        CfgDfm->FileName = name.toStdString();
-        // The general dialog maps the recording's channels; until it comes,
-        // the command ends like the dialog: "Старт" is enabled.
-        _NGeneralExecute();
+    if (name.contains(QStringLiteral("BLD")) || name.contains(QStringLiteral("bld")))
+        openRecording(name);
+    _NStartMI->setEnabled(true);
+}
+
+void TMain::openRecording(const QString &name)
+{
+    CfgDfm->TypeFile = 0;
+    CfgDfm->FileName = name.toStdString();
+    OpeningChannels channels;
+    try {
+        // Only the header, or the records up to the first repeated channel,
+        // are read: the mapping spares reading a whole large file.
+        const RecordingImage image = RecordingImage::mapFile(toPath(name));
+        channels = ChannelsForOpening(image.bytes(), image.file());
+    } catch (const std::exception &e) {
+        messages_->show({"Ошибка", e.what(), Buttons::Ok, Severity::Error});
         return;
     }
-    _NStartMI->setEnabled(true);
+    GeneralDlg->CbxNmChan->clear();
+    for (const std::string &label : channels.labels)
+        GeneralDlg->CbxNmChan->addItem(fromStd(label));
+    // The dialog writes its source field back on OK: it names the new recording.
+    GeneralDlg->EdSource->setText(name);
+    if (channels.fromHeader) {
+        const int earlierRows = GeneralDlg->LVSensors->topLevelItemCount();
+        for (const ChannelDescriptor &d : channels.descriptors)
+            addRecordingSensor(*GeneralDlg, earlierRows, fromStd(d.nameUtf8()),
+                               fromStd(ChannelLabel(d.ChanNo & 255u)), d.ChanSensorType);
+        if (GeneralDlg->LVSensors->topLevelItemCount() > 0)
+            GeneralDlg->EdNmSensor->setText(GeneralDlg->LVSensors->topLevelItem(0)->text(0));
+    }
+    GeneralDlg->CbxNmChan->setCurrentIndex(channels.labels.empty() ? -1 : 0);
+    GeneralDlg->setWindowTitle(QStringLiteral("Настройка - ") + CfgFileName);
+    if (runModal(*GeneralDlg) == QDialog::Accepted) {
+        const QStringList entries = BladeListEntries(*CfgDfm);
+        for (int k = 0; k < 4; ++k) {
+            QComboBox *box = CbxName[static_cast<std::size_t>(k)];
+            QSignalBlocker block(box);
+            box->clear();
+            box->addItems(entries);
+            box->setCurrentIndex(k < entries.size() ? k : -1);
+        }
+        FillGraphKinds();
+    }
+    GeneralDlg->hide();
 }
 
 void TMain::PassProgress(std::int64_t Total, std::int64_t Position, double Time, double Speed,

@@ -3,6 +3,8 @@
 #include "base/number_text.hpp"
 #include "base/qt_message_sink.hpp"
 #include "base/visual_styles.hpp"
+#include "calc/calc_form.hpp"
+#include "cfg_general/cfg_general_dlg.hpp"
 #include "chart/chart.hpp"
 #include "cursor/my_cursor.hpp"
 #include "output/program_settings.hpp"
@@ -17,6 +19,7 @@
 #include "windows/greeting_window.hpp"
 #include "windows/progress_form.hpp"
 #include "windows/timing_mess_form.hpp"
+#include "windows/timing_notice_sink.hpp"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -75,11 +78,33 @@ TMain::TMain(TMainOptions options, QWidget *parent) : QMainWindow(parent)
     }
     beep_ = options.beep ? options.beep : [] { QApplication::beep(); };
     openHelp_ = options.openHelp;
+    chooseFile_ = ChooserOrDialog(options.chooseFile, this);
+    runModal_ = options.runModal;
     FormCreate(options);
     // Created after the window, as the program always did.
     AboutDlg = new TAboutDlg(this);
     TimingMessForm = new TTimingMessForm(this);
+    notices_ = std::make_unique<TimingNoticeSink>(TimingMessForm);
+    createDialogs(options.programDir.isEmpty() ? QCoreApplication::applicationDirPath() : options.programDir);
+    started_ = true;
 }
+
+void TMain::createDialogs(const QString &programDir)
+{
+    CfgGeneralEnv env;
+    env.messages = messages_;
+    env.notices = notices_.get();
+    env.chooseFile = chooseFile_;
+    env.beep = beep_;
+    env.programDir = programDir;
+    env.mayAskForRecording = [this] { return started_; };
+    GeneralDlg = new TCfgGeneralDlg(*CfgDfm, this, CfgFileName, *Gates, env);
+    NumberFormat dot = fmt;
+    dot.decimalSeparator = '.';
+    CalcForm = new TCalcForm(CfgDfm.get(), dot, this, chooseFile_);
+}
+
+int TMain::runModal(QDialog &dlg) { return runModal_ ? runModal_(dlg) : dlg.exec(); }
 
 TMain::~TMain() = default;
 

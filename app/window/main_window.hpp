@@ -2,6 +2,7 @@
 // commands. It holds no analysis logic; everything runs through the core.
 #pragma once
 
+#include "base/file_chooser.hpp"
 #include "base/message_sink.hpp"
 #include "base/number_format.hpp"
 #include "base/program_lock.hpp"
@@ -18,6 +19,7 @@
 
 class QAction;
 class QCheckBox;
+class QDialog;
 class QComboBox;
 class QFrame;
 class QLineEdit;
@@ -45,6 +47,9 @@ class TFloatEdit;
 class TUpDown;
 class VisualStyles;
 class QtMessageSink;
+class TCfgGeneralDlg;
+class TCalcForm;
+class TimingNoticeSink;
 
 struct TMainOptions {
     QStringList arguments;           // command-line parameters, without the program
@@ -54,6 +59,9 @@ struct TMainOptions {
     std::function<void()> beep;      // null: the system beep
     VisualStyles *styles = nullptr;  // null: the window keeps its own
     std::function<bool(const QString &path)> openHelp; // null: the desktop's handler
+    FileChooser chooseFile;                            // null: file dialogs
+    // Shows a modal dialog and returns its result; null: QDialog::exec.
+    std::function<int(QDialog &)> runModal;
 };
 
 class TMain : public QMainWindow {
@@ -116,6 +124,8 @@ public:
     TForm2 *BladeForm = nullptr;
     TAboutDlg *AboutDlg = nullptr;
     TTimingMessForm *TimingMessForm = nullptr;
+    TCfgGeneralDlg *GeneralDlg = nullptr; // the configuration editor, created at start-up
+    TCalcForm *CalcForm = nullptr;
 
     // Plot state.
     bool AxesTaho = false;
@@ -206,6 +216,9 @@ private:
     void axisRedraw(bool taho);
     void setCaption(const QString &c);
     void beep();
+    int runModal(QDialog &dlg);
+    void createDialogs(const QString &programDir);
+    void openRecording(const QString &name);
     QString num2(double v) const;
     int selectedKind() const;
     const TPair *pairAt(const BladeLocation &loc) const;
@@ -215,6 +228,10 @@ private:
     MessageSink *messages_ = nullptr;
     std::function<void()> beep_;
     std::function<bool(const QString &)> openHelp_;
+    FileChooser chooseFile_;
+    std::function<int(QDialog &)> runModal_;
+    std::unique_ptr<TimingNoticeSink> notices_;
+    bool started_ = false; // start-up is over: the dialogs may ask for a missing recording
     std::array<BladeCurves, 4> lastCurves_;
     QString runSuffix_; // " от <date>" the last run appended to the caption
 };

@@ -2,6 +2,7 @@
 // that only open a dialog or a view.
 #include "base/qt_message_sink.hpp"
 #include "base/visual_styles.hpp"
+#include "calc/calc_form.hpp"
 #include "config/cfg_dfm.hpp"
 #include "support/temp_dir.hpp"
 #include "window/main_window.hpp"
@@ -218,12 +219,17 @@ private slots:
         // Cancelled or not, the run may start now.
         QVERIFY(w._NStartMI->isEnabled());
         QCOMPARE(w.windowTitle(), QStringLiteral("Анализ вибрации лопаточного аппарата - "));
+        // Once the window is up, the dialog offers to look for a missing recording.
+        QCOMPARE(fx.sink.messages().size(), std::size_t(1));
+        QCOMPARE(fx.sink.messages()[0].caption, std::string("Файл данных не найден"));
+        QCOMPARE(fx.sink.messages()[0].text, std::string("Искать файл?"));
+        QCOMPARE(fx.sink.messages()[0].buttons, Buttons::YesNo);
 
         // "Старт" without a recording shows the message and changes nothing.
         w._NStartMI->trigger();
-        QCOMPARE(fx.sink.messages().size(), std::size_t(1));
-        QCOMPARE(fx.sink.messages()[0].caption, std::string("Файл данных не найден"));
-        QCOMPARE(fx.sink.messages()[0].text, std::string("где обр.файл...."));
+        QCOMPARE(fx.sink.messages().size(), std::size_t(2));
+        QCOMPARE(fx.sink.messages()[1].caption, std::string("Файл данных не найден"));
+        QCOMPARE(fx.sink.messages()[1].text, std::string("где обр.файл...."));
         QVERIFY(!w._NStopMI->isEnabled());
 
         // A damaged recording is reported and the window keeps going.
@@ -234,7 +240,7 @@ private slots:
         }
         w.CfgDfm->FileName = bad.string();
         w._NStartMI->trigger();
-        QVERIFY(fx.sink.messages().size() >= 2);
+        QVERIFY(fx.sink.messages().size() >= 3);
         QVERIFY(w.NoResults);
         QVERIFY(!w.ProgressForm->isVisible());
         QVERIFY(!w._NStopMI->isEnabled());
@@ -255,10 +261,9 @@ private slots:
         QCOMPARE(fx.sink.messages()[0].text, std::string("Нельзя считать собственные частоты на проходе"));
         // In steady-state mode it opens.
         w.CfgDfm->Mode = TMode::mdStatic;
-        bool opened = false;
-        onNextModal([&](QDialog *) { opened = true; });
         w._CalcMI->trigger();
-        QVERIFY(opened);
+        QVERIFY(w.CalcForm->isVisible());
+        QCOMPARE(w.CalcForm->windowTitle(), QStringLiteral("Калькулятор"));
         QCOMPARE(fx.sink.messages().size(), std::size_t(1));
 
         // The about dialog.
