@@ -1,26 +1,29 @@
 // Writing speed of the simulator on the `large` preset, scaled down by the
-// first argument (default 0.05 of its 2000 s, some 2.4e7 records), into the
+// first argument (default 0.1 of its 2000 s, some 4.8e7 records), into the
 // folder of the second (default /tmp/sim-bench), against baselines measured
 // in the same run into the same folder:
 //   disk:       the same number of bytes written with write(2) in 8 MiB
 //               blocks, then fdatasync, so the time includes the device;
 //   page cache: the same bytes through fwrite in 1 MiB blocks, no sync.
-// The simulator runs once on the calling thread alone and once with as many
-// pulse threads as the machine has (the files are the same), without the
-// truth file. Each run is timed by the wall clock and by the process's CPU
-// time (on a machine shared with other work the wall clock also measures
-// the others), and once more including an fdatasync of its recording, to
-// compare with the disk baseline on equal terms. Every file is removed at
-// the end.
+// The simulator runs on the calling thread alone and with as many pulse
+// threads as the machine has (the files are the same), without the truth
+// file; each run is timed by the wall clock, by the process's CPU time (on
+// a machine shared with other work the wall clock also measures the
+// others) and by the wall clock including an fdatasync of its recording,
+// to compare with the disk baseline on equal terms. Everything is repeated
+// for the rounds of the third argument (default 3) and reported as best and
+// median. Every file is removed at the end.
 #include "sim/scenario.hpp"
 #include "sim/simulator.hpp"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <unistd.h>
@@ -91,71 +94,100 @@ double cacheBaseline(const std::filesystem::path &file, std::uint64_t bytes)
 
 } // namespace
 
+namespace {
+
+struct Stats {
+    double best = 0, median = 0;
+};
+
+// Best and median rate of `n` records over the given seconds.
+Stats rates(double n, std::vector<double> seconds)
+{
+    std::sort(seconds.begin(), seconds.end());
+    return {n / seconds.front(), n / seconds[seconds.size() / 2]};
+}
+
+} // namespace
+
 int main(int argc, char **argv)
 {
     using namespace vibrolan;
-    const double factor = argc > 1 ? std::atof(argv[1]) : 0.05;
+    const double factor = argc > 1 ? std::atof(argv[1]) : 0.1;
     const std::filesystem::path dir =
         std::filesystem::path(argc > 2 ? argv[2] : "/tmp/sim-bench") / "vibrolan-bench-simulator";
-    if (!(factor > 0) || argc > 3) {
-        std::fprintf(stderr, "usage: bench_simulator [duration factor > 0] [scratch folder]\n");
+    const int rounds = argc > 3 ? std::atoi(argv[3]) : 3;
+    if (!(factor > 0) || rounds < 1 || rounds > 100 || argc > 4) {
+        std::fprintf(stderr,
+                     "usage: bench_simulator [duration factor > 0] [scratch folder] [rounds 1 .. 100]\n");
         return 2;
     }
     std::filesystem::create_directories(dir);
-    struct Run {
-        unsigned threads;
-        double wall, cpu, syncWall;
-        std::uint64_t records, bytes;
+    const unsigned machine = std::max(1u, std::thread::hardware_concurrency());
+    const std::vector<unsigned> threadCounts =
+        machine > 1 ? std::vector<unsigned>{1u, machine} : std::vector<unsigned>{1u};
+    struct Runs {
+        std::vector<double> wall, cpu, syncWall;
     };
-    std::vector<Run> runs;
-    double diskSeconds = -1, cacheSeconds = -1;
-    std::uint64_t bytes = 0;
+    std::vector<Runs> runs(threadCounts.size());
+    std::vector<double> disk, cache;
+    std::uint64_t records = 0, bytes = 0;
     try {
         const sim::Scenario sc = sim::scaledDuration(sim::preset("large"), factor);
-        for (unsigned threads : {1u, std::max(1u, std::thread::hardware_concurrency())}) {
-            sim::SimulationOptions opt;
-            opt.outDir = dir;
-            opt.truth = false;
-            opt.threads = threads;
-            const Clocks c;
-            const auto res = sim::simulate(sc, opt);
-            const double wall = c.wallSeconds(), cpu = c.cpuSeconds();
-            syncFile(res.bld);
-            runs.push_back({threads, wall, cpu, c.wallSeconds(), res.records,
-                            static_cast<std::uint64_t>(std::filesystem::file_size(res.bld))});
-            std::filesystem::remove(res.bld);
+        // Rounds interleave the runs so that a change of the machine's load
+        // falls on all of them alike.
+        for (int round = 0; round < rounds; ++round) {
+            for (std::size_t k = 0; k < threadCounts.size(); ++k) {
+                sim::SimulationOptions opt;
+                opt.outDir = dir;
+                opt.truth = false;
+                opt.threads = threadCounts[k];
+                const Clocks c;
+                const auto res = sim::simulate(sc, opt);
+                runs[k].wall.push_back(c.wallSeconds());
+                runs[k].cpu.push_back(c.cpuSeconds());
+                if (!syncFile(res.bld))
+                    throw std::runtime_error("cannot sync " + res.bld.string());
+                runs[k].syncWall.push_back(c.wallSeconds());
+                records = res.records;
+                bytes = static_cast<std::uint64_t>(std::filesystem::file_size(res.bld));
+                std::filesystem::remove(res.bld);
+            }
+            disk.push_back(diskBaseline(dir / "disk.bin", bytes));
+            std::filesystem::remove(dir / "disk.bin");
+            cache.push_back(cacheBaseline(dir / "cache.bin", bytes));
+            std::filesystem::remove(dir / "cache.bin");
+            if (disk.back() <= 0 || cache.back() <= 0)
+                throw std::runtime_error("the baseline files could not be written");
         }
-        bytes = runs.front().bytes;
-        diskSeconds = diskBaseline(dir / "disk.bin", bytes);
-        std::filesystem::remove(dir / "disk.bin");
-        cacheSeconds = cacheBaseline(dir / "cache.bin", bytes);
     } catch (const std::exception &e) {
         std::fprintf(stderr, "bench_simulator: %s\n", e.what());
         std::filesystem::remove_all(dir);
         return 1;
     }
     std::filesystem::remove_all(dir);
-    if (diskSeconds <= 0 || cacheSeconds <= 0) {
-        std::fprintf(stderr, "bench_simulator: the baseline files could not be written\n");
-        return 1;
+
+    // The baselines write the recording's bytes; as records of 6 bytes.
+    const double n = static_cast<double>(records), asRecords = static_cast<double>(bytes) / 6.0;
+    const Stats d = rates(asRecords, disk), p = rates(asRecords, cache);
+    std::printf("large preset x %g: %llu records, %.1f MB; %d round(s), best and median\n", factor,
+                static_cast<unsigned long long>(records), static_cast<double>(bytes) / 1e6, rounds);
+    std::printf("baseline disk (write(2) 8 MiB blocks + fdatasync): %.3g / %.3g records/s\n", d.best,
+                d.median);
+    std::printf("baseline page cache (fwrite 1 MiB blocks, no sync): %.3g / %.3g records/s\n", p.best,
+                p.median);
+    for (std::size_t k = 0; k < threadCounts.size(); ++k) {
+        const Stats w = rates(n, runs[k].wall), c = rates(n, runs[k].cpu), ws = rates(n, runs[k].syncWall);
+        std::printf("simulator, %u thread(s):\n", threadCounts[k]);
+        std::printf(
+            "  wall:            %.3g / %.3g records/s = %.3f / %.3f of disk, %.4f / %.4f of page cache\n",
+            w.best, w.median, w.best / d.median, w.median / d.median, w.best / p.median, w.median / p.median);
+        std::printf(
+            "  CPU:             %.3g / %.3g records per CPU second = %.3f / %.3f of disk, %.4f / %.4f of "
+            "page cache\n",
+            c.best, c.median, c.best / d.median, c.median / d.median, c.best / p.median, c.median / p.median);
+        std::printf("  wall, synced:    %.3g / %.3g records/s = %.3f / %.3f of disk\n", ws.best, ws.median,
+                    ws.best / d.median, ws.median / d.median);
     }
-    const double records = static_cast<double>(bytes) / 6.0; // header bytes counted as records too
-    const double disk = records / diskSeconds, cache = records / cacheSeconds;
-    std::printf("large preset x %g: %.1f MB\n", factor, static_cast<double>(bytes) / 1e6);
-    std::printf("baseline disk (write(2) 8 MiB blocks + fdatasync): %.3f s = %.3g records/s\n", diskSeconds,
-                disk);
-    std::printf("baseline page cache (fwrite 1 MiB blocks):          %.3f s = %.3g records/s\n", cacheSeconds,
-                cache);
-    for (const Run &r : runs) {
-        const double n = static_cast<double>(r.records);
-        std::printf("simulator, %u thread(s): %llu records\n", r.threads,
-                    static_cast<unsigned long long>(r.records));
-        std::printf("  wall %.3f s = %.3g records/s: %.3f of disk, %.4f of page cache\n", r.wall, n / r.wall,
-                    n / r.wall / disk, n / r.wall / cache);
-        std::printf("  CPU  %.3f s = %.3g records per CPU second: %.3f of disk, %.4f of page cache\n", r.cpu,
-                    n / r.cpu, n / r.cpu / disk, n / r.cpu / cache);
-        std::printf("  wall with fdatasync %.3f s = %.3g records/s: %.3f of disk\n", r.syncWall,
-                    n / r.syncWall, n / r.syncWall / disk);
-    }
+    std::printf("(ratios against the baselines' medians; CPU time is the whole process's, all threads)\n");
     return 0;
 }
