@@ -3,6 +3,9 @@
 #   main_window_empty.png   the window right after start-up
 #   main_window_run.png     after a run on a simulated run-up recording
 #   main_window_report.png  the report view of that run
+#   general_page1..5.png    the pages of the configuration dialog
+#   stage_free.png, stage_shrouded.png   the two stage editors
+#   calculator_page1/2.png  the calculator after a steady-state run
 # Runs under a virtual X server (xvfb-run). BUILD_DIR selects the build
 # folder (default: build); the programs are built there when missing.
 set -eu
@@ -28,6 +31,9 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 "$build/bin/vibrolan-cli" simulate runup --out "$work" --scale 0.05 >/dev/null
 lfm=$(ls "$work"/*.lfm | head -n 1)
+mkdir -p "$work/steady"
+"$build/bin/vibrolan-cli" simulate steady --out "$work/steady" --scale 0.2 >/dev/null
+steady=$(ls "$work"/steady/*.lfm | head -n 1)
 
 shot() {
     xvfb-run -a -s "-screen 0 1280x800x24" "$build/bin/vibrolan-screenshot" "$@"
@@ -35,4 +41,6 @@ shot() {
 shot "$out/main_window_empty.png"
 shot "$out/main_window_run.png" "$lfm"
 shot "$out/main_window_report.png" "$lfm" --report
-ls -l "$out"/main_window_*.png
+shot "$work/unused.png" "$lfm" --dialogs "$out"
+shot "$work/steady.png" "$steady" --calc "$out"
+ls -l "$out"/*.png
