@@ -13,13 +13,36 @@
 
 namespace vibrolan::app {
 
-void TCfgGeneralDlg::BtnAddStageClick()
+StageEditors TCfgGeneralDlg::stageEditors() const
 {
-    CfgPicture p = Picture();
-    const StageEditors e{
+    return {
         EdNmStage->text(),           EdCountBlade->text(),    EdCountCalibr->text(), EdDiametr->text(),
         CbxTypeStage->currentText(), CbxOrder->currentText(), EdKfSigma->text(),     CbxTacho->currentText(),
         EdDivisor->text(),           EdResBottom->text(),     EdResTop->text(),      EdCalibr->text()};
+}
+
+SensorEditors TCfgGeneralDlg::sensorEditors() const
+{
+    return {EdNmSensor->text(), CbxNmChan->currentText(), CbxTypeSensor->currentText(), EdFirstBld->text()};
+}
+
+PairEditors TCfgGeneralDlg::pairEditors() const
+{
+    return {EdNmPair->text(),
+            CbxRoot->currentText(),
+            CbxPeak->currentText(),
+            CbxStageOfPair->currentText(),
+            EdSkip->text(),
+            EdBase->text(),
+            EdTachoShift->text(),
+            EdFi->text(),
+            ChbxPairChecked->isChecked()};
+}
+
+void TCfgGeneralDlg::BtnAddStageClick()
+{
+    CfgPicture p = Picture();
+    const StageEditors e = stageEditors();
     if (AddStage(p, e, FS, messages()))
         applyRows(p, LVStages, static_cast<int>(p.stages.size()) - 1);
 }
@@ -28,10 +51,7 @@ void TCfgGeneralDlg::BtnChangeStageClick()
 {
     CfgPicture p = Picture();
     const int row = stageRow();
-    const StageEditors e{
-        EdNmStage->text(),           EdCountBlade->text(),    EdCountCalibr->text(), EdDiametr->text(),
-        CbxTypeStage->currentText(), CbxOrder->currentText(), EdKfSigma->text(),     CbxTacho->currentText(),
-        EdDivisor->text(),           EdResBottom->text(),     EdResTop->text(),      EdCalibr->text()};
+    const StageEditors e = stageEditors();
     if (ChangeStage(p, row, e, FS, messages()))
         applyRows(p, LVStages, row);
 }
@@ -49,8 +69,7 @@ void TCfgGeneralDlg::BtnDelStageClick()
 void TCfgGeneralDlg::BtnAddSensorClick()
 {
     CfgPicture p = Picture();
-    const SensorEditors e{EdNmSensor->text(), CbxNmChan->currentText(), CbxTypeSensor->currentText(),
-                          EdFirstBld->text()};
+    const SensorEditors e = sensorEditors();
     if (AddSensor(p, e, messages())) {
         applyRows(p, LVSensors, static_cast<int>(p.sensors.size()) - 1);
         SelectSensor(sensorRow());
@@ -61,8 +80,7 @@ void TCfgGeneralDlg::BtnChangeSensorClick()
 {
     CfgPicture p = Picture();
     const int row = sensorRow();
-    const SensorEditors e{EdNmSensor->text(), CbxNmChan->currentText(), CbxTypeSensor->currentText(),
-                          EdFirstBld->text()};
+    const SensorEditors e = sensorEditors();
     if (ChangeSensor(p, row, e, messages()))
         applyRows(p, LVSensors, row);
 }
@@ -80,15 +98,7 @@ void TCfgGeneralDlg::BtnDelSensorClick()
 void TCfgGeneralDlg::BtnAddPairClick()
 {
     CfgPicture p = Picture();
-    const PairEditors e{EdNmPair->text(),
-                        CbxRoot->currentText(),
-                        CbxPeak->currentText(),
-                        CbxStageOfPair->currentText(),
-                        EdSkip->text(),
-                        EdBase->text(),
-                        EdTachoShift->text(),
-                        EdFi->text(),
-                        ChbxPairChecked->isChecked()};
+    const PairEditors e = pairEditors();
     if (AddPair(p, e, FS, messages())) {
         applyRows(p, LVPairs, static_cast<int>(p.pairs.size()) - 1);
         SelectNumberingPair(static_cast<int>(p.pairs.size()) - 1);
@@ -100,15 +110,7 @@ void TCfgGeneralDlg::BtnChangePairClick()
 {
     CfgPicture p = Picture();
     const int row = pairRow();
-    const PairEditors e{EdNmPair->text(),
-                        CbxRoot->currentText(),
-                        CbxPeak->currentText(),
-                        CbxStageOfPair->currentText(),
-                        EdSkip->text(),
-                        EdBase->text(),
-                        EdTachoShift->text(),
-                        EdFi->text(),
-                        ChbxPairChecked->isChecked()};
+    const PairEditors e = pairEditors();
     if (ChangePair(p, row, e, FS, messages())) {
         applyRows(p, LVPairs, row);
         SelectNumberingPair(row);

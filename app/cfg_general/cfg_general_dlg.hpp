@@ -19,6 +19,7 @@
 #include "base/message_sink.hpp"
 #include "base/number_format.hpp"
 #include "cfg_general/cfg_picture.hpp"
+#include "cfg_general/picture_commands.hpp"
 #include "config/cfg_dfm.hpp"
 
 #include <QDialog>
@@ -182,6 +183,10 @@ private:
     void setTitle(const QString &name);
     // Shows a picture changed by a row command and selects `row` in `list`.
     void applyRows(const CfgPicture &p, QTreeWidget *list, int row);
+    // What the row editors of each page hold now.
+    StageEditors stageEditors() const;
+    SensorEditors sensorEditors() const;
+    PairEditors pairEditors() const;
     int stageRow() const;
     int sensorRow() const;
     int pairRow() const;

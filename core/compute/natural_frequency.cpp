@@ -1,5 +1,6 @@
 #include "compute/natural_frequency.hpp"
 
+#include "compute/series_ops.hpp"
 #include "compute/series_stats.hpp"
 
 #include <algorithm>
@@ -10,18 +11,10 @@ namespace vibrolan {
 
 std::optional<double> NormalizedProduct(std::span<const float> x, std::span<const float> y)
 {
-    const std::size_t n = std::min(x.size(), y.size());
-    double xy = 0, xx = 0, yy = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        const double a = x[i];
-        const double b = y[i];
-        xy += a * b;
-        xx += a * a;
-        yy += b * b;
-    }
-    if (xx == 0 || yy == 0)
+    const TProductSums s = ProductSums(x, y, std::min(x.size(), y.size()));
+    if (s.aa == 0 || s.bb == 0)
         return std::nullopt;
-    const double r = xy / std::sqrt(xx * yy);
+    const double r = s.ab / s.Denominator();
     if (!std::isfinite(r))
         return std::nullopt;
     return r;

@@ -48,22 +48,30 @@ void ScaleSeries(std::span<const float> src, double f, std::span<float> dst)
         dst[i] = static_cast<float>(f * static_cast<double>(src[i]));
 }
 
-double Correlate(std::span<const float> a, std::span<const float> b, std::size_t n)
+double TProductSums::Denominator() const { return std::sqrt(aa) * std::sqrt(bb); }
+
+TProductSums ProductSums(std::span<const float> a, std::span<const float> b, std::size_t n)
 {
-    requireLength(a, n, "Correlate");
-    requireLength(b, n, "Correlate");
-    double ab = 0, aa = 0, bb = 0;
+    requireLength(a, n, "ProductSums");
+    requireLength(b, n, "ProductSums");
+    TProductSums s;
     for (std::size_t i = 0; i < n; ++i) {
         const double x = a[i];
         const double y = b[i];
-        ab += x * y;
-        aa += x * x;
-        bb += y * y;
+        s.ab += x * y;
+        s.aa += x * x;
+        s.bb += y * y;
     }
-    const double denominator = std::sqrt(aa) * std::sqrt(bb);
+    return s;
+}
+
+double Correlate(std::span<const float> a, std::span<const float> b, std::size_t n)
+{
+    const TProductSums s = ProductSums(a, b, n);
+    const double denominator = s.Denominator();
     if (denominator == 0)
         return 1000000.0;
-    return ab / denominator;
+    return s.ab / denominator;
 }
 
 float ClampToSingle(double x)

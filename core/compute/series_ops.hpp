@@ -20,6 +20,14 @@ void AbsDiff(std::span<const float> a, std::span<const float> b, std::span<float
 // dst[i] := f * src[i]; src and dst may be the same series.
 void ScaleSeries(std::span<const float> src, double f, std::span<float> dst);
 
+// The sums of a normalised product over the first n samples (no mean removed).
+struct TProductSums {
+    double ab = 0, aa = 0, bb = 0;
+    // √Σa² · √Σb²
+    double Denominator() const;
+};
+TProductSums ProductSums(std::span<const float> a, std::span<const float> b, std::size_t n);
+
 // Σ a·b / (√Σa² · √Σb²) over the first n samples, no mean removed; 1,000,000
 // when the denominator is 0.
 double Correlate(std::span<const float> a, std::span<const float> b, std::size_t n);
