@@ -27,7 +27,7 @@ struct SimulationOptions {
     // none besides the caller's. The files are the same for any number.
     unsigned threads = 0;
     // Tip arrivals by the slow reference solver instead of the fast one
-    // (within a hundredth of a tick of each other), to check the latter.
+    // (within hundredths of a tick of each other), to check the latter.
     bool preciseArrivals = false;
 };
 

@@ -200,7 +200,7 @@ double TipArrival::precise(int b, std::int64_t rev)
 {
     const double target = static_cast<double>(rev) + offsets_[b];
     double t = shaft_.timeAtAngle(target);
-    for (int it = 0; it < 6; ++it) {
+    for (int it = 0; it < 3; ++it) {
         const double d = motion_.deflection(b, t, shaft_.angleAt(t), shaft_.rpmAt(t));
         t = shaft_.timeAtAngle(target + d / circumference_);
     }

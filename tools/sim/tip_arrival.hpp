@@ -9,9 +9,10 @@
 // pulse), and the deflection follows from one evaluation with its slope
 // and curvature when the terms left out are bounded below a hundredth of a
 // tick, else from Newton steps until a step moves the arrival by less. Its
-// block form gives the same numbers, faster. precise() is the plain fixed
-// point on the full motion model with the exact shaft inverse; it is kept as
-// the reference the fast solution is checked against.
+// block form gives the same numbers, faster. precise() is the solver the
+// recording used before: three fixed-point steps on the full motion model
+// (cos and atan2 per step) with the exact shaft inverse; it is kept as the
+// reference the fast solution is checked against.
 #pragma once
 
 #include "sim/blade_motion.hpp"
