@@ -41,6 +41,8 @@ std::vector<std::uint8_t> readWholeFile(const std::filesystem::path &file, std::
 
 void writeFileAtomically(const std::filesystem::path &file, std::string_view bytes)
 {
+    if (isReadOnlyFile(file))
+        throw FileError(file, "cannot write: the file is read-only");
     std::filesystem::path dir = file.parent_path();
     if (dir.empty())
         dir = ".";

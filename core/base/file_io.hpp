@@ -16,7 +16,9 @@ namespace vibrolan {
 std::vector<std::uint8_t> readWholeFile(const std::filesystem::path &file,
                                         std::uint64_t maxBytes = UINT64_C(1) << 32);
 
-// Writes `bytes` to `file` atomically (temporary file + rename). Throws FileError.
+// Writes `bytes` to `file` atomically (temporary file + rename). A read-only
+// file is refused (the rename would pass over its attribute, which a plain
+// overwrite respects) and left as it is. Throws FileError.
 void writeFileAtomically(const std::filesystem::path &file, std::string_view bytes);
 void writeFileAtomically(const std::filesystem::path &file, const std::vector<std::uint8_t> &bytes);
 

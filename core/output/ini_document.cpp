@@ -196,7 +196,7 @@ IniDocument loadIniFile(const std::filesystem::path &file)
 
 void saveIniFile(const std::filesystem::path &file, const IniDocument &doc)
 {
-    replaceFile(file, utf8ToCp1251(doc.serialize()));
+    writeFileAtomically(file, utf8ToCp1251(doc.serialize()));
 }
 
 } // namespace vibrolan::datafiles

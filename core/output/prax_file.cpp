@@ -2,6 +2,7 @@
 
 #include "base/code_pages.hpp"
 #include "base/errors.hpp"
+#include "base/file_io.hpp"
 #include "output/text_utils.hpp"
 
 #include <algorithm>
@@ -204,7 +205,7 @@ void TPRAXFile::CreateNew(const std::filesystem::path &FileName, const std::stri
     title.TestName = textField<8>(utf8ToCp866(TestName));
     title.Date = textField<8>(utf8ToCp1251(dateText));
     const auto bytes = title.toBytes();
-    replaceFile(file, std::string_view(reinterpret_cast<const char *>(bytes.data()), bytes.size()));
+    writeFileAtomically(file, std::string_view(reinterpret_cast<const char *>(bytes.data()), bytes.size()));
     PRAX = file;
     Title = title;
     PasspU.clear();

@@ -64,10 +64,6 @@ void TBladeReport::GenerateReport(const TCfgDfm &CfgD, const NumberFormat &forma
 
 void TBladeReport::WriteReport(const std::filesystem::path &name) const
 {
-    // Replacing the file atomically would pass over its read-only attribute,
-    // which a plain overwrite would have respected.
-    if (isReadOnlyFile(name))
-        throw FileError(name, "cannot write: the file is read-only");
     std::string text;
     for (const std::string &line : FLines) {
         text += line;

@@ -115,13 +115,6 @@ void FileReplacement::commit()
     committed_ = true;
 }
 
-void replaceFile(const std::filesystem::path &file, std::string_view bytes)
-{
-    if (isReadOnlyFile(file))
-        throw FileError(file, "the file is read-only");
-    writeFileAtomically(file, bytes);
-}
-
 void appendToFile(const std::filesystem::path &file, std::string_view bytes)
 {
     if (isReadOnlyFile(file))

@@ -45,10 +45,6 @@ private:
     bool committed_ = false;
 };
 
-// Replaces the whole content of a file: refuses a read-only file, then
-// writes through base writeFileAtomically.
-void replaceFile(const std::filesystem::path &file, std::string_view bytes);
-
 // Appends bytes to a file, creating it when missing; a failed append cuts the
 // file back to its former length. Throws FileError.
 void appendToFile(const std::filesystem::path &file, std::string_view bytes);

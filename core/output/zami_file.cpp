@@ -238,10 +238,10 @@ void TZAMIFile::AddBuffer(std::int32_t N, std::span<const std::byte> Pntr, std::
 
     // The sample files first: the key file then never lists a channel whose
     // data failed to reach the disk.
-    replaceFile(ChannelFile(s, ".dat"),
+    writeFileAtomically(ChannelFile(s, ".dat"),
                 std::string_view(reinterpret_cast<const char *>(Pntr.data()), n * Pssp.FormatY));
     if (withX)
-        replaceFile(ChannelFile(s, ".x"),
+        writeFileAtomically(ChannelFile(s, ".x"),
                     std::string_view(reinterpret_cast<const char *>(PntrX.data()), n * Pssp.FormatX));
     saveIniFile(Zami, keys);
     keys_ = std::move(keys);

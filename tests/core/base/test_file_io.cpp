@@ -60,6 +60,9 @@ TEST(FileIo, ReadOnlyMeansNoOwnerWriteBit)
     ::chmod(file.c_str(), 0444);
     EXPECT_TRUE(isReadOnlyFile(file));
     EXPECT_FALSE(isReadOnlyFile(dir / "absent"));
+    // Saving over it is refused and leaves it as it was.
+    EXPECT_THROW(writeFileAtomically(file, std::string_view("new")), FileError);
+    EXPECT_EQ(readWholeFile(file), std::vector<std::uint8_t>{'x'});
 }
 
 TEST(MessageSinks, RecordingSinkAnswersFromItsQueueThenFallback)
