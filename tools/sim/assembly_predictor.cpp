@@ -85,27 +85,19 @@ const AssemblyPredictor::Rec *AssemblyPredictor::at(std::int64_t k) const
     return &held(k);
 }
 
-void AssemblyPredictor::push(const Pulse &pulse, std::uint32_t ticks)
+void AssemblyPredictor::grow()
 {
-    const std::int64_t k = next_++;
-    if (static_cast<std::size_t>(next_ - base_) > buf_.size()) {
-        // Grow the ring: the held records move to their places in the larger one.
-        std::vector<Rec> bigger(std::max<std::size_t>(4096, 2 * buf_.size()));
-        const std::size_t mask = bigger.size() - 1;
-        for (std::int64_t j = base_; j < k; ++j)
-            bigger[static_cast<std::size_t>(j) & mask] = held(j);
-        buf_ = std::move(bigger);
-        mask_ = mask;
-    }
-    buf_[static_cast<std::size_t>(k) & mask_] = {ticks,       pulse.channel, pulse.extra,
-                                                 pulse.stage, pulse.blade,   pulse.exactTicks};
-    ChannelIndex &ci = channels_[pulse.channel];
-    ci.dropBelow(base_);
-    ci.push(k);
-    // Most records neither settle a revolution nor count as a tacho pulse.
-    if (k < due_ && !tachoChannel_[pulse.channel])
-        return;
+    // The held records move to their places in a ring twice as large.
+    std::vector<Rec> bigger(std::max<std::size_t>(4096, 2 * buf_.size()));
+    const std::size_t mask = bigger.size() - 1;
+    for (std::int64_t j = base_; j < next_ - 1; ++j)
+        bigger[static_cast<std::size_t>(j) & mask] = held(j);
+    buf_ = std::move(bigger);
+    mask_ = mask;
+}
 
+void AssemblyPredictor::settle(const Pulse &pulse, std::uint32_t ticks, std::int64_t k)
+{
     for (std::size_t s = 0; s < stages_.size(); ++s) {
         StageState &st = state_[s];
         const PredictorStage &cfg = stages_[s];
@@ -167,14 +159,28 @@ int AssemblyPredictor::collect(const Pending &p, std::int64_t limit, std::uint8_
     const std::int64_t last = next_ - 1;
     const ChannelIndex &ci = channels_[ch];
     std::size_t q = ci.lowerBound(j);
+    const std::size_t size = ci.v.size();
     for (int r = 0; r < count; ++r) {
         if (j < limit) { // the first record of the channel in [j, limit), else limit
-            while (q < ci.v.size() && ci.v[q] < j)
+            while (q < size && ci.v[q] < j)
                 ++q;
-            j = q < ci.v.size() && ci.v[q] < limit ? ci.v[q] : limit;
+            if (q < size && ci.v[q] < limit) {
+                // A record of the channel before the limit: a real pulse.
+                j = ci.v[q];
+                found[r] = j;
+                if (j < p.cur)
+                    ++inWindow;
+                ++j;
+                continue;
+            }
+            j = limit;
         }
-        const bool real = j <= limit && j <= last && held(j).ch == ch;
-        found[r] = real ? j : -1;
+        // Past the limit nothing is real, and the limit is never before the
+        // window's end: the rest stays -1.
+        if (j > limit)
+            break;
+        if (j <= last && held(j).ch == ch)
+            found[r] = j;
         if (j < p.cur)
             ++inWindow;
         ++j;

@@ -56,7 +56,20 @@ public:
                       RowSink sink);
 
     // The next record of the pass (record numbers count from 0).
-    void push(const Pulse &pulse, std::uint32_t ticks);
+    void push(const Pulse &pulse, std::uint32_t ticks)
+    {
+        const std::int64_t k = next_++;
+        if (static_cast<std::size_t>(next_ - base_) > buf_.size())
+            grow();
+        buf_[static_cast<std::size_t>(k) & mask_] = {ticks,       pulse.channel, pulse.extra,
+                                                     pulse.stage, pulse.blade,   pulse.exactTicks};
+        ChannelIndex &ci = channels_[pulse.channel];
+        ci.dropBelow(base_);
+        ci.push(k);
+        // Most records neither settle a revolution nor count as a tacho pulse.
+        if (k >= due_ || tachoChannel_[pulse.channel])
+            settle(pulse, ticks, k);
+    }
     // The pass ends after the records pushed so far.
     void finish();
 
@@ -112,6 +125,9 @@ private:
         std::deque<Pending> pending;
     };
 
+    void grow();
+    // The stages' part of push(): marks, revolutions to settle.
+    void settle(const Pulse &pulse, std::uint32_t ticks, std::int64_t k);
     const Rec *at(std::int64_t k) const;
     const Rec &held(std::int64_t k) const { return buf_[static_cast<std::size_t>(k) & mask_]; }
     int collect(const Pending &p, std::int64_t limit, std::uint8_t ch, int count,
