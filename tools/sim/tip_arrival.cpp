@@ -33,8 +33,9 @@ TipArrival::TipArrival(const Shaft &shaft, const BladeMotion &motion, const std:
         // The response never exceeds F / (2 zeta sqrt(1 - zeta^2)) < F (1 + 1 / (2 zeta)).
         const double peak = m.spec.forcingMm * (1.0 + 0.5 / m.spec.damping);
         cubic_ += peak * m.twoPiEo * m.twoPiEo * m.twoPiEo / 6.0 / circumference_;
-        // |d2H / dr2| stays below about F / zeta^3 (at resonance); per rpm^2
-        // with the stiffest blade's ratio, and half of it.
+        // The second-order term of the response in the speed, |d2H/dr2| / 2
+        // per unit r^2: |d2H/dr2| peaks near F / zeta^3 at resonance, taken
+        // twice for margin, per rpm^2 with the largest blade ratio r / rpm.
         double ratio = 0;
         for (double hz : m.naturalHz)
             ratio = std::max(ratio, m.eo / 60.0 / hz);
