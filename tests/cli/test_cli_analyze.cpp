@@ -252,9 +252,11 @@ TEST(CliAnalyze, DataFileInputNeedsNoRecording)
     const auto fromData = reportedRevolutions(r.err);
     ASSERT_EQ(fromData.size(), recorded.size()) << r.err;
     EXPECT_EQ(fromData.at("Pa1"), static_cast<long>(speed.size()) - 1);
-    for (const auto &[pair, n] : fromData)
-        if (pair != "Pa1")
+    for (const auto &[pair, n] : fromData) {
+        if (pair != "Pa1") {
             EXPECT_EQ(n, 0) << pair;
+        }
+    }
 
     // A run-down data set: the series' argument is the pair's speed axis and
     // its samples are counted 0, 1, 2, ...

@@ -145,12 +145,14 @@ TEST(TachoRead, CurveFromTheTachoPulses)
         ASSERT_EQ(count, c.count) << c.from;
         EXPECT_NEAR(times[0], c.firstTime, 1e-4);
         EXPECT_GE(times.size(), count);
-        if (count > 1024)
+        if (count > 1024) {
             EXPECT_EQ(times.size(), 2048u);
+        }
         for (std::uint32_t i = 0; i < count; ++i) {
             ASSERT_FLOAT_EQ(speeds[i], 3000) << i;
-            if (i > 0)
+            if (i > 0) {
                 ASSERT_GT(times[i], times[i - 1]) << i;
+            }
         }
     }
     // A channel without pulses gives an empty curve.
