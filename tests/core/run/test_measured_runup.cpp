@@ -38,6 +38,8 @@ constexpr int kBlades = 5;
 constexpr int kProbes = 3;
 constexpr std::uint16_t kRecorderCode = 1200;
 constexpr double kTick = 25e-9; // the counter period of recorder 1200
+// The counter starts 7.4 s before it wraps; the run lasts 190 s, the counter 107 s.
+constexpr std::uint32_t kStartTicks = 4000000000u;
 
 // One measured revolution: blade 1's arrival angle at each probe (radians
 // after the revolution's shaft mark) and the shaft speed.
@@ -173,7 +175,7 @@ void writeConfiguration(const fs::path &lfm, const fs::path &recording, const st
 // replaced the deflections by their dynamic part) and after the whole run.
 struct PairResult {
     std::int32_t size = 0, bad = 0;
-    std::vector<float> freq;              // Size + 1 samples
+    std::vector<float> freq, time;        // Size + 1 samples
     std::vector<std::vector<float>> ampl; // per blade, Size samples
     std::vector<int> offset;              // per blade, samples the series starts late
     std::vector<float> middle, resonance; // blade 1 after the run, Size samples
@@ -201,6 +203,7 @@ RunOutcome runAnalysis(const fs::path &lfm)
             PairResult r{p.Size, p.SizeOfBad};
             const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(p.Size) + 1, p.Freq.size());
             r.freq.assign(p.Freq.begin(), p.Freq.begin() + static_cast<long>(n));
+            r.time.assign(p.Time.begin(), p.Time.begin() + static_cast<long>(n));
             for (std::size_t b = 0; b < kBlades; ++b) {
                 const auto series = p.AmplSeries(b);
                 const auto len = std::min<std::size_t>(series.size(), static_cast<std::size_t>(p.Size));
@@ -321,8 +324,7 @@ RunOutcome analyse(const TempDir &dir, const std::vector<Revolution> &revs, std:
     h.hasSignature = true;
     h.RecorderCode = kRecorderCode;
     h.RecordDate = 45366.5;
-    // The counter wraps about 7 s in (the run lasts 190 s, the counter 107 s).
-    writeRecordingFile(bld, h, buildRecords(revs, 4000000000u));
+    writeRecordingFile(bld, h, buildRecords(revs, kStartTicks));
     writeConfiguration(lfm, bld, revs, TMode::mdDynamic, method, dN, range);
     return runAnalysis(lfm);
 }
@@ -336,7 +338,8 @@ double measuredDeflection(const Revolution &r, int tipProbe)
 
 // The pass starts at the second shaft mark, so measured revolution 0 is never
 // analysed: sample i of a pair is revolution i + 1. Checks the count of
-// accepted revolutions (1 ... last) and every sample's speed and deflection.
+// accepted revolutions (1 ... last) and every sample's time, speed and
+// deflection.
 void checkRevolutions(const RunOutcome &out, const std::vector<Revolution> &revs, std::size_t last)
 {
     ASSERT_EQ(out.result.status, TRunStatus::Done);
@@ -354,6 +357,18 @@ void checkRevolutions(const RunOutcome &out, const std::vector<Revolution> &revs
             }
         complete += inside ? 1 : 0;
     }
+    // Revolution k starts sum(60 / rpm) over revolutions 1 ... k - 1 after the
+    // start of the pass; `wraps` marks the revolutions during which the counter wraps.
+    std::vector<double> start(revs.size(), 0.0);
+    std::vector<bool> wraps(revs.size(), false);
+    double mark = 0;
+    for (std::size_t k = 0; k + 1 < revs.size(); ++k) {
+        const double next = mark + revs[k].ticks();
+        wraps[k] = std::floor((kStartTicks + mark) / 0x1p32) != std::floor((kStartTicks + next) / 0x1p32);
+        start[k + 1] = k == 0 ? 0 : start[k] + 60 / revs[k].rpm;
+        mark = next;
+    }
+    ASSERT_GE(std::count(wraps.begin() + 1, wraps.begin() + static_cast<long>(last) + 1, true), 1);
     ASSERT_EQ(out.pairs.size(), 2u);
     for (int pair = 0; pair < 2; ++pair) {
         SCOPED_TRACE("pair P1-P" + std::to_string(pair + 2));
@@ -369,6 +384,12 @@ void checkRevolutions(const RunOutcome &out, const std::vector<Revolution> &revs
             // single-precision series adds its rounding.
             const double L = r.ticks();
             ASSERT_NEAR(p.freq[i], r.rpm, r.rpm / (L - 1) + r.rpm * 0x1p-23) << "revolution " << i + 1;
+            // The marks are within half a tick of their times. During a wrap
+            // the time is the previous start plus this revolution's length:
+            // off by the change of the revolution length.
+            const double change = wraps[i + 1] ? std::fabs(60 / r.rpm - 60 / revs[i].rpm) : 0;
+            ASSERT_NEAR(p.time[i], start[i + 1], kTick + start[i + 1] * 0x1p-23 + change)
+                << "revolution " << i + 1;
             if (i >= static_cast<std::size_t>(p.size))
                 continue;
             // The deflection is the arc between the two arrivals at the
