@@ -127,87 +127,75 @@ void TIniF::DeleteKey(const std::string &Section, const std::string &Ident)
     update([&](IniDocument &doc) { doc.deleteKey(Section, Ident); });
 }
 
-void TIniF::ReadFloatArr(const std::string &Section, const std::string &Ident, float Default,
-                         std::span<float> pArr, int N) const
+template <class Take>
+void TIniF::readArray(const std::string &Section, const std::string &Ident, std::size_t n, Take &&take) const
 {
-    const std::size_t n = elementCount(N, pArr.size());
     if (n == 0)
         return;
     const IniDocument doc = load();
-    for (std::size_t i = 0; i < n; ++i) {
-        auto v =
-            parseDecimal(doc.readString(Section, Ident + std::to_string(i), ""), format_.decimalSeparator);
+    for (std::size_t i = 0; i < n; ++i)
+        take(i, doc.readString(Section, Ident + std::to_string(i), ""));
+}
+
+template <class Text>
+void TIniF::writeArray(const std::string &Section, const std::string &Ident, std::size_t n, Text &&text)
+{
+    if (n == 0)
+        return;
+    requireSection(Section);
+    requireKey(Ident);
+    update([&](IniDocument &doc) {
+        for (std::size_t i = 0; i < n; ++i)
+            doc.writeString(Section, Ident + std::to_string(i), text(i));
+    });
+}
+
+void TIniF::ReadFloatArr(const std::string &Section, const std::string &Ident, float Default,
+                         std::span<float> pArr, int N) const
+{
+    readArray(Section, Ident, elementCount(N, pArr.size()), [&](std::size_t i, const std::string &t) {
+        auto v = parseDecimal(t, format_.decimalSeparator);
         pArr[i] = v && std::abs(*v) <= 3.4028234663852886e38 ? static_cast<float>(*v) : Default;
-    }
+    });
 }
 
 void TIniF::WriteFloatArr(const std::string &Section, const std::string &Ident, std::span<const float> pArr,
                           int N)
 {
-    const std::size_t n = elementCount(N, pArr.size());
-    if (n == 0)
-        return;
-    requireSection(Section);
-    requireKey(Ident);
-    update([&](IniDocument &doc) {
-        for (std::size_t i = 0; i < n; ++i)
-            doc.writeString(Section, Ident + std::to_string(i),
-                            formatGeneral(pArr[i], format_.decimalSeparator));
-    });
+    writeArray(Section, Ident, elementCount(N, pArr.size()),
+               [&](std::size_t i) { return formatGeneral(pArr[i], format_.decimalSeparator); });
 }
 
 void TIniF::ReadIntArr(const std::string &Section, const std::string &Ident, std::int32_t Default,
                        std::span<std::int32_t> pArr, int N) const
 {
-    const std::size_t n = elementCount(N, pArr.size());
-    if (n == 0)
-        return;
-    const IniDocument doc = load();
-    for (std::size_t i = 0; i < n; ++i) {
-        auto v = parseInteger(doc.readString(Section, Ident + std::to_string(i), ""));
+    readArray(Section, Ident, elementCount(N, pArr.size()), [&](std::size_t i, const std::string &t) {
+        auto v = parseInteger(t);
         pArr[i] = v ? static_cast<std::int32_t>(*v) : Default;
-    }
+    });
 }
 
 void TIniF::WriteIntArr(const std::string &Section, const std::string &Ident,
                         std::span<const std::int32_t> pArr, int N)
 {
-    const std::size_t n = elementCount(N, pArr.size());
-    if (n == 0)
-        return;
-    requireSection(Section);
-    requireKey(Ident);
-    update([&](IniDocument &doc) {
-        for (std::size_t i = 0; i < n; ++i)
-            doc.writeString(Section, Ident + std::to_string(i), std::to_string(pArr[i]));
-    });
+    writeArray(Section, Ident, elementCount(N, pArr.size()),
+               [&](std::size_t i) { return std::to_string(pArr[i]); });
 }
 
 void TIniF::ReadBoolArr(const std::string &Section, const std::string &Ident, bool Default,
                         std::vector<bool> &pArr, int N) const
 {
-    const std::size_t n = elementCount(N, pArr.size());
-    if (n == 0)
-        return;
-    const IniDocument doc = load();
-    for (std::size_t i = 0; i < n; ++i) {
-        auto v = parseInteger(doc.readString(Section, Ident + std::to_string(i), ""));
+    readArray(Section, Ident, elementCount(N, pArr.size()), [&](std::size_t i, const std::string &t) {
+        auto v = parseInteger(t);
         pArr[i] = v ? *v != 0 : Default;
-    }
+    });
 }
 
 void TIniF::WriteBoolArr(const std::string &Section, const std::string &Ident, const std::vector<bool> &pArr,
                          int N)
 {
-    const std::size_t n = elementCount(N, pArr.size());
-    if (n == 0)
-        return;
-    requireSection(Section);
-    requireKey(Ident);
-    update([&](IniDocument &doc) {
-        for (std::size_t i = 0; i < n; ++i)
-            doc.writeString(Section, Ident + std::to_string(i), pArr[i] ? "1" : "0");
-    });
+    writeArray(Section, Ident, elementCount(N, pArr.size()),
+               [&](std::size_t i) { return std::string(pArr[i] ? "1" : "0"); });
 }
 
 } // namespace vibrolan

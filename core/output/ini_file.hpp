@@ -61,6 +61,12 @@ private:
     // Loads, changes and writes back; a file that exists but cannot be read is
     // not overwritten (FileError).
     template <class Change> void update(Change &&change);
+    // Array entries Ident0 ... Ident(n-1): `take(i, text)` receives each stored
+    // text (empty when missing); `text(i)` gives each text to store.
+    template <class Take>
+    void readArray(const std::string &Section, const std::string &Ident, std::size_t n, Take &&take) const;
+    template <class Text>
+    void writeArray(const std::string &Section, const std::string &Ident, std::size_t n, Text &&text);
 
     std::filesystem::path fileName_;
     NumberFormat format_;
