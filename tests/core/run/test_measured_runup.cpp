@@ -122,7 +122,7 @@ std::vector<TIndex> buildRecords(const std::vector<Revolution> &revs, std::uint3
 // smallest angle is the root probe of two pairs whose tip probes are the
 // other two.
 void writeConfiguration(const fs::path &lfm, const fs::path &recording, const std::vector<Revolution> &revs,
-                        TMode mode, std::uint16_t method, double dN, TRange range)
+                        std::uint16_t method, double dN, TRange range)
 {
     TCfgDfm cfg;
     cfg.InitDefault();
@@ -162,7 +162,7 @@ void writeConfiguration(const fs::path &lfm, const fs::path &recording, const st
         pr.Checked = true;
         pr.Calibre = pr.CalibreOld = 1;
     }
-    cfg.Mode = mode;
+    cfg.Mode = TMode::mdDynamic; // run-through: the speed is the abscissa
     cfg.Method = method;
     cfg.dN = dN;
     cfg.Range = range;
@@ -325,7 +325,7 @@ RunOutcome analyse(const TempDir &dir, const std::vector<Revolution> &revs, std:
     h.RecorderCode = kRecorderCode;
     h.RecordDate = 45366.5;
     writeRecordingFile(bld, h, buildRecords(revs, kStartTicks));
-    writeConfiguration(lfm, bld, revs, TMode::mdDynamic, method, dN, range);
+    writeConfiguration(lfm, bld, revs, method, dN, range);
     return runAnalysis(lfm);
 }
 
@@ -393,7 +393,8 @@ void checkRevolutions(const RunOutcome &out, const std::vector<Revolution> &revs
             if (i >= static_cast<std::size_t>(p.size))
                 continue;
             // The deflection is the arc between the two arrivals at the
-            // measuring diameter; each arrival is rounded to a tick (the
+            // measuring diameter, with no offset (the pair's Base and fi do
+            // not enter it); each arrival is rounded to a tick (the
             // difference by at most one tick, the length by one), so the
             // result lies within one tick quantum D pi / L, widened by the
             // length's error on the arc, of the measured arc.
@@ -455,9 +456,9 @@ TEST(MeasuredRunUp, WholeRunAssemblesEveryRevolution)
 }
 
 // The run-up alone (the range ends within the fastest revolution) with the
-// running-mean separation, whose resonance curve keeps its sign: on the pair
-// with the wider probe spacing the curve of blade 1 is largest where the
-// measured deflection, freed of its quadratic trend in the speed, is.
+// running-mean separation, whose resonance curve keeps its sign: on both
+// pairs the curve of blade 1 is largest where the measured deflection, freed
+// of its quadratic trend in the speed, is (a resonance near 948 rev/min).
 TEST(MeasuredRunUp, RunUpResonanceCurvePeaksAtTheMeasuredResonance)
 {
     const std::vector<Revolution> revs = readMeasurement();
@@ -471,35 +472,42 @@ TEST(MeasuredRunUp, RunUpResonanceCurvePeaksAtTheMeasuredResonance)
         start += 60 / revs[k].rpm;
     constexpr double kHalfWindow = 5; // revolutions either side
     TempDir dir;
-    const RunOutcome out = analyse(dir, revs, 1, kHalfWindow, {0, start + 30 / revs[top].rpm});
+    constexpr std::uint16_t kRunningMean = 1;
+    const RunOutcome out = analyse(dir, revs, kRunningMean, kHalfWindow, {0, start + 30 / revs[top].rpm});
     ASSERT_NO_FATAL_FAILURE(checkRevolutions(out, revs, top));
 
-    const PairResult &p = out.pairs[1];
-    const auto n = static_cast<std::size_t>(p.size);
-    ASSERT_EQ(p.resonance.size(), n);
-    std::vector<double> x(n), y(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        x[i] = revs[i + 1].rpm;
-        y[i] = measuredDeflection(revs[i + 1], 2);
+    for (int pair = 0; pair < 2; ++pair) {
+        SCOPED_TRACE("pair P1-P" + std::to_string(pair + 2));
+        const PairResult &p = out.pairs[static_cast<std::size_t>(pair)];
+        const auto n = static_cast<std::size_t>(p.size);
+        ASSERT_EQ(p.resonance.size(), n);
+        std::vector<double> x(n), y(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            x[i] = revs[i + 1].rpm;
+            y[i] = measuredDeflection(revs[i + 1], pair + 1);
+        }
+        const std::vector<double> trend = quadraticFit(x, y);
+        std::size_t measured = 0, computed = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            measured = std::fabs(y[i] - trend[i]) > std::fabs(y[measured] - trend[measured]) ? i : measured;
+            computed = std::fabs(p.resonance[i]) > std::fabs(p.resonance[computed]) ? i : computed;
+        }
+        // The curve at a revolution is the mean stress of kHalfWindow
+        // revolutions either side, so the window holding most of the
+        // resonance response is centred up to kHalfWindow revolutions from the
+        // largest single deflection, and the response itself spans several
+        // revolutions more: allow the speeds of the revolutions within twice
+        // the half window of the measured peak.
+        const std::size_t from = measured > 2 * kHalfWindow ? measured - 2 * kHalfWindow : 0;
+        const std::size_t to = std::min(n - 1, measured + 2 * static_cast<std::size_t>(kHalfWindow));
+        double lo = x[measured], hi = x[measured];
+        for (std::size_t i = from; i <= to; ++i) {
+            lo = std::min(lo, x[i]);
+            hi = std::max(hi, x[i]);
+        }
+        EXPECT_GE(p.freq[computed], lo) << "measured peak at " << x[measured] << " rev/min";
+        EXPECT_LE(p.freq[computed], hi) << "measured peak at " << x[measured] << " rev/min";
+        // Stress is the deflection over its (positive) middle line, so the sign carries over.
+        EXPECT_EQ(std::signbit(p.resonance[computed]), std::signbit(y[measured] - trend[measured]));
     }
-    const std::vector<double> trend = quadraticFit(x, y);
-    std::size_t measured = 0, computed = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        measured = std::fabs(y[i] - trend[i]) > std::fabs(y[measured] - trend[measured]) ? i : measured;
-        computed = std::fabs(p.resonance[i]) > std::fabs(p.resonance[computed]) ? i : computed;
-    }
-    // The curve averages the stress over kHalfWindow revolutions either side,
-    // so its extreme may move that far from the single largest deflection:
-    // allow the speed the shaft covers over twice that on either side.
-    const std::size_t from = measured > 2 * kHalfWindow ? measured - 2 * kHalfWindow : 0;
-    const std::size_t to = std::min(n - 1, measured + 2 * static_cast<std::size_t>(kHalfWindow));
-    double lo = x[measured], hi = x[measured];
-    for (std::size_t i = from; i <= to; ++i) {
-        lo = std::min(lo, x[i]);
-        hi = std::max(hi, x[i]);
-    }
-    EXPECT_GE(p.freq[computed], lo) << "measured peak at " << x[measured] << " rev/min";
-    EXPECT_LE(p.freq[computed], hi) << "measured peak at " << x[measured] << " rev/min";
-    // Stress is the deflection over its (positive) middle line, so the sign carries over.
-    EXPECT_EQ(std::signbit(p.resonance[computed]), std::signbit(y[measured] - trend[measured]));
 }
