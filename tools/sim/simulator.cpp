@@ -13,6 +13,7 @@
 #include "sim/geometry.hpp"
 #include "sim/output_file.hpp"
 #include "sim/pulse_sources.hpp"
+#include "sim/revolution_source.hpp"
 
 #include <charconv>
 #include <cmath>
@@ -132,17 +133,22 @@ SimulationResult simulate(const Scenario &input, const SimulationOptions &opt)
             {sc.timeCode.name, sc.timeCode.channel,
              sc.timeCode.kind == TimeCodeKind::Sev ? TTypeSensor::srUTS : TTypeSensor::srIRIG_B});
     const std::uint64_t tail = 6 * sensors.size();
+    std::vector<const BladeMotion *> motionOf;
+    for (const auto &m : motion)
+        motionOf.push_back(m.get());
 
     auto buildMerger = [&](PulseMerger &m, int onlyStage, int onlyProbe) {
         const bool all = onlyStage < 0;
-        if (all && !signatureMode)
-            m.add(makeTachoSource(shaft, tick, sc.tacho.divisor, sc.tacho.channel - 1));
+        // The tacho and all probes come as one stream, revolution by revolution.
+        if (all)
+            m.add(makeRevolutionSource(shaft, tick, sc, geo, motionOf, !signatureMode, opt.preciseArrivals));
         for (std::size_t s = 0; s < sc.stages.size(); ++s)
             for (std::size_t p = 0; p < sc.stages[s].probes.size(); ++p) {
                 if (!all && (static_cast<int>(s) != onlyStage || static_cast<int>(p) != onlyProbe))
                     continue;
-                m.add(makeProbeSource(shaft, tick, sc.stages[s], geo[s], *motion[s], static_cast<int>(s),
-                                      static_cast<int>(p), sc.faults, sc.seed, opt.preciseArrivals));
+                if (!all)
+                    m.add(makeProbeSource(shaft, tick, sc.stages[s], geo[s], *motion[s], static_cast<int>(s),
+                                          static_cast<int>(p), sc.faults, sc.seed, opt.preciseArrivals));
                 if (sc.faults.extraPerSecond > 0)
                     m.add(makeExtraSource(tick, sc.faults.extraPerSecond, sc.stages[s].probes[p].channel - 1,
                                           static_cast<int>(s), static_cast<int>(p), sc.seed));

@@ -1,0 +1,225 @@
+#include "sim/revolution_source.hpp"
+
+#include "sim/tip_arrival.hpp"
+
+#include <algorithm>
+#include <cstring>
+#include <numeric>
+#include <optional>
+
+namespace vibrolan::sim {
+
+namespace {
+
+class RevolutionSource final : public PulseSource {
+public:
+    RevolutionSource(const Shaft &shaft, double tick, const Scenario &s,
+                     const std::vector<StageGeometry> &geo, const std::vector<const BladeMotion *> &motion,
+                     bool withTacho, bool precise)
+        : shaft_(shaft), tick_(tick), faults_(s.faults), precise_(precise)
+    {
+        struct Slot {
+            double angle;
+            std::uint16_t lane;
+            std::int32_t blade;
+        };
+        std::vector<Slot> slots;
+        if (withTacho) {
+            divisor_ = s.tacho.divisor;
+            tachoCh_ = static_cast<std::uint8_t>(s.tacho.channel - 1);
+            for (int k = 0; k < divisor_; ++k)
+                slots.push_back({static_cast<double>(k) / divisor_, 0, k});
+        }
+        for (std::size_t st = 0; st < s.stages.size(); ++st)
+            for (std::size_t p = 0; p < s.stages[st].probes.size(); ++p) {
+                const StageSpec &stage = s.stages[st];
+                Probe pr;
+                pr.stage = static_cast<std::int16_t>(st);
+                pr.probe = static_cast<std::int16_t>(p);
+                pr.ch = static_cast<std::uint8_t>(stage.probes[p].channel - 1);
+                pr.offsets = geo[st].offset[p];
+                pr.order.resize(static_cast<std::size_t>(stage.blades));
+                // The probe source's order, draws and solver, so that the pulses are the same.
+                std::iota(pr.order.begin(), pr.order.end(), 0);
+                std::sort(pr.order.begin(), pr.order.end(),
+                          [&](int a, int b) { return pr.offsets[a] < pr.offsets[b]; });
+                pr.rng.emplace(s.seed, 0x1000 + 64 * static_cast<int>(st) + static_cast<int>(p));
+                if (stage.probes[p].kind == ProbeKind::Tip)
+                    pr.tip.emplace(shaft, *motion[st], pr.offsets, tick);
+                pr.time.resize(pr.order.size());
+                pr.noise.resize(pr.order.size());
+                pr.present.resize(pr.order.size());
+                const auto lane = static_cast<std::uint16_t>(probes_.size() + 1);
+                for (int b = 0; b < stage.blades; ++b)
+                    slots.push_back({pr.offsets[b], lane, b});
+                probes_.push_back(std::move(pr));
+            }
+        std::stable_sort(slots.begin(), slots.end(), [](const Slot &a, const Slot &b) {
+            return a.angle < b.angle || (a.angle == b.angle && a.lane < b.lane);
+        });
+        for (const Slot &sl : slots)
+            layout_.push_back({sl.lane, sl.blade});
+        tachoTime_.resize(static_cast<std::size_t>(divisor_));
+        blades_.reserve(1024);
+        passes_.reserve(1024);
+    }
+
+    Pulse next() override
+    {
+        Pulse p;
+        fill(&p, 1);
+        return p;
+    }
+
+    void fill(Pulse *out, std::size_t n) override
+    {
+        while (n > 0) {
+            while (head_ == released_)
+                nextRevolution();
+            const std::size_t k = std::min(n, released_ - head_);
+            std::memcpy(static_cast<void *>(out), pend_.data() + head_, k * sizeof(Pulse));
+            head_ += k;
+            out += k;
+            n -= k;
+        }
+    }
+
+private:
+    struct Probe {
+        std::int16_t stage = 0, probe = 0;
+        std::uint8_t ch = 0;
+        std::vector<double> offsets;
+        std::vector<int> order;
+        std::optional<Rng> rng;
+        std::optional<TipArrival> tip;
+        // Of the revolution being made, by blade.
+        std::vector<double> time, noise;
+        std::vector<char> present;
+    };
+    struct Place {
+        std::uint16_t lane; // 0 the tacho, 1 + i probe i
+        std::int32_t blade; // or tacho phase
+    };
+
+    static bool before(const Pulse &a, std::uint16_t laneA, const Pulse &b, std::uint16_t laneB)
+    {
+        return a.recTicks < b.recTicks || (a.recTicks == b.recTicks && laneA < laneB);
+    }
+
+    // Pulses of the probe in revolution rev_, as the probe source draws them.
+    void makeProbe(Probe &pr)
+    {
+        blades_.clear();
+        passes_.clear();
+        for (const int b : pr.order) {
+            const bool missing =
+                faults_.missingProbability > 0 && pr.rng->uniform() < faults_.missingProbability;
+            pr.present[static_cast<std::size_t>(b)] = missing ? 0 : 1;
+            if (missing)
+                continue;
+            pr.noise[static_cast<std::size_t>(b)] = faults_.jitterNs > 0 ? pr.rng->normal() : 0.0;
+            blades_.push_back(b);
+            passes_.push_back(rev_);
+        }
+        const std::size_t n = blades_.size();
+        times_.resize(n);
+        if (pr.tip && !precise_)
+            pr.tip->fast(blades_.data(), passes_.data(), times_.data(), n);
+        else
+            for (std::size_t i = 0; i < n; ++i)
+                times_[i] = !pr.tip ? shaft_.timeAtAngle(static_cast<double>(rev_) + pr.offsets[blades_[i]])
+                                    : pr.tip->precise(blades_[i], rev_);
+        for (std::size_t i = 0; i < n; ++i)
+            pr.time[static_cast<std::size_t>(blades_[i])] = times_[i];
+    }
+
+    void nextRevolution()
+    {
+        // What is left is of the previous revolution, in order; the last of
+        // it bounds what may be released after this revolution is added.
+        pend_.erase(pend_.begin(), pend_.begin() + static_cast<std::ptrdiff_t>(head_));
+        lanes_.erase(lanes_.begin(), lanes_.begin() + static_cast<std::ptrdiff_t>(head_));
+        head_ = 0;
+        const std::size_t old = pend_.size();
+        std::uint16_t lastLane = 0;
+        Pulse last;
+        if (old > 0) {
+            last = pend_[old - 1];
+            lastLane = lanes_[old - 1];
+        }
+        for (int k = 0; k < divisor_; ++k)
+            tachoTime_[static_cast<std::size_t>(k)] =
+                shaft_.timeAtAngle(static_cast<double>(rev_) + static_cast<double>(k) / divisor_) / tick_;
+        for (Probe &pr : probes_)
+            makeProbe(pr);
+        for (const Place &pl : layout_) {
+            Pulse p;
+            if (pl.lane == 0) {
+                p.exactTicks = p.recTicks = tachoTime_[static_cast<std::size_t>(pl.blade)];
+                p.channel = tachoCh_;
+                p.blade = pl.blade;
+            } else {
+                const Probe &pr = probes_[pl.lane - 1u];
+                const auto b = static_cast<std::size_t>(pl.blade);
+                if (!pr.present[b])
+                    continue;
+                p.exactTicks = pr.time[b] / tick_;
+                p.recTicks = p.exactTicks;
+                if (faults_.jitterNs > 0)
+                    p.recTicks +=
+                        pr.noise[b] * faults_.jitterNs * 1e-9 / tick_; // as the probe source rounds it
+                p.channel = pr.ch;
+                p.stage = pr.stage;
+                p.probe = pr.probe;
+                p.blade = pl.blade;
+            }
+            // Into its place among those before it; nearly always where it is.
+            std::size_t at = pend_.size();
+            pend_.push_back(p);
+            lanes_.push_back(pl.lane);
+            while (at > 0 && before(p, pl.lane, pend_[at - 1], lanes_[at - 1])) {
+                pend_[at] = pend_[at - 1];
+                lanes_[at] = lanes_[at - 1];
+                --at;
+            }
+            pend_[at] = p;
+            lanes_[at] = pl.lane;
+        }
+        ++rev_;
+        // Out go the previous revolution's pulses and what came between
+        // them; the first revolution (or one without pulses) waits for the next.
+        std::size_t i = old > 0 ? old - 1 : 0;
+        if (old > 0)
+            while (i < pend_.size() && !before(last, lastLane, pend_[i], lanes_[i]))
+                ++i;
+        released_ = i;
+    }
+
+    Shaft shaft_; // a copy of its own: its search hint changes with every query
+    double tick_;
+    FaultSpec faults_;
+    bool precise_;
+    int divisor_ = 0;
+    std::uint8_t tachoCh_ = 0;
+    std::vector<Probe> probes_;
+    std::vector<Place> layout_; // the undeflected order of one revolution's pulses
+    std::vector<double> tachoTime_, times_;
+    std::vector<std::int32_t> blades_;
+    std::vector<std::int64_t> passes_;
+    std::vector<Pulse> pend_; // made and in order; head_ .. released_ - 1 may go out
+    std::vector<std::uint16_t> lanes_;
+    std::size_t head_ = 0, released_ = 0;
+    std::int64_t rev_ = 1; // passes start in revolution 1 so that no pulse falls before t = 0
+};
+
+} // namespace
+
+std::unique_ptr<PulseSource> makeRevolutionSource(const Shaft &shaft, double tickPeriod, const Scenario &s,
+                                                  const std::vector<StageGeometry> &geo,
+                                                  const std::vector<const BladeMotion *> &motion,
+                                                  bool withTacho, bool preciseArrivals)
+{
+    return std::make_unique<RevolutionSource>(shaft, tickPeriod, s, geo, motion, withTacho, preciseArrivals);
+}
+
+} // namespace vibrolan::sim
