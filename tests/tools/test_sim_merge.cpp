@@ -115,8 +115,9 @@ TEST(SimulatorMerge, LeavingEarlyWhileHelpersFillStopsThem)
     // first record, inside the first blocks, past them); the records up to
     // there are right and the helpers stop instead of hanging the caller.
     const std::vector<Spec> specs = {{1.0, 0, 1}, {2.0, 0, 1}, {3.0, 0.5, 1}, {5.0, 0, 2}, {0.5, 0.25, 1}};
-    const auto want = expected(specs, 6000);
-    for (int count : {0, 1, 700, 1024, 1025, 3000, 6000}) {
+    const auto want = expected(specs, 40000);
+    // Blocks are 4096 pulses, four filled ahead.
+    for (int count : {0, 1, 700, 4096, 4097, 12000, 40000}) {
         SCOPED_TRACE(count);
         const auto got = merged(specs, 3, count);
         EXPECT_TRUE(std::equal(got.begin(), got.end(), want.begin()));
