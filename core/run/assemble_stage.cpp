@@ -148,13 +148,18 @@ private:
     }
 
     // The next usable record from j on, stopping at the search limit and at
-    // the last record of the pass.
-    std::uint32_t nextPulse(std::int64_t &j, std::uint8_t chan, std::int64_t limit) const
+    // the last record of the pass. The record where the search stops is taken
+    // either way; `found` tells whether it is a usable one. A search that
+    // starts beyond the last record (it was taken already) finds nothing.
+    std::uint32_t nextPulse(std::int64_t &j, std::uint8_t chan, std::int64_t limit, bool &found) const
     {
         const std::int64_t last = E_ - 1;
-        if (j > last)
+        found = false;
+        if (j > last) {
             j = last;
-        while (j < last && !usable(j, chan) && j < limit)
+            return rec(j).Ticks;
+        }
+        while (!(found = usable(j, chan)) && j < limit && j < last)
             ++j;
         return rec(j).Ticks;
     }
@@ -188,13 +193,22 @@ private:
 
         if (pass_.Gates)
             pass_.Gates->SetTurn(recPrev, recCur, 2.0);
+        // A pulse that a deflection needs and the search did not find (it
+        // stopped at its limit or at the end of the pass on a record that is
+        // not usable) leaves no deflection for its blade: the revolution is
+        // rejected instead of taking that record. This happens after the
+        // revolution's end, where the gates fold a pulse back onto a gate
+        // that the revolution's first pulses have taken already.
+        bool found = false;
         std::size_t Count = 0;
         if (rootChan != tachoChan_) {
             std::int64_t j = s;
             for (std::size_t r = 0; r <= nb; ++r) {
-                RootTicks[r] = nextPulse(j, rootChan, limit);
+                RootTicks[r] = nextPulse(j, rootChan, limit, found);
                 if (j < e)
                     ++Count;
+                if (!found && r < nb)
+                    Bad = true;
                 ++j;
             }
         } else {
@@ -216,9 +230,11 @@ private:
         Count = 0;
         std::int64_t j = s;
         for (std::size_t r = 0; r <= p.SkipBlade + nb; ++r) {
-            PeakTicks[r] = nextPulse(j, peakChan, limit);
+            PeakTicks[r] = nextPulse(j, peakChan, limit, found);
             if (j < e)
                 ++Count;
+            if (!found && r >= p.SkipBlade && r < p.SkipBlade + nb)
+                Bad = true;
             ++j;
         }
         if (Count != nb)
