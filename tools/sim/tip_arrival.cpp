@@ -59,6 +59,7 @@ TipArrival::TipArrival(const Shaft &shaft, const BladeMotion &motion, const std:
         }
 }
 
+template <bool atArrival>
 inline TipArrival::Deflection TipArrival::deflection(int b, double t, double rpm, double shift, double perW,
                                                      double rpmPerShift) const
 {
@@ -72,17 +73,21 @@ inline TipArrival::Deflection TipArrival::deflection(int b, double t, double rpm
         const double re = 1.0 - r * r, im = twoZeta_[m] * r;
         const double perDen = 1.0 / (re * re + im * im), scale = forcing_[m] * perDen;
         const double hRe = re * scale, hIm = -im * scale;
-        // The excitation phasor turned by 2 pi EO shift.
-        const double a = twoPiEo_[m] * shift;
-        double c, s;
-        if (std::abs(a) <= 0.05) {
-            smallTurn(a, c, s);
-        } else {
-            c = std::cos(a);
-            s = std::sin(a);
+        // The excitation phasor turned by 2 pi EO shift; at the undeflected
+        // arrival the turn is none (cos 1 and sin 0 give the same numbers).
+        double eRe = baseRe_[at + m], eIm = baseIm_[at + m];
+        if constexpr (!atArrival) {
+            const double a = twoPiEo_[m] * shift;
+            double c, s;
+            if (std::abs(a) <= 0.05) {
+                smallTurn(a, c, s);
+            } else {
+                c = std::cos(a);
+                s = std::sin(a);
+            }
+            eRe = baseRe_[at + m] * c - baseIm_[at + m] * s;
+            eIm = baseRe_[at + m] * s + baseIm_[at + m] * c;
         }
-        const double eRe = baseRe_[at + m] * c - baseIm_[at + m] * s;
-        const double eIm = baseRe_[at + m] * s + baseIm_[at + m] * c;
         const double value = hRe * eRe - hIm * eIm;
         out.d += value;
         out.slope -= twoPiEo_[m] * (hRe * eIm + hIm * eRe);
@@ -135,7 +140,7 @@ inline bool TipArrival::oneEvaluation(int b, const Shaft::Local &at, double &t) 
     // The speed changes with the shift too: 60 a rpm per second, 1 / w
     // seconds per revolution.
     const double rpmPerShift = 60.0 * at.a * perW;
-    const Deflection e = deflection(b, at.t, 60.0 * at.w, 0.0, perW, rpmPerShift);
+    const Deflection e = deflection<true>(b, at.t, 60.0 * at.w, 0.0, perW, rpmPerShift);
     // 1 / slope by its series, the slope being that close to 1 (the first
     // dropped term below 1e-8 of the shift); a slope far from 1 (a strong
     // resonance at a high engine order) is left to Newton.
@@ -161,7 +166,7 @@ double TipArrival::newton(int b, double target, const Shaft::Local &at)
     const double rpmPerShift = 60.0 * at.a * at.perW;
     double shift = 0, t = at.t, rpm = 60.0 * at.w;
     for (int it = 0; it < 8; ++it) {
-        const Deflection e = deflection(b, t, rpm, shift, at.perW, rpmPerShift);
+        const Deflection e = deflection<false>(b, t, rpm, shift, at.perW, rpmPerShift);
         const double slope = 1.0 - e.slope * perCircumference_;
         // Far from a tiny correction the slope is no guide; plain fixed-point steps then.
         const double step = (shift - e.d * perCircumference_) * (slope > 0.5 ? 1.0 / slope : 1.0);

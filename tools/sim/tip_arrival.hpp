@@ -45,6 +45,8 @@ private:
     struct Deflection {
         double d = 0, slope = 0, curvature = 0;
     };
+    // `atArrival`: shift is 0.
+    template <bool atArrival>
     Deflection deflection(int b, double t, double rpm, double shift, double perW, double rpmPerShift) const;
 
     bool movedBySeries(const Shaft::Local &at, double shift, double &t, double &rpm) const;
