@@ -60,8 +60,15 @@ public:
         for (const Slot &sl : slots)
             layout_.push_back({sl.lane, sl.blade});
         tachoTime_.resize(static_cast<std::size_t>(divisor_));
-        blades_.reserve(1024);
-        passes_.reserve(1024);
+        std::size_t most = 0;
+        for (const Probe &pr : probes_)
+            most = std::max(most, pr.order.size());
+        blades_.resize(most);
+        passes_.resize(most);
+        times_.resize(most);
+        // What is left of a revolution and the next one.
+        pend_.resize(2 * layout_.size());
+        lanes_.resize(2 * layout_.size());
     }
 
     Pulse next() override
@@ -109,8 +116,7 @@ private:
     // Pulses of the probe in revolution rev_, as the probe source draws them.
     void makeProbe(Probe &pr)
     {
-        blades_.clear();
-        passes_.clear();
+        std::size_t n = 0;
         for (const int b : pr.order) {
             const bool missing =
                 faults_.missingProbability > 0 && pr.rng->uniform() < faults_.missingProbability;
@@ -118,11 +124,9 @@ private:
             if (missing)
                 continue;
             pr.noise[static_cast<std::size_t>(b)] = faults_.jitterNs > 0 ? pr.rng->normal() : 0.0;
-            blades_.push_back(b);
-            passes_.push_back(rev_);
+            blades_[n] = b;
+            passes_[n++] = rev_;
         }
-        const std::size_t n = blades_.size();
-        times_.resize(n);
         if (pr.tip && !precise_)
             pr.tip->fast(blades_.data(), passes_.data(), times_.data(), n);
         else
@@ -137,10 +141,12 @@ private:
     {
         // What is left is of the previous revolution, in order; the last of
         // it bounds what may be released after this revolution is added.
-        pend_.erase(pend_.begin(), pend_.begin() + static_cast<std::ptrdiff_t>(head_));
-        lanes_.erase(lanes_.begin(), lanes_.begin() + static_cast<std::ptrdiff_t>(head_));
+        std::copy(pend_.begin() + static_cast<std::ptrdiff_t>(head_),
+                  pend_.begin() + static_cast<std::ptrdiff_t>(count_), pend_.begin());
+        std::copy(lanes_.begin() + static_cast<std::ptrdiff_t>(head_),
+                  lanes_.begin() + static_cast<std::ptrdiff_t>(count_), lanes_.begin());
+        const std::size_t old = count_ - head_;
         head_ = 0;
-        const std::size_t old = pend_.size();
         std::uint16_t lastLane = 0;
         Pulse last;
         if (old > 0) {
@@ -152,6 +158,9 @@ private:
                 shaft_.timeAtAngle(static_cast<double>(rev_) + static_cast<double>(k) / divisor_) / tick_;
         for (Probe &pr : probes_)
             makeProbe(pr);
+        Pulse *const pend = pend_.data();
+        std::uint16_t *const lanes = lanes_.data();
+        std::size_t end = old;
         for (const Place &pl : layout_) {
             Pulse p;
             if (pl.lane == 0) {
@@ -174,23 +183,22 @@ private:
                 p.blade = pl.blade;
             }
             // Into its place among those before it; nearly always where it is.
-            std::size_t at = pend_.size();
-            pend_.push_back(p);
-            lanes_.push_back(pl.lane);
-            while (at > 0 && before(p, pl.lane, pend_[at - 1], lanes_[at - 1])) {
-                pend_[at] = pend_[at - 1];
-                lanes_[at] = lanes_[at - 1];
+            std::size_t at = end++;
+            while (at > 0 && before(p, pl.lane, pend[at - 1], lanes[at - 1])) {
+                pend[at] = pend[at - 1];
+                lanes[at] = lanes[at - 1];
                 --at;
             }
-            pend_[at] = p;
-            lanes_[at] = pl.lane;
+            pend[at] = p;
+            lanes[at] = pl.lane;
         }
+        count_ = end;
         ++rev_;
         // Out go the previous revolution's pulses and what came between
         // them; the first revolution (or one without pulses) waits for the next.
         std::size_t i = old > 0 ? old - 1 : 0;
         if (old > 0)
-            while (i < pend_.size() && !before(last, lastLane, pend_[i], lanes_[i]))
+            while (i < end && !before(last, lastLane, pend[i], lanes[i]))
                 ++i;
         released_ = i;
     }
@@ -206,9 +214,10 @@ private:
     std::vector<double> tachoTime_, times_;
     std::vector<std::int32_t> blades_;
     std::vector<std::int64_t> passes_;
-    std::vector<Pulse> pend_; // made and in order; head_ .. released_ - 1 may go out
+    // Made and in order: 0 .. count_ - 1, of which head_ .. released_ - 1 may go out.
+    std::vector<Pulse> pend_;
     std::vector<std::uint16_t> lanes_;
-    std::size_t head_ = 0, released_ = 0;
+    std::size_t head_ = 0, released_ = 0, count_ = 0;
     std::int64_t rev_ = 1; // passes start in revolution 1 so that no pulse falls before t = 0
 };
 
