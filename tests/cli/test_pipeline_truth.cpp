@@ -417,6 +417,51 @@ TEST(PipelineTruth, AngleGates)
     }
 }
 
+// Include gates, one per pitch, when a tip probe sits a whole pitch after its
+// root probe: the tip probe sees the previous turn's last blade first, so
+// this turn's last blade passes it after the next mark. That pulse is folded
+// back onto the first pitch's gate, which the previous turn's blade has
+// taken, so the pass cannot take it: every revolution of that pair is
+// rejected (none is accepted with some other record as the tip arrival). The
+// other pair, whose blades all lie within their gates, keeps the revolutions
+// and deflections of the truth.
+TEST(PipelineTruth, IncludeGatesWhenTheTipProbeFirstSeesThePreviousTurn)
+{
+    TempDir dir;
+    const std::string probes = R"({"name": "K1", "channel": 2, "kind": "root", "angle_deg": 20},
+        {"name": "P1", "channel": 3, "kind": "tip", "angle_deg": 35},
+        {"name": "K2", "channel": 4, "kind": "root", "angle_deg": 140},
+        {"name": "P2", "channel": 5, "kind": "tip", "angle_deg": 143.75})";
+    const std::string pairs = R"({"name": "Pa1", "root": "K1", "tip": "P1"},
+                                 {"name": "Pa2", "root": "K2", "tip": "P2"})";
+    const std::string json = R"({"duration_s": 1.5, "speed": {"steady_rpm": 3000, "drift_rpm": 30},
+        "stages": [)" + stageJson(probes, pairs, R"("pitch_irregularity": 0)") +
+                             "]}";
+    const Tallies t = simulateScenario(dir, json);
+    ASSERT_EQ(t.at({"S1", "Pa1"}).rejected, 0) << "without gates every revolution of Pa1 is whole";
+
+    // Blade b passes K1 (b + 0.5) / 24 and P1 (b + 1.5) / 24 of a revolution
+    // after the mark; K2 and P2 eight pitches and a quarter pitch later.
+    TAngleGates gates;
+    gates.setComdemon(true);
+    for (const auto &[ch, offset] : {std::pair{1, 0.0}, {2, 0.0}, {3, 0.0}, {4, 0.25}})
+        for (int k = 0; k < 24; ++k) {
+            TAngleGate g;
+            g.Chan = static_cast<std::uint8_t>(ch);
+            g.TachoChan = 0;
+            g.demon = 1;
+            g.lpillar = static_cast<float>((k + offset) / 24.0);
+            g.rpillar = static_cast<float>(k == 23 && offset > 0 ? 1.01 : (k + 1 + offset) / 24.0);
+            gates.AddGt(g);
+        }
+    const Outcome out = runPipeline(dir / "sim.lfm", {}, &gates);
+    EXPECT_EQ(out.pairs.at({0, 1}).bad, 0);
+    checkAgainstTruth(out, t, dir / "sim.truth.csv", {{"Pa1"}, {}, 50});
+    EXPECT_TRUE(std::any_of(out.messages.begin(), out.messages.end(), [](const Message &m) {
+        return m.caption.find("Pa1") != std::string::npos && m.text.find("100") != std::string::npos;
+    }));
+}
+
 // A run-up through one synchronous resonance (engine order 5 of a 500 Hz
 // mode: 6000 rev/min) on evenly spaced, tuned blades. The middle line is the
 // quasi-static c * rpm^2 part and the resonance curve of every blade that the
