@@ -66,9 +66,10 @@ public:
         blades_.resize(most);
         passes_.resize(most);
         times_.resize(most);
-        // What is left of a revolution and the next one.
-        pend_.resize(2 * layout_.size());
-        lanes_.resize(2 * layout_.size());
+        // Room for several revolutions, so that what is left moves to the
+        // front only now and then.
+        pend_.resize(8 * layout_.size());
+        lanes_.resize(8 * layout_.size());
     }
 
     Pulse next() override
@@ -141,17 +142,20 @@ private:
     {
         // What is left is of the previous revolution, in order; the last of
         // it bounds what may be released after this revolution is added.
-        std::copy(pend_.begin() + static_cast<std::ptrdiff_t>(head_),
-                  pend_.begin() + static_cast<std::ptrdiff_t>(count_), pend_.begin());
-        std::copy(lanes_.begin() + static_cast<std::ptrdiff_t>(head_),
-                  lanes_.begin() + static_cast<std::ptrdiff_t>(count_), lanes_.begin());
-        const std::size_t old = count_ - head_;
-        head_ = 0;
+        if (count_ + layout_.size() > pend_.size()) {
+            std::copy(pend_.begin() + static_cast<std::ptrdiff_t>(head_),
+                      pend_.begin() + static_cast<std::ptrdiff_t>(count_), pend_.begin());
+            std::copy(lanes_.begin() + static_cast<std::ptrdiff_t>(head_),
+                      lanes_.begin() + static_cast<std::ptrdiff_t>(count_), lanes_.begin());
+            count_ -= head_;
+            head_ = released_ = 0;
+        }
+        const std::size_t first = head_, old = count_ - head_; // gone out before it: 0 .. head_ - 1
         std::uint16_t lastLane = 0;
         Pulse last;
         if (old > 0) {
-            last = pend_[old - 1];
-            lastLane = lanes_[old - 1];
+            last = pend_[count_ - 1];
+            lastLane = lanes_[count_ - 1];
         }
         for (int k = 0; k < divisor_; ++k)
             tachoTime_[static_cast<std::size_t>(k)] =
@@ -160,7 +164,7 @@ private:
             makeProbe(pr);
         Pulse *const pend = pend_.data();
         std::uint16_t *const lanes = lanes_.data();
-        std::size_t end = old;
+        std::size_t end = count_;
         for (const Place &pl : layout_) {
             Pulse p;
             if (pl.lane == 0) {
@@ -184,7 +188,7 @@ private:
             }
             // Into its place among those before it; nearly always where it is.
             std::size_t at = end++;
-            while (at > 0 && before(p, pl.lane, pend[at - 1], lanes[at - 1])) {
+            while (at > first && before(p, pl.lane, pend[at - 1], lanes[at - 1])) {
                 pend[at] = pend[at - 1];
                 lanes[at] = lanes[at - 1];
                 --at;
@@ -196,7 +200,7 @@ private:
         ++rev_;
         // Out go the previous revolution's pulses and what came between
         // them; the first revolution (or one without pulses) waits for the next.
-        std::size_t i = old > 0 ? old - 1 : 0;
+        std::size_t i = old > 0 ? first + old - 1 : first;
         if (old > 0)
             while (i < end && !before(last, lastLane, pend[i], lanes[i]))
                 ++i;
