@@ -196,9 +196,11 @@ private:
         // A pulse that a deflection needs and the search did not find (it
         // stopped at its limit or at the end of the pass on a record that is
         // not usable) leaves no deflection for its blade: the revolution is
-        // rejected instead of taking that record. This happens after the
-        // revolution's end, where the gates fold a pulse back onto a gate
-        // that the revolution's first pulses have taken already.
+        // rejected instead of taking that record. Such pulses lie after the
+        // revolution's end: beyond the end of the pass, or folded back by the
+        // angle gates onto an include gate that the revolution's first pulses
+        // have taken already (a tip probe that sees the previous turn's last
+        // blades first needs those blades again after the mark).
         bool found = false;
         std::size_t Count = 0;
         if (rootChan != tachoChan_) {

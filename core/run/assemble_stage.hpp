@@ -3,7 +3,8 @@
 // revolution and every checked pair one root and one tip arrival per blade
 // give the blade's deflection Diametr * pi * (tip - root) / revolution ticks.
 // Revolutions where a pair does not see exactly one pulse per blade on both
-// sensors are counted as rejected and reported at the end.
+// sensors, or where a pulse that a deflection needs is not found before the
+// search limit, are counted as rejected and reported at the end.
 #pragma once
 
 #include "base/message_sink.hpp"
