@@ -48,7 +48,7 @@ public:
                     pr.tip.emplace(shaft, *motion[st], pr.offsets, tick);
                 pr.time.resize(pr.order.size());
                 pr.noise.resize(pr.order.size());
-                pr.present.resize(pr.order.size());
+                pr.present.assign(pr.order.size(), 1);
                 const auto lane = static_cast<std::uint16_t>(probes_.size() + 1);
                 for (int b = 0; b < stage.blades; ++b)
                     slots.push_back({pr.offsets[b], lane, b});
@@ -57,9 +57,29 @@ public:
         std::stable_sort(slots.begin(), slots.end(), [](const Slot &a, const Slot &b) {
             return a.angle < b.angle || (a.angle == b.angle && a.lane < b.lane);
         });
-        for (const Slot &sl : slots)
-            layout_.push_back({sl.lane, sl.blade});
         tachoTime_.resize(static_cast<std::size_t>(divisor_));
+        // Each place reads its instant (seconds), presence and noise where
+        // the tacho or its probe leaves them for the revolution.
+        for (const Slot &sl : slots) {
+            const auto b = static_cast<std::size_t>(sl.blade);
+            Place pl;
+            pl.lane = sl.lane;
+            pl.pulse.blade = sl.blade;
+            if (sl.lane == 0) {
+                pl.time = &tachoTime_[b];
+                pl.present = &always_;
+                pl.pulse.channel = tachoCh_;
+            } else {
+                Probe &pr = probes_[sl.lane - 1u];
+                pl.time = &pr.time[b];
+                pl.present = &pr.present[b];
+                pl.noise = &pr.noise[b];
+                pl.pulse.channel = pr.ch;
+                pl.pulse.stage = pr.stage;
+                pl.pulse.probe = pr.probe;
+            }
+            layout_.push_back(pl);
+        }
         std::size_t most = 0;
         for (const Probe &pr : probes_)
             most = std::max(most, pr.order.size());
@@ -71,6 +91,9 @@ public:
         pend_.resize(8 * layout_.size());
         lanes_.resize(8 * layout_.size());
     }
+
+    RevolutionSource(const RevolutionSource &) = delete; // the layout points into it
+    RevolutionSource &operator=(const RevolutionSource &) = delete;
 
     Pulse next() override
     {
@@ -97,7 +120,7 @@ private:
         std::int16_t stage = 0, probe = 0;
         std::uint8_t ch = 0;
         std::vector<double> offsets;
-        std::vector<int> order;
+        std::vector<std::int32_t> order;
         std::optional<Rng> rng;
         std::optional<TipArrival> tip;
         // Of the revolution being made, by blade.
@@ -105,8 +128,11 @@ private:
         std::vector<char> present;
     };
     struct Place {
-        std::uint16_t lane; // 0 the tacho, 1 + i probe i
-        std::int32_t blade; // or tacho phase
+        const double *time = nullptr; // seconds
+        const char *present = nullptr;
+        const double *noise = nullptr; // none for the tacho
+        Pulse pulse;                   // all but the times
+        std::uint16_t lane = 0;        // 0 the tacho, 1 + i probe i
     };
 
     static bool before(const Pulse &a, std::uint16_t laneA, const Pulse &b, std::uint16_t laneB)
@@ -117,25 +143,31 @@ private:
     // Pulses of the probe in revolution rev_, as the probe source draws them.
     void makeProbe(Probe &pr)
     {
-        std::size_t n = 0;
-        for (const int b : pr.order) {
-            const bool missing =
-                faults_.missingProbability > 0 && pr.rng->uniform() < faults_.missingProbability;
-            pr.present[static_cast<std::size_t>(b)] = missing ? 0 : 1;
-            if (missing)
-                continue;
-            pr.noise[static_cast<std::size_t>(b)] = faults_.jitterNs > 0 ? pr.rng->normal() : 0.0;
-            blades_[n] = b;
-            passes_[n++] = rev_;
+        // Without faults every blade passes, none is late, and nothing is drawn.
+        const std::int32_t *blades = pr.order.data();
+        std::size_t n = pr.order.size();
+        if (faults_.missingProbability > 0 || faults_.jitterNs > 0) {
+            n = 0;
+            for (const int b : pr.order) {
+                const bool missing =
+                    faults_.missingProbability > 0 && pr.rng->uniform() < faults_.missingProbability;
+                pr.present[static_cast<std::size_t>(b)] = missing ? 0 : 1;
+                if (missing)
+                    continue;
+                pr.noise[static_cast<std::size_t>(b)] = faults_.jitterNs > 0 ? pr.rng->normal() : 0.0;
+                blades_[n++] = b;
+            }
+            blades = blades_.data();
         }
+        std::fill_n(passes_.begin(), n, rev_);
         if (pr.tip && !precise_)
-            pr.tip->fast(blades_.data(), passes_.data(), times_.data(), n);
+            pr.tip->fast(blades, passes_.data(), times_.data(), n);
         else
             for (std::size_t i = 0; i < n; ++i)
-                times_[i] = !pr.tip ? shaft_.timeAtAngle(static_cast<double>(rev_) + pr.offsets[blades_[i]])
-                                    : pr.tip->precise(blades_[i], rev_);
+                times_[i] = !pr.tip ? shaft_.timeAtAngle(static_cast<double>(rev_) + pr.offsets[blades[i]])
+                                    : pr.tip->precise(blades[i], rev_);
         for (std::size_t i = 0; i < n; ++i)
-            pr.time[static_cast<std::size_t>(blades_[i])] = times_[i];
+            pr.time[static_cast<std::size_t>(blades[i])] = times_[i];
     }
 
     void nextRevolution()
@@ -159,33 +191,21 @@ private:
         }
         for (int k = 0; k < divisor_; ++k)
             tachoTime_[static_cast<std::size_t>(k)] =
-                shaft_.timeAtAngle(static_cast<double>(rev_) + static_cast<double>(k) / divisor_) / tick_;
+                shaft_.timeAtAngle(static_cast<double>(rev_) + static_cast<double>(k) / divisor_);
         for (Probe &pr : probes_)
             makeProbe(pr);
         Pulse *const pend = pend_.data();
         std::uint16_t *const lanes = lanes_.data();
         std::size_t end = count_;
+        const bool jitter = faults_.jitterNs > 0;
         for (const Place &pl : layout_) {
-            Pulse p;
-            if (pl.lane == 0) {
-                p.exactTicks = p.recTicks = tachoTime_[static_cast<std::size_t>(pl.blade)];
-                p.channel = tachoCh_;
-                p.blade = pl.blade;
-            } else {
-                const Probe &pr = probes_[pl.lane - 1u];
-                const auto b = static_cast<std::size_t>(pl.blade);
-                if (!pr.present[b])
-                    continue;
-                p.exactTicks = pr.time[b] / tick_;
-                p.recTicks = p.exactTicks;
-                if (faults_.jitterNs > 0)
-                    p.recTicks +=
-                        pr.noise[b] * faults_.jitterNs * 1e-9 / tick_; // as the probe source rounds it
-                p.channel = pr.ch;
-                p.stage = pr.stage;
-                p.probe = pr.probe;
-                p.blade = pl.blade;
-            }
+            if (!*pl.present)
+                continue;
+            Pulse p = pl.pulse;
+            p.exactTicks = *pl.time / tick_;
+            p.recTicks = p.exactTicks;
+            if (jitter && pl.noise)
+                p.recTicks += *pl.noise * faults_.jitterNs * 1e-9 / tick_; // as the probe source rounds it
             // Into its place among those before it; nearly always where it is.
             std::size_t at = end++;
             while (at > first && before(p, pl.lane, pend[at - 1], lanes[at - 1])) {
@@ -216,6 +236,7 @@ private:
     std::vector<Probe> probes_;
     std::vector<Place> layout_; // the undeflected order of one revolution's pulses
     std::vector<double> tachoTime_, times_;
+    char always_ = 1;
     std::vector<std::int32_t> blades_;
     std::vector<std::int64_t> passes_;
     // Made and in order: 0 .. count_ - 1, of which head_ .. released_ - 1 may go out.
