@@ -10,11 +10,13 @@
 #include "base/message_sink.hpp"
 #include "config/cfg_dfm.hpp"
 #include "export/data_file_input.hpp"
+#include "export/pair_save.hpp"
 #include "output/report.hpp"
 #include "recording/angle_gates.hpp"
 #include "run/processing_run.hpp"
 #include "run/tacho_read.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <ostream>
@@ -119,7 +121,10 @@ void writeSeries(const TCfgDfm &cfg, const TRunResult &run, const std::filesyste
     for (const auto &[s, p] : run.CheckedPairs) {
         const TStage &st = cfg.Stages[s];
         const TPair &pair = st.Pairs[p];
-        const bool uts = !pair.UTS_Time.empty();
+        const auto size = static_cast<std::size_t>(std::max(pair.Size, 0));
+        // Times of day exist only with a time-code sensor; the series holds
+        // its initial block otherwise.
+        const bool uts = HasTimeCode(cfg) && pair.UTS_Time.size() >= size;
         std::string text = "sample,time_s,freq_rpm";
         if (uts)
             text += ",uts_time_s";

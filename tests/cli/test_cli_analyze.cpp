@@ -135,7 +135,12 @@ TEST(CliAnalyze, RunsASimulatedRecordingAndWritesItsOutputs)
         ++points;
     }
     EXPECT_GT(points, 10);
-    EXPECT_TRUE(std::filesystem::exists(dir / "series" / "St1_Pa1.csv"));
+    {
+        // The steady example has a time-code sensor: the series carry the times of day.
+        std::ifstream series(dir / "series" / "St1_Pa1.csv");
+        std::getline(series, line);
+        EXPECT_NE(line.find(",uts_time_s,"), std::string::npos) << line;
+    }
 
     // The report into a file (UTF-16LE): nothing on stdout.
     const auto toFile = runProcess(VIBROLAN_CLI_PATH, {"analyze", lfm, "--report", (dir / "r.txt").string()});
@@ -225,8 +230,17 @@ TEST(CliAnalyze, DataFileInputNeedsNoRecording)
     TempDir dir;
     simulate(dir, "rundown", "0.1");
     const auto lfm = (dir / "sim.lfm").string();
-    const auto fromRecording = runProcess(VIBROLAN_CLI_PATH, {"analyze", lfm});
+    const auto fromRecording =
+        runProcess(VIBROLAN_CLI_PATH, {"analyze", lfm, "--series", (dir / "recorded").string()});
     ASSERT_EQ(fromRecording.status, 0) << fromRecording.err;
+    {
+        // Without a time-code sensor there is no time-of-day column.
+        std::ifstream series(dir / "recorded" / "St1_Pa1.csv");
+        std::string header;
+        std::getline(series, header);
+        EXPECT_NE(header.find("sample,time_s,freq_rpm,blade1"), std::string::npos) << header;
+        EXPECT_EQ(header.find("uts_time_s"), std::string::npos) << header;
+    }
     const auto recorded = reportedRevolutions(fromRecording.err);
     ASSERT_GT(recorded.at("Pa1"), 10);
 
