@@ -1,6 +1,6 @@
 // The merge of the pulse streams: records in time order, equal times in the
 // order the sources were added, the same stream whether helper threads fill
-// the sources ahead or not.
+// the sources ahead or not, and whether taken one by one or in runs.
 #include "sim/pulse_sources.hpp"
 
 #include <gtest/gtest.h>
@@ -58,6 +58,30 @@ std::vector<std::tuple<double, int, int>> merged(const std::vector<Spec> &specs,
     return out;
 }
 
+// The same through take(), mixed with next() calls every so often.
+std::vector<std::tuple<double, int, int>> mergedByTake(const std::vector<Spec> &specs, unsigned helpers,
+                                                       int count)
+{
+    sim::PulseMerger m(helpers);
+    for (std::size_t s = 0; s < specs.size(); ++s)
+        m.add(std::make_unique<SteppedSource>(static_cast<int>(s), specs[s].step, specs[s].offset,
+                                              specs[s].repeat));
+    std::vector<std::tuple<double, int, int>> out;
+    for (int call = 0; static_cast<int>(out.size()) < count; ++call) {
+        if (call % 3 == 2) {
+            const sim::Pulse p = m.next();
+            out.emplace_back(p.recTicks, p.channel, p.blade);
+            continue;
+        }
+        const auto run = m.take();
+        EXPECT_FALSE(run.empty());
+        for (const sim::Pulse &p : run)
+            out.emplace_back(p.recTicks, p.channel, p.blade);
+    }
+    out.resize(static_cast<std::size_t>(count));
+    return out;
+}
+
 // What the merge must give: the first `count` pulses of every source (the
 // first `count` of the merge are among them), ordered by time, then source,
 // then pulse number.
@@ -105,6 +129,7 @@ TEST(SimulatorMerge, TimeOrderTiesBySourceOrderForAnyNumberOfHelpers)
         for (unsigned helpers : {0u, 1u, 3u}) {
             SCOPED_TRACE("helpers " + std::to_string(helpers));
             EXPECT_EQ(merged(c.specs, helpers, c.count), want);
+            EXPECT_EQ(mergedByTake(c.specs, helpers, c.count), want);
         }
     }
 }

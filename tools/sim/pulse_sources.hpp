@@ -15,6 +15,7 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <thread>
 #include <vector>
 
@@ -80,6 +81,12 @@ public:
     {
         if (tree_.empty())
             start();
+        if (lanes_.size() == 1) { // nothing to merge; the next block only when it is needed
+            Lane &lane = *lanes_[0];
+            if (lane.at == kBlock)
+                nextBlock(lane);
+            return lane.current[lane.at++];
+        }
         const std::uint32_t w = tree_[0].lane;
         Lane &lane = *lanes_[w];
         const Pulse out = lane.current[lane.at];
@@ -87,6 +94,25 @@ public:
             nextBlock(lane);
         replay({lane.current[lane.at].recTicks, w});
         return out;
+    }
+
+    // The next pulses, at least one, as next() would give them one by one:
+    // with a single source the rest of its block, else one pulse. They stay
+    // valid until the next call of take() or next().
+    std::span<const Pulse> take()
+    {
+        if (tree_.empty())
+            start();
+        if (lanes_.size() != 1) {
+            one_ = next();
+            return {&one_, 1};
+        }
+        Lane &lane = *lanes_[0];
+        if (lane.at == kBlock)
+            nextBlock(lane);
+        const std::span<const Pulse> run(lane.current.data() + lane.at, kBlock - lane.at);
+        lane.at = kBlock;
+        return run;
     }
 
 private:
@@ -133,6 +159,7 @@ private:
     // an infinite time and never win): tree_[0] is the winner and tree_[1 ..]
     // the losers of the matches, built at the first next().
     std::vector<Entry> tree_;
+    Pulse one_; // what take() hands out when it merges
     unsigned helpers_;
     std::mutex mutex_; // guards every lane's ready, spare and busy, and the fields below
     std::condition_variable wake_;

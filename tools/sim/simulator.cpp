@@ -261,41 +261,44 @@ SimulationResult simulate(const Scenario &input, const SimulationOptions &opt)
     std::size_t used = 0;
     const auto tachoCh = static_cast<std::uint8_t>(sc.tacho.channel - 1);
     double lastTicks = 0;
-    for (;;) {
-        const Pulse p = merger.next();
-        if (passEnd == UINT64_MAX) {
-            const bool stop = signatureMode ? p.recTicks >= endTicks
-                                            : (p.channel == tachoCh && p.stage < 0 && p.probe < 0 &&
-                                               p.blade == sc.tacho.divisor - 1 && p.exactTicks >= endTicks);
-            if (stop) {
-                passEnd = written;
-                predictor.finish();
+    for (bool more = true; more;) {
+        for (const Pulse &p : merger.take()) {
+            if (passEnd == UINT64_MAX) {
+                const bool stop = signatureMode
+                                      ? p.recTicks >= endTicks
+                                      : (p.channel == tachoCh && p.stage < 0 && p.probe < 0 &&
+                                         p.blade == sc.tacho.divisor - 1 && p.exactTicks >= endTicks);
+                if (stop) {
+                    passEnd = written;
+                    predictor.finish();
+                }
+            } else if (written >= passEnd + tail) {
+                more = false;
+                break;
             }
-        } else if (written >= passEnd + tail) {
-            break;
-        }
-        // To the nearest tick (halves up); inline rather than a call of llround.
-        const double half = p.recTicks + 0.5;
-        auto whole = static_cast<std::int64_t>(half);
-        whole -= half < static_cast<double>(whole) ? 1 : 0;
-        TIndex &rec = batch[used++];
-        rec.Ch = p.channel;
-        rec.Marker = 0;
-        rec.Ticks =
-            static_cast<std::uint32_t>((sc.startTicks + static_cast<std::uint64_t>(whole)) & 0xFFFFFFFFu);
-        if (passEnd == UINT64_MAX)
-            predictor.push(p, rec.Ticks);
-        if (bldx)
-            bldx->push(rec);
-        ++written;
-        lastTicks = p.recTicks;
-        if (used == kBatch) {
-            bld.write(batch.data(), used * sizeof(TIndex));
-            used = 0;
-            if (opt.progress && (written & 0x3FFFF) == 0)
-                opt.progress(
-                    std::min<std::int64_t>(totalMs, static_cast<std::int64_t>(p.recTicks * tick * 1000)),
-                    totalMs);
+            // To the nearest tick (halves up); inline rather than a call of llround.
+            const double half = p.recTicks + 0.5;
+            auto whole = static_cast<std::int64_t>(half);
+            whole -= half < static_cast<double>(whole) ? 1 : 0;
+            TIndex &rec = batch[used++];
+            rec.Ch = p.channel;
+            rec.Marker = 0;
+            rec.Ticks =
+                static_cast<std::uint32_t>((sc.startTicks + static_cast<std::uint64_t>(whole)) & 0xFFFFFFFFu);
+            if (passEnd == UINT64_MAX)
+                predictor.push(p, rec.Ticks);
+            if (bldx)
+                bldx->push(rec);
+            ++written;
+            lastTicks = p.recTicks;
+            if (used == kBatch) {
+                bld.write(batch.data(), used * sizeof(TIndex));
+                used = 0;
+                if (opt.progress && (written & 0x3FFFF) == 0)
+                    opt.progress(
+                        std::min<std::int64_t>(totalMs, static_cast<std::int64_t>(p.recTicks * tick * 1000)),
+                        totalMs);
+            }
         }
     }
     bld.write(batch.data(), used * sizeof(TIndex));
