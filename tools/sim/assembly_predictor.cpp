@@ -223,8 +223,9 @@ void AssemblyPredictor::processRevolution(int s, const Pending &p, std::int64_t 
                 row.fault = true;
                 continue;
             }
-            const Rec &r = *at(rj);
-            const Rec &t = *at(tj);
+            // Found from the window start on, so held (trim keeps them).
+            const Rec &r = held(rj);
+            const Rec &t = held(tj);
             if (r.extra || t.extra || r.stage != s || t.stage != s || r.blade != blade || t.blade != blade)
                 row.fault = true;
             row.ampl[blade] = scale * (t.exact - r.exact);
