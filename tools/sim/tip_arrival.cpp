@@ -197,9 +197,77 @@ void TipArrival::fast(const std::int32_t *blade, const std::int64_t *rev, double
     locals_.resize(n);
     for (std::size_t i = 0; i < n; ++i)
         locals_[i] = shaft_.localAtAngle(static_cast<double>(rev[i]) + offsets_[blade[i]]);
-    for (std::size_t i = 0; i < n; ++i)
+    std::size_t i = 0;
+    if (!stall_)
+        for (; i + 2 <= n; i += 2) {
+            bool ok[2];
+            oneEvaluationPair(blade + i, &locals_[i], t + i, ok);
+            for (std::size_t k = i; k < i + 2; ++k)
+                if (!ok[k - i])
+                    t[k] = newton(blade[k], static_cast<double>(rev[k]) + offsets_[blade[k]], locals_[k]);
+        }
+    for (; i < n; ++i)
         if (!oneEvaluation(blade[i], locals_[i], t[i]))
             t[i] = newton(blade[i], static_cast<double>(rev[i]) + offsets_[blade[i]], locals_[i]);
+}
+
+// oneEvaluation() for two pulses side by side, without a stall: the same
+// operations in the same order, two lanes of a vector, so the same numbers.
+void TipArrival::oneEvaluationPair(const std::int32_t *b, const Shaft::Local *at, double *t, bool *ok) const
+{
+    using V = double __attribute__((vector_size(16)));
+    const auto both = [](double x) { return V{x, x}; };
+    const auto absOf = [](V x) { return x < 0 ? -x : x; };
+    const V perW{at[0].perW, at[1].perW}, a{at[0].a, at[1].a}, w{at[0].w, at[1].w};
+    const V rpmPerShift = both(60.0) * a * perW;
+    const V rpm = both(60.0) * w;
+    const double staticCoeff = motion_.stage().staticCoeff;
+    V d = both(staticCoeff) * rpm * rpm;
+    V perRpm = both(2.0 * staticCoeff) * rpm;
+    V slope{0.0, 0.0}, curvature{0.0, 0.0};
+    const std::size_t at0 = static_cast<std::size_t>(b[0]) * modes_,
+                      at1 = static_cast<std::size_t>(b[1]) * modes_;
+    for (std::size_t m = 0; m < modes_; ++m) {
+        const V ratio{ratioPerRpm_[at0 + m], ratioPerRpm_[at1 + m]};
+        const V twoZeta = both(twoZeta_[m]), twoPiEo = both(twoPiEo_[m]);
+        const V r = rpm * ratio;
+        const V re = both(1.0) - r * r, im = twoZeta * r;
+        const V perDen = both(1.0) / (re * re + im * im), scale = both(forcing_[m]) * perDen;
+        const V hRe = re * scale, hIm = -im * scale;
+        const V eRe{baseRe_[at0 + m], baseRe_[at1 + m]}, eIm{baseIm_[at0 + m], baseIm_[at1 + m]};
+        const V value = hRe * eRe - hIm * eIm;
+        d += value;
+        slope -= twoPiEo * (hRe * eIm + hIm * eRe);
+        curvature -= twoPiEo * twoPiEo * value;
+        const V h2Scale = scale * perDen;
+        const V h2Re = (re * re - im * im) * h2Scale, h2Im = both(-2.0) * re * im * h2Scale;
+        const V dRe = h2Re * both(2.0) * r + h2Im * twoZeta, dIm = h2Im * both(2.0) * r - h2Re * twoZeta;
+        perRpm += (dRe * eRe - dIm * eIm) * ratio;
+    }
+    slope += perRpm * rpmPerShift;
+    const V pc = both(perCircumference_);
+    const V lean = slope * pc;
+    const V one = both(1.0);
+    const V perSlope = one + lean * (one + lean * (one + lean * (one + lean)));
+    const V first = d * pc * perSlope;
+    const V shift = first + both(0.5) * curvature * pc * first * first * perSlope;
+    // movedBySeries()
+    const V x = a * perW * perW * shift;
+    const V dt = shift * perW * (one - x * (both(0.5) - both(0.5) * x));
+    const V tAt{at[0].t, at[1].t};
+    const V tt = tAt + dt;
+    const V as = absOf(shift), dtBound = as * perW;
+    const V rpmBound = both(60.0) * a * dtBound;
+    const V bound = (both(cubic_) * as * as * as + both(stallCurvature_) * dtBound * dtBound +
+                     both(rpmCurvature_) * rpmBound * rpmBound) *
+                    perSlope;
+    const V limit = both(0.01 * tick_) * w;
+    const V absX = absOf(x), absLean = absOf(lean);
+    for (int k = 0; k < 2; ++k) {
+        t[k] = tt[k];
+        const bool inSeries = absX[k] < 1e-4 && tt[k] >= at[k].from && tt[k] < at[k].to;
+        ok[k] = inSeries && absLean[k] < 0.01 && bound[k] < limit[k];
+    }
 }
 
 double TipArrival::precise(int b, std::int64_t rev)

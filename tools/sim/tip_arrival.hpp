@@ -51,6 +51,7 @@ private:
 
     bool movedBySeries(const Shaft::Local &at, double shift, double &t, double &rpm) const;
     bool oneEvaluation(int b, const Shaft::Local &at, double &t) const;
+    void oneEvaluationPair(const std::int32_t *b, const Shaft::Local *at, double *t, bool *ok) const;
     double newton(int b, double target, const Shaft::Local &at);
 
     Shaft shaft_; // a copy of its own: its search hint changes with every query
