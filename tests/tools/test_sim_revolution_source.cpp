@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <iomanip>
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 using namespace vibrolan;
@@ -92,4 +93,12 @@ TEST(SimulatorRevolutionSource, SameStreamAsTheSeparateSourcesMerged)
             last = got.recTicks;
         }
     }
+}
+
+TEST(SimulatorRevolutionSource, NothingToMakeIsRefusedRatherThanLoopingForever)
+{
+    sim::Scenario sc = sim::preset("steady");
+    const sim::Shaft shaft(sc.speed);
+    sc.stages.clear(); // no probes, and no tacho asked for
+    EXPECT_THROW(sim::makeRevolutionSource(shaft, sc.tickPeriod(), sc, {}, {}, false), std::invalid_argument);
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <numeric>
 #include <optional>
+#include <stdexcept>
 
 namespace vibrolan::sim {
 
@@ -57,6 +58,10 @@ public:
         std::stable_sort(slots.begin(), slots.end(), [](const Slot &a, const Slot &b) {
             return a.angle < b.angle || (a.angle == b.angle && a.lane < b.lane);
         });
+        // A revolution without a single place would be made forever (a
+        // checked scenario always has a probe).
+        if (slots.empty())
+            throw std::invalid_argument("a revolution stream needs the tacho or a probe");
         tachoTime_.resize(static_cast<std::size_t>(divisor_));
         // Each place reads its instant (seconds), presence and noise where
         // the tacho or its probe leaves them for the revolution.
