@@ -9,6 +9,7 @@
 #include <limits>
 #include <numeric>
 #include <optional>
+#include <utility>
 
 namespace vibrolan::sim {
 
@@ -76,20 +77,10 @@ public:
         noise_.resize(n);
         time_.resize(n);
         for (std::size_t i = 0; i < n; ++i) {
-            for (;;) {
-                const int b = order_[k_];
-                const std::int64_t pass = rev_;
-                if (++k_ == order_.size()) {
-                    k_ = 0;
-                    ++rev_;
-                }
-                if (faults_.missingProbability > 0 && rng_.uniform() < faults_.missingProbability)
-                    continue;
-                blade_[i] = b;
-                pass_[i] = pass;
-                noise_[i] = faults_.jitterNs > 0 ? rng_.normal() : 0.0;
-                break;
-            }
+            const auto [b, pass] = nextPass();
+            blade_[i] = b;
+            pass_[i] = pass;
+            noise_[i] = faults_.jitterNs > 0 ? rng_.normal() : 0.0;
         }
         if (tip_ && !precise_)
             tip_->fast(blade_.data(), pass_.data(), time_.data(), n);
@@ -102,6 +93,17 @@ public:
     }
     Pulse next() override
     {
+        const auto [b, pass] = nextPass();
+        const double t = !tip_      ? shaft_.timeAtAngle(static_cast<double>(pass) + offsets_[b])
+                         : precise_ ? tip_->precise(b, pass)
+                                    : tip_->fast(b, pass);
+        return pulse(b, t, faults_.jitterNs > 0 ? rng_.normal() : 0.0);
+    }
+
+private:
+    // The next blade pass (blade, revolution) that is not dropped as missing.
+    std::pair<int, std::int64_t> nextPass()
+    {
         for (;;) {
             const int b = order_[k_];
             const std::int64_t pass = rev_;
@@ -111,14 +113,10 @@ public:
             }
             if (faults_.missingProbability > 0 && rng_.uniform() < faults_.missingProbability)
                 continue;
-            const double t = !tip_      ? shaft_.timeAtAngle(static_cast<double>(pass) + offsets_[b])
-                             : precise_ ? tip_->precise(b, pass)
-                                        : tip_->fast(b, pass);
-            return pulse(b, t, faults_.jitterNs > 0 ? rng_.normal() : 0.0);
+            return {b, pass};
         }
     }
 
-private:
     // Blade b's pulse at t seconds, `noise` standard deviations of timing noise late.
     Pulse pulse(int b, double t, double noise) const
     {
