@@ -19,6 +19,7 @@
 #include <QWidget>
 
 #include <array>
+#include <optional>
 #include <vector>
 
 class QCheckBox;
@@ -33,6 +34,7 @@ class QTableWidgetItem;
 namespace vibrolan {
 class TCfgDfm;
 struct TStage;
+struct TPair;
 } // namespace vibrolan
 
 namespace vibrolan::app {
@@ -109,6 +111,14 @@ private:
     // Fills `box` with the enabled pairs of stage s; `map` gets their numbers.
     void FillPairs(QComboBox *box, std::vector<int> &map, int s);
     int ChosenPair(const QComboBox *box, const std::vector<int> &map) const;
+    // The stage of the first page and the pairs chosen in CbxPair1 and CbxPair2.
+    struct ChosenPairs {
+        int index; // of the stage
+        const TStage &stage;
+        const TPair &first;
+        const TPair &second;
+    };
+    std::optional<ChosenPairs> Chosen() const;
     void UpdateMeanRpm(int s, QLabel *label);
     void SetCell(int row, int col, const QString &text);
     QString Fixed(double v, int precision, int decimals) const;

@@ -75,30 +75,36 @@ void TCalcForm::CbxStageChange()
     LblDFi->setText(QStringLiteral("Угол между парами ") + Fixed(dFi_, 6, 2));
 }
 
-void TCalcForm::dFiCalcExecute()
+std::optional<TCalcForm::ChosenPairs> TCalcForm::Chosen() const
 {
     const int s = CbxStage->currentIndex();
     const int p1 = ChosenPair(CbxPair1, pairMap1_);
     const int p2 = ChosenPair(CbxPair2, pairMap2_);
     if (!fCfgDfm || s < 0 || s >= StageCount() || p1 < 0 || p2 < 0)
-        return;
+        return std::nullopt;
     const TStage &stage = fCfgDfm->Stages[static_cast<std::size_t>(s)];
-    dFi_ = stage.Pairs[static_cast<std::size_t>(p2)].fi - stage.Pairs[static_cast<std::size_t>(p1)].fi;
+    return ChosenPairs{s, stage, stage.Pairs[static_cast<std::size_t>(p1)],
+                       stage.Pairs[static_cast<std::size_t>(p2)]};
+}
+
+void TCalcForm::dFiCalcExecute()
+{
+    const auto chosen = Chosen();
+    if (!chosen)
+        return;
+    dFi_ = chosen->second.fi - chosen->first.fi;
     LblDFi->setText(QStringLiteral("Угол между парами ") + Fixed(dFi_, 6, 2));
 }
 
 void TCalcForm::BtnCalcPClick()
 {
-    const int s = CbxStage->currentIndex();
-    const int p1 = ChosenPair(CbxPair1, pairMap1_);
-    const int p2 = ChosenPair(CbxPair2, pairMap2_);
-    if (!fCfgDfm || s < 0 || s >= StageCount() || p1 < 0 || p2 < 0)
+    const auto chosen = Chosen();
+    if (!chosen)
         return;
-    const TStage &stage = fCfgDfm->Stages[static_cast<std::size_t>(s)];
-    const int n = BladeCount(stage);
-    const auto table =
-        FrequencyTable(stage.Pairs[static_cast<std::size_t>(p1)], stage.Pairs[static_cast<std::size_t>(p2)],
-                       static_cast<std::size_t>(n), {dFi_, meanRpm_, startIndex_, endIndex_});
+    const int s = chosen->index;
+    const int n = BladeCount(chosen->stage);
+    const auto table = FrequencyTable(chosen->first, chosen->second, static_cast<std::size_t>(n),
+                                      {dFi_, meanRpm_, startIndex_, endIndex_});
     if (!table)
         return; // no angle between the pairs, or too few samples
 
