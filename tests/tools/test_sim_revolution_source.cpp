@@ -61,38 +61,41 @@ TEST(SimulatorRevolutionSource, SameStreamAsTheSeparateSourcesMerged)
          }(),
          true, false, 60000},
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.label);
-        const sim::Scenario &sc = c.scenario;
-        const Stages st(sc);
-        const sim::Shaft shaft(sc.speed);
-        const double tick = sc.tickPeriod();
-        sim::PulseMerger separate;
-        if (c.tacho)
-            separate.add(sim::makeTachoSource(shaft, tick, sc.tacho.divisor, sc.tacho.channel - 1));
-        for (std::size_t s = 0; s < sc.stages.size(); ++s)
-            for (std::size_t p = 0; p < sc.stages[s].probes.size(); ++p)
-                separate.add(sim::makeProbeSource(shaft, tick, sc.stages[s], st.geo[s], *st.motion[s],
-                                                  static_cast<int>(s), static_cast<int>(p), sc.faults,
-                                                  sc.seed, c.precise));
-        const auto whole =
-            sim::makeRevolutionSource(shaft, tick, sc, st.geo, st.motionOf, c.tacho, c.precise);
-        double last = 0;
-        for (int i = 0; i < c.count; ++i) {
-            const sim::Pulse want = separate.next(), got = whole->next();
-            ASSERT_EQ(got.recTicks, want.recTicks)
-                << "pulse " << i << std::setprecision(17) << " " << got.recTicks << " " << want.recTicks
-                << " ch " << int(got.channel) << "/" << int(want.channel) << " b " << got.blade << "/"
-                << want.blade;
-            ASSERT_EQ(got.exactTicks, want.exactTicks) << "pulse " << i;
-            ASSERT_EQ(got.channel, want.channel) << "pulse " << i;
-            ASSERT_EQ(got.blade, want.blade) << "pulse " << i;
-            ASSERT_EQ(got.stage, want.stage) << "pulse " << i;
-            ASSERT_EQ(got.probe, want.probe) << "pulse " << i;
-            ASSERT_GE(got.recTicks, last) << "pulse " << i;
-            last = got.recTicks;
+    // Alone, and with the tip solves of each batch of revolutions shared
+    // with the source's own thread.
+    for (const auto &c : cases)
+        for (const bool shared : {false, true}) {
+            SCOPED_TRACE(std::string(c.label) + (shared ? ", solves shared" : ""));
+            const sim::Scenario &sc = c.scenario;
+            const Stages st(sc);
+            const sim::Shaft shaft(sc.speed);
+            const double tick = sc.tickPeriod();
+            sim::PulseMerger separate;
+            if (c.tacho)
+                separate.add(sim::makeTachoSource(shaft, tick, sc.tacho.divisor, sc.tacho.channel - 1));
+            for (std::size_t s = 0; s < sc.stages.size(); ++s)
+                for (std::size_t p = 0; p < sc.stages[s].probes.size(); ++p)
+                    separate.add(sim::makeProbeSource(shaft, tick, sc.stages[s], st.geo[s], *st.motion[s],
+                                                      static_cast<int>(s), static_cast<int>(p), sc.faults,
+                                                      sc.seed, c.precise));
+            const auto whole =
+                sim::makeRevolutionSource(shaft, tick, sc, st.geo, st.motionOf, c.tacho, c.precise, shared);
+            double last = 0;
+            for (int i = 0; i < c.count; ++i) {
+                const sim::Pulse want = separate.next(), got = whole->next();
+                ASSERT_EQ(got.recTicks, want.recTicks)
+                    << "pulse " << i << std::setprecision(17) << " " << got.recTicks << " " << want.recTicks
+                    << " ch " << int(got.channel) << "/" << int(want.channel) << " b " << got.blade << "/"
+                    << want.blade;
+                ASSERT_EQ(got.exactTicks, want.exactTicks) << "pulse " << i;
+                ASSERT_EQ(got.channel, want.channel) << "pulse " << i;
+                ASSERT_EQ(got.blade, want.blade) << "pulse " << i;
+                ASSERT_EQ(got.stage, want.stage) << "pulse " << i;
+                ASSERT_EQ(got.probe, want.probe) << "pulse " << i;
+                ASSERT_GE(got.recTicks, last) << "pulse " << i;
+                last = got.recTicks;
+            }
         }
-    }
 }
 
 TEST(SimulatorRevolutionSource, NothingToMakeIsRefusedRatherThanLoopingForever)

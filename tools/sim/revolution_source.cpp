@@ -3,10 +3,15 @@
 #include "sim/tip_arrival.hpp"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <exception>
+#include <mutex>
 #include <numeric>
 #include <optional>
 #include <stdexcept>
+#include <thread>
+#include <utility>
 
 namespace vibrolan::sim {
 
@@ -16,8 +21,9 @@ class RevolutionSource final : public PulseSource {
 public:
     RevolutionSource(const Shaft &shaft, double tick, const Scenario &s,
                      const std::vector<StageGeometry> &geo, const std::vector<const BladeMotion *> &motion,
-                     bool withTacho, bool precise)
-        : shaft_(shaft), tick_(tick), faults_(s.faults), precise_(precise)
+                     bool withTacho, bool precise, bool shareSolves)
+        : shaft_(shaft), tick_(tick), faults_(s.faults), precise_(precise),
+          batch_(shareSolves ? kSharedBatch : 1)
     {
         struct Slot {
             double angle;
@@ -45,11 +51,22 @@ public:
                 std::sort(pr.order.begin(), pr.order.end(),
                           [&](int a, int b) { return pr.offsets[a] < pr.offsets[b]; });
                 pr.rng.emplace(s.seed, 0x1000 + 64 * static_cast<int>(st) + static_cast<int>(p));
-                if (stage.probes[p].kind == ProbeKind::Tip)
+                if (stage.probes[p].kind == ProbeKind::Tip) {
                     pr.tip.emplace(shaft, *motion[st], pr.offsets, tick);
-                pr.time.resize(pr.order.size());
-                pr.noise.resize(pr.order.size());
-                pr.present.assign(pr.order.size(), 1);
+                    if (shareSolves)
+                        pr.tip2.emplace(shaft, *motion[st], pr.offsets, tick);
+                }
+                const std::size_t nb = pr.order.size();
+                pr.time.resize(nb);
+                pr.noise.resize(nb);
+                pr.present.assign(nb, 1);
+                if (batch_ > 1) {
+                    pr.bTime.resize(batch_ * nb);
+                    pr.bNoise.resize(batch_ * nb);
+                    pr.bPresent.assign(batch_ * nb, 1);
+                }
+                pr.bBlades.resize(batch_ * nb);
+                pr.bCount.resize(batch_);
                 const auto lane = static_cast<std::uint16_t>(probes_.size() + 1);
                 for (int b = 0; b < stage.blades; ++b)
                     slots.push_back({pr.offsets[b], lane, b});
@@ -88,13 +105,29 @@ public:
         std::size_t most = 0;
         for (const Probe &pr : probes_)
             most = std::max(most, pr.order.size());
-        blades_.resize(most);
-        passes_.resize(most);
-        times_.resize(most);
+        scratch_.assign(shareSolves ? 2 : 1, Scratch{shaft, {}, {}});
+        for (Scratch &sc : scratch_) {
+            sc.passes.resize(most);
+            sc.times.resize(most);
+        }
         // Room for several revolutions, so that what is left moves to the
         // front only now and then.
         pend_.resize(8 * layout_.size());
         lanes_.resize(8 * layout_.size());
+        if (shareSolves) // last: nothing after it may throw
+            worker_ = std::thread([this] { workerLoop(); });
+    }
+
+    ~RevolutionSource() override
+    {
+        if (!worker_.joinable())
+            return;
+        {
+            std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        wake_.notify_all();
+        worker_.join();
     }
 
     RevolutionSource(const RevolutionSource &) = delete; // the layout points into it
@@ -127,11 +160,26 @@ private:
         std::vector<double> offsets;
         std::vector<std::int32_t> order;
         std::optional<Rng> rng;
-        std::optional<TipArrival> tip;
+        std::optional<TipArrival> tip, tip2; // tip2: the solver thread's own
         // Of the revolution being made, by blade.
         std::vector<double> time, noise;
         std::vector<char> present;
+        // Of the batch of revolutions drawn ahead, revolution j at j * blades
+        // (a batch of one is made in time, noise and present directly):
+        // by blade the instant, noise and presence, and the blades present
+        // in the probe's order (bCount[j] of them).
+        std::vector<double> bTime, bNoise;
+        std::vector<char> bPresent;
+        std::vector<std::int32_t> bBlades;
+        std::vector<std::size_t> bCount;
     };
+    // What one thread needs to solve a probe's revolution.
+    struct Scratch {
+        Shaft shaft; // its own: the search hint changes with every query
+        std::vector<std::int64_t> passes;
+        std::vector<double> times;
+    };
+    static constexpr std::size_t kSharedBatch = 32; // revolutions drawn ahead when two threads solve
     struct Place {
         const double *time = nullptr; // seconds
         const char *present = nullptr;
@@ -145,34 +193,132 @@ private:
         return a.recTicks < b.recTicks || (a.recTicks == b.recTicks && laneA < laneB);
     }
 
-    // Pulses of the probe in revolution rev_, as the probe source draws them.
-    void makeProbe(Probe &pr)
+    // The probe's draws for the j-th revolution of the batch, as the probe
+    // source makes them.
+    void drawProbe(Probe &pr, std::size_t j)
     {
+        const std::size_t nb = pr.order.size();
+        std::int32_t *blades = pr.bBlades.data() + j * nb;
         // Without faults every blade passes, none is late, and nothing is drawn.
-        const std::int32_t *blades = pr.order.data();
-        std::size_t n = pr.order.size();
-        if (faults_.missingProbability > 0 || faults_.jitterNs > 0) {
-            n = 0;
-            for (const int b : pr.order) {
-                const bool missing =
-                    faults_.missingProbability > 0 && pr.rng->uniform() < faults_.missingProbability;
-                pr.present[static_cast<std::size_t>(b)] = missing ? 0 : 1;
-                if (missing)
-                    continue;
-                pr.noise[static_cast<std::size_t>(b)] = faults_.jitterNs > 0 ? pr.rng->normal() : 0.0;
-                blades_[n++] = b;
-            }
-            blades = blades_.data();
+        if (faults_.missingProbability <= 0 && faults_.jitterNs <= 0) {
+            std::copy(pr.order.begin(), pr.order.end(), blades);
+            pr.bCount[j] = nb;
+            return;
         }
-        std::fill_n(passes_.begin(), n, rev_);
-        if (pr.tip && !precise_)
-            pr.tip->fast(blades, passes_.data(), times_.data(), n);
+        std::size_t n = 0;
+        char *present = batch_ > 1 ? pr.bPresent.data() + j * nb : pr.present.data();
+        double *noise = batch_ > 1 ? pr.bNoise.data() + j * nb : pr.noise.data();
+        for (const int b : pr.order) {
+            const bool missing =
+                faults_.missingProbability > 0 && pr.rng->uniform() < faults_.missingProbability;
+            present[b] = missing ? 0 : 1;
+            if (missing)
+                continue;
+            noise[b] = faults_.jitterNs > 0 ? pr.rng->normal() : 0.0;
+            blades[n++] = b;
+        }
+        pr.bCount[j] = n;
+    }
+
+    // The instants of the probe's pulses in the j-th revolution of the
+    // batch, with thread `who`'s solver and scratch. A probe's revolution is
+    // always solved whole by one thread, so the numbers do not depend on
+    // which thread that is.
+    void solveProbe(Probe &pr, std::size_t j, int who)
+    {
+        const std::size_t nb = pr.order.size(), n = pr.bCount[j];
+        const std::int32_t *blades = pr.bBlades.data() + j * nb;
+        const std::int64_t rev = batchRev_ + static_cast<std::int64_t>(j);
+        Scratch &sc = scratch_[who];
+        std::optional<TipArrival> &tip = who == 0 ? pr.tip : pr.tip2;
+        std::fill_n(sc.passes.begin(), n, rev);
+        if (tip && !precise_)
+            tip->fast(blades, sc.passes.data(), sc.times.data(), n);
         else
             for (std::size_t i = 0; i < n; ++i)
-                times_[i] = !pr.tip ? shaft_.timeAtAngle(static_cast<double>(rev_) + pr.offsets[blades[i]])
-                                    : pr.tip->precise(blades[i], rev_);
+                sc.times[i] = !tip ? sc.shaft.timeAtAngle(static_cast<double>(rev) + pr.offsets[blades[i]])
+                                   : tip->precise(blades[i], rev);
+        double *time = batch_ > 1 ? pr.bTime.data() + j * nb : pr.time.data();
         for (std::size_t i = 0; i < n; ++i)
-            pr.time[static_cast<std::size_t>(blades[i])] = times_[i];
+            time[static_cast<std::size_t>(blades[i])] = sc.times[i];
+    }
+
+    // Solves tasks [from, to) of the batch: task k is probe k % probes of
+    // its revolution k / probes.
+    void solveTasks(std::size_t from, std::size_t to, int who)
+    {
+        for (std::size_t k = from; k < to; ++k)
+            solveProbe(probes_[k % probes_.size()], k / probes_.size(), who);
+    }
+
+    void workerLoop()
+    {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [this] { return stop_ || jobTo_ > jobFrom_; });
+            if (stop_)
+                return;
+            const std::size_t from = jobFrom_, to = jobTo_;
+            lock.unlock();
+            std::exception_ptr error;
+            try {
+                solveTasks(from, to, 1);
+            } catch (...) {
+                error = std::current_exception();
+            }
+            lock.lock();
+            jobError_ = error;
+            jobFrom_ = jobTo_ = 0;
+            done_.notify_all();
+        }
+    }
+
+    // The next batch of revolutions: the draws in order, then the instants,
+    // the later half of them by the solver thread if there is one.
+    void makeBatch()
+    {
+        batchRev_ = rev_;
+        for (std::size_t j = 0; j < batch_; ++j)
+            for (Probe &pr : probes_)
+                drawProbe(pr, j);
+        const std::size_t tasks = batch_ * probes_.size();
+        if (!worker_.joinable()) {
+            solveTasks(0, tasks, 0);
+        } else {
+            const std::size_t half = tasks / 2;
+            {
+                std::lock_guard lock(mutex_);
+                jobFrom_ = half;
+                jobTo_ = tasks;
+            }
+            wake_.notify_all();
+            std::exception_ptr mine;
+            try {
+                solveTasks(0, half, 0);
+            } catch (...) {
+                mine = std::current_exception();
+            }
+            std::unique_lock lock(mutex_);
+            done_.wait(lock, [this] { return jobTo_ == 0; });
+            if (mine)
+                std::rethrow_exception(mine);
+            if (jobError_)
+                std::rethrow_exception(std::exchange(jobError_, nullptr));
+        }
+        inBatch_ = 0;
+    }
+
+    // The probe's pulses of the next revolution, from the batch.
+    void takeProbe(Probe &pr, std::size_t j)
+    {
+        if (batch_ == 1) // made in place
+            return;
+        const std::size_t nb = pr.order.size();
+        std::memcpy(pr.time.data(), pr.bTime.data() + j * nb, nb * sizeof(double));
+        if (faults_.missingProbability > 0 || faults_.jitterNs > 0) {
+            std::memcpy(pr.present.data(), pr.bPresent.data() + j * nb, nb);
+            std::memcpy(pr.noise.data(), pr.bNoise.data() + j * nb, nb * sizeof(double));
+        }
     }
 
     void nextRevolution()
@@ -197,8 +343,11 @@ private:
         for (int k = 0; k < divisor_; ++k)
             tachoTime_[static_cast<std::size_t>(k)] =
                 shaft_.timeAtAngle(static_cast<double>(rev_) + static_cast<double>(k) / divisor_);
+        if (inBatch_ >= batch_)
+            makeBatch();
         for (Probe &pr : probes_)
-            makeProbe(pr);
+            takeProbe(pr, inBatch_);
+        ++inBatch_;
         Pulse *const pend = pend_.data();
         std::uint16_t *const lanes = lanes_.data();
         std::size_t end = count_;
@@ -240,10 +389,19 @@ private:
     std::uint8_t tachoCh_ = 0;
     std::vector<Probe> probes_;
     std::vector<Place> layout_; // the undeflected order of one revolution's pulses
-    std::vector<double> tachoTime_, times_;
+    std::vector<double> tachoTime_;
     char always_ = 1;
-    std::vector<std::int32_t> blades_;
-    std::vector<std::int64_t> passes_;
+    std::size_t batch_;              // revolutions drawn and solved at a time
+    std::size_t inBatch_ = SIZE_MAX; // the next one's place in the batch (none made yet)
+    std::int64_t batchRev_ = 0;      // the batch's first revolution
+    std::vector<Scratch> scratch_;   // of the calling thread and the solver thread
+    // The solver thread and the tasks it is given (none when jobTo_ is 0).
+    std::thread worker_;
+    std::mutex mutex_;
+    std::condition_variable wake_, done_;
+    std::size_t jobFrom_ = 0, jobTo_ = 0;
+    std::exception_ptr jobError_;
+    bool stop_ = false;
     // Made and in order: 0 .. count_ - 1, of which head_ .. released_ - 1 may go out.
     std::vector<Pulse> pend_;
     std::vector<std::uint16_t> lanes_;
@@ -256,9 +414,10 @@ private:
 std::unique_ptr<PulseSource> makeRevolutionSource(const Shaft &shaft, double tickPeriod, const Scenario &s,
                                                   const std::vector<StageGeometry> &geo,
                                                   const std::vector<const BladeMotion *> &motion,
-                                                  bool withTacho, bool preciseArrivals)
+                                                  bool withTacho, bool preciseArrivals, bool shareSolves)
 {
-    return std::make_unique<RevolutionSource>(shaft, tickPeriod, s, geo, motion, withTacho, preciseArrivals);
+    return std::make_unique<RevolutionSource>(shaft, tickPeriod, s, geo, motion, withTacho, preciseArrivals,
+                                              shareSolves);
 }
 
 } // namespace vibrolan::sim

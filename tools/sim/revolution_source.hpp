@@ -18,9 +18,13 @@
 namespace vibrolan::sim {
 
 // `motion[s]` is stage s's blade motion; the tacho only when `withTacho`.
+// With `shareSolves` the arrivals are found for several revolutions at a
+// time, half of them by a thread of the source's own; each probe's
+// revolution is solved whole by one thread, so the pulses are the same.
 std::unique_ptr<PulseSource> makeRevolutionSource(const Shaft &shaft, double tickPeriod, const Scenario &s,
                                                   const std::vector<StageGeometry> &geo,
                                                   const std::vector<const BladeMotion *> &motion,
-                                                  bool withTacho, bool preciseArrivals = false);
+                                                  bool withTacho, bool preciseArrivals = false,
+                                                  bool shareSolves = false);
 
 } // namespace vibrolan::sim

@@ -137,11 +137,16 @@ SimulationResult simulate(const Scenario &input, const SimulationOptions &opt)
     for (const auto &m : motion)
         motionOf.push_back(m.get());
 
+    unsigned threads = opt.threads != 0 ? opt.threads : std::thread::hardware_concurrency();
+    threads = std::clamp(threads, 1u, 16u);
+    // With more than one thread the revolution stream shares its tip solves.
+    const bool shareSolves = threads > 1;
     auto buildMerger = [&](PulseMerger &m, int onlyStage, int onlyProbe) {
         const bool all = onlyStage < 0;
         // The tacho and all probes come as one stream, revolution by revolution.
         if (all)
-            m.add(makeRevolutionSource(shaft, tick, sc, geo, motionOf, !signatureMode, opt.preciseArrivals));
+            m.add(makeRevolutionSource(shaft, tick, sc, geo, motionOf, !signatureMode, opt.preciseArrivals,
+                                       shareSolves));
         for (std::size_t s = 0; s < sc.stages.size(); ++s)
             for (std::size_t p = 0; p < sc.stages[s].probes.size(); ++p) {
                 if (!all && (static_cast<int>(s) != onlyStage || static_cast<int>(p) != onlyProbe))
@@ -249,8 +254,6 @@ SimulationResult simulate(const Scenario &input, const SimulationOptions &opt)
         truth->write(line);
     });
 
-    unsigned threads = opt.threads != 0 ? opt.threads : std::thread::hardware_concurrency();
-    threads = std::clamp(threads, 1u, 16u);
     PulseMerger merger(threads - 1);
     buildMerger(merger, -1, -1);
     const auto totalMs = static_cast<std::int64_t>(std::ceil(sc.durationS * 1000));
