@@ -1,5 +1,7 @@
 #include "cfg_general/cfg_picture.hpp"
 
+#include "recording/opening_channels.hpp"
+
 #include "config/cfg_ordinals.hpp"
 
 namespace vibrolan::app {
@@ -16,7 +18,10 @@ template <std::size_t N> QStringList textsOf(const std::array<std::string_view, 
 
 } // namespace
 
-QString ChannelText(int oneBased) { return QStringLiteral("Канал - ") + QString::number(oneBased); }
+QString ChannelText(int oneBased)
+{
+    return QString::fromStdString(ChannelLabel(static_cast<unsigned>(oneBased)));
+}
 
 QStringList StageKindTexts() { return textsOf(kTypeStageTexts); }
 QStringList SensorKindTexts() { return textsOf(kTypeSensorTexts); }

@@ -8,6 +8,7 @@
 //                   with adaptive sampling, on a plot of the same size. Our
 //                   series keep the points in the order given (a rotation
 //                   speed that wavers must not be re-sorted), which costs this.
+#include "bench_timing.hpp"
 #include "chart/chart.hpp"
 #include "chart/plot_curve.hpp"
 
@@ -34,16 +35,7 @@ TMArray makeCurve(std::size_t n, double phase)
     return c;
 }
 
-double secondsOf(const std::function<void()> &f)
-{
-    double best = 1e9;
-    for (int i = 0; i < 3; ++i) {
-        const auto t0 = std::chrono::steady_clock::now();
-        f();
-        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
-    }
-    return best;
-}
+using vibrolan::bench::bestSecondsOf;
 
 Chart &chart()
 {
@@ -60,7 +52,7 @@ void BM_LongCurve(benchmark::State &state)
 {
     const TMArray curve = makeCurve(1000001, 0);
     Chart &c = chart();
-    const double unthinned = secondsOf([&] {
+    const double unthinned = bestSecondsOf([&] {
         PlotCurve(c, 0, curve, curve.size());
         benchmark::DoNotOptimize(c.grabImage());
     });
@@ -92,7 +84,7 @@ void BM_SixCurves(benchmark::State &state)
         pen.setStyle(c.seriesPenStyle(s));
         plainCurves.back()->setPen(pen);
     }
-    const double library = secondsOf([&] {
+    const double library = bestSecondsOf([&] {
         for (int s = 0; s < 6; ++s) {
             if (s == 4 && !state.range(0))
                 continue;

@@ -2,6 +2,7 @@
 // copy of the unpacked image measured in the same run (ratio "x_memcpy"), and
 // the dictionary decoding of one block's channel lane against the
 // straightforward linear-search coder (ratio "x_linear_search").
+#include "bench_timing.hpp"
 #include "recording/bldx_decoder.hpp"
 #include "recording/bldx_encoder.hpp"
 #include "recording/lzw_lex.hpp"
@@ -50,16 +51,7 @@ const Workload &workload()
     return w;
 }
 
-double secondsOf(const std::function<void()> &f)
-{
-    double best = 1e9;
-    for (int i = 0; i < 3; ++i) {
-        const auto t0 = std::chrono::steady_clock::now();
-        f();
-        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
-    }
-    return best;
-}
+using vibrolan::bench::bestSecondsOf;
 
 void BM_MemcpyImage(benchmark::State &state)
 {
@@ -76,7 +68,7 @@ void BM_UnpackRecording(benchmark::State &state)
 {
     const auto &w = workload();
     std::vector<std::uint8_t> copy(w.image.size());
-    const double memcpySeconds = secondsOf([&] {
+    const double memcpySeconds = bestSecondsOf([&] {
         std::memcpy(copy.data(), w.image.data(), w.image.size());
         benchmark::DoNotOptimize(copy.data());
     });
@@ -119,7 +111,7 @@ void BM_ChannelLaneFirstBlock(benchmark::State &state)
     std::memcpy(&headLength, w.packed.data() + 6, 4);
     const auto view = *parseBldxBlock(std::span(w.packed).subspan(headLength));
     std::vector<std::uint8_t> out(6 * view.records());
-    const double linear = secondsOf([&] { benchmark::DoNotOptimize(referenceLane(view.channel)); });
+    const double linear = bestSecondsOf([&] { benchmark::DoNotOptimize(referenceLane(view.channel)); });
     double total = 0;
     for (auto _ : state) {
         const auto t0 = std::chrono::steady_clock::now();

@@ -44,6 +44,17 @@ sim::SimulationResult simulateRunUp(const std::filesystem::path &dir)
     so.truth = false;
     return sim::simulate(sim::scaledDuration(sim::preset("runup"), 0.05), so);
 }
+// The main window started on a configuration, without greeting, its
+// messages recorded.
+TMainOptions windowOn(const std::filesystem::path &lfm, const std::filesystem::path &dir, MessageSink &sink)
+{
+    TMainOptions o;
+    o.arguments = {qs(lfm)};
+    o.programDir = qs(dir);
+    o.greetingMs = 0;
+    o.messages = &sink;
+    return o;
+}
 } // namespace
 
 class RunTest : public QObject {
@@ -55,12 +66,7 @@ private slots:
         const auto simulated = simulateRunUp(dir.path());
 
         RecordingMessageSink sink;
-        TMainOptions o;
-        o.arguments = {qs(simulated.lfm)};
-        o.programDir = qs(dir.path());
-        o.greetingMs = 0;
-        o.messages = &sink;
-        TMain w(o);
+        TMain w(windowOn(simulated.lfm, dir.path(), sink));
         w.fmt.decimalSeparator = '.';
         QVERIFY(!w.CfgDfm->FileName.empty());
         w._NStartMI->setEnabled(true);
@@ -178,12 +184,7 @@ private slots:
         test::TempDir dir;
         const auto simulated = simulateRunUp(dir.path());
         RecordingMessageSink sink;
-        TMainOptions o;
-        o.arguments = {qs(simulated.lfm)};
-        o.programDir = qs(dir.path());
-        o.greetingMs = 0;
-        o.messages = &sink;
-        TMain w(o);
+        TMain w(windowOn(simulated.lfm, dir.path(), sink));
         w._NTaho->trigger();
         QVERIFY(w._NTaho->isChecked());
         QVERIFY(!w.TachoPending);
