@@ -1,8 +1,8 @@
 // The analysis end to end on simulated recordings: the assembled deflections
 // against the simulator's ground truth, and the analyze command as a program.
-#include "cli/truth_rows.hpp"
 #include "support/run_process.hpp"
 #include "support/temp_dir.hpp"
+#include "support/truth_file.hpp"
 
 #include "base/message_sink.hpp"
 #include "config/cfg_dfm.hpp"
@@ -23,7 +23,7 @@ using namespace vibrolan;
 using vibrolan::test::readTruth;
 using vibrolan::test::runProcess;
 using vibrolan::test::TempDir;
-using vibrolan::test::TruthRow;
+using vibrolan::test::TruthLine;
 
 namespace {
 
@@ -86,9 +86,9 @@ TEST(AnalyzeEndToEnd, AssembledRevolutionsMatchTheSimulatorsTruth)
         const auto truth = readTruth(dir / "sim.truth.csv");
         ASSERT_FALSE(truth.empty());
         std::size_t checked = 0;
-        for (const TruthRow &row : truth) {
-            const TStage &st = cfg.Stages[row.stage];
-            const TPair &p = st.Pairs[row.pair];
+        for (const TruthLine &row : truth) {
+            const TStage &st = cfg.Stages[static_cast<std::size_t>(row.stage - 1)];
+            const TPair &p = st.Pairs[static_cast<std::size_t>(row.pair - 1)];
             ASSERT_LT(row.sample, p.Size);
             const auto i = static_cast<std::size_t>(row.sample);
             // At a counter wrap the revolution's time is the previous start plus

@@ -7,9 +7,9 @@
 // The run is the real one (ProcessingRun). The assembled deflections are
 // taken when its pass is over and the blades are in order, before the stage
 // computation replaces them by their dynamic part.
-#include "cli/truth_rows.hpp"
 #include "support/run_process.hpp"
 #include "support/temp_dir.hpp"
+#include "support/truth_file.hpp"
 
 #include "base/message_sink.hpp"
 #include "base/number_format.hpp"
@@ -35,7 +35,7 @@ using namespace vibrolan;
 using vibrolan::test::readTruth;
 using vibrolan::test::runProcess;
 using vibrolan::test::TempDir;
-using vibrolan::test::TruthRow;
+using vibrolan::test::TruthLine;
 namespace fs = std::filesystem;
 
 namespace {
@@ -181,8 +181,8 @@ void checkAgainstTruth(const Outcome &out, const Tallies &tallies, const fs::pat
     const auto truth = readTruth(truthFile);
     ASSERT_FALSE(truth.empty());
     std::size_t checked = 0, timeChecked = 0;
-    for (const TruthRow &row : truth) {
-        const auto it = out.pairs.find({row.stage, row.pair});
+    for (const TruthLine &row : truth) {
+        const auto it = out.pairs.find({row.stage - 1, row.pair - 1});
         ASSERT_NE(it, out.pairs.end());
         const PairSnapshot &p = it->second;
         if (want.excludedPairs.count(p.pair))

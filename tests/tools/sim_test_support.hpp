@@ -5,6 +5,7 @@
 #include "sim/scenario.hpp"
 #include "sim/simulator.hpp"
 #include "support/temp_dir.hpp"
+#include "support/truth_file.hpp"
 
 #include <fstream>
 #include <sstream>
@@ -13,39 +14,17 @@
 
 namespace vibrolan::test {
 
-struct TruthLine {
-    int stage = 0, pair = 0; // 1-based as written
-    long sample = 0;
-    double time = 0, speed = 0;
-    bool fault = false;
-    std::vector<double> ampl; // only the stage's blades
-};
-
-inline std::vector<TruthLine> readTruth(const std::filesystem::path &file)
-{
-    std::ifstream in(file);
-    std::string line;
-    std::getline(in, line); // header
-    std::vector<TruthLine> rows;
-    while (std::getline(in, line)) {
-        std::stringstream ss(line);
-        std::string cell;
-        std::vector<std::string> cells;
-        while (std::getline(ss, cell, ','))
-            cells.push_back(cell);
-        TruthLine t;
-        t.stage = std::stoi(cells.at(0));
-        t.pair = std::stoi(cells.at(1));
-        t.sample = std::stol(cells.at(2));
-        t.time = std::stod(cells.at(3));
-        t.speed = std::stod(cells.at(4));
-        t.fault = cells.at(5) == "1";
-        for (std::size_t i = 6; i < cells.size() && !cells[i].empty(); ++i)
-            t.ampl.push_back(std::stod(cells[i]));
-        rows.push_back(std::move(t));
-    }
-    return rows;
-}
+// A signature-mode scenario: 17 irregularly spaced blades, the signature
+// taken from probe KS.
+inline constexpr const char *kSignatureScenario = R"({
+      "name": "sig", "duration_s": 2, "speed": {"steady_rpm": 6000},
+      "tacho": {"mode": "signature"},
+      "stages": [{"name": "S", "blades": 17, "diameter_mm": 500, "pitch_irregularity": 0.15,
+                  "signature_probe": "KS",
+                  "probes": [{"name": "KS", "channel": 7, "kind": "root", "angle_deg": 10.588},
+                             {"name": "K", "channel": 8, "kind": "root", "angle_deg": 0},
+                             {"name": "P", "channel": 9, "kind": "tip", "angle_deg": 3}],
+                  "pairs": [{"name": "A", "root": "K", "tip": "P"}]}]})";
 
 inline std::string fileBytes(const std::filesystem::path &file)
 {

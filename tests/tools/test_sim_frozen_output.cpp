@@ -94,16 +94,6 @@ std::string sha256(const std::string &data)
     return out;
 }
 
-const char *kSignatureScenario = R"({
-      "name": "sig", "duration_s": 2, "speed": {"steady_rpm": 6000},
-      "tacho": {"mode": "signature"},
-      "stages": [{"name": "S", "blades": 17, "diameter_mm": 500, "pitch_irregularity": 0.15,
-                  "signature_probe": "KS",
-                  "probes": [{"name": "KS", "channel": 7, "kind": "root", "angle_deg": 10.588},
-                             {"name": "K", "channel": 8, "kind": "root", "angle_deg": 0},
-                             {"name": "P", "channel": 9, "kind": "tip", "angle_deg": 3}],
-                  "pairs": [{"name": "A", "root": "K", "tip": "P"}]}]})";
-
 struct FrozenCase {
     const char *label;
     std::function<sim::Scenario()> scenario;
