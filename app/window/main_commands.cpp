@@ -30,7 +30,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDesktopServices>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QLabel>
@@ -178,15 +177,15 @@ void TMain::MemoContextPopup()
 
 void TMain::_NRptExecute()
 {
-    QFileDialog dlg(this, QStringLiteral("Сохранение текстового отчета"),
-                    QFileInfo(fromStd(CfgDfm->FileName)).absolutePath());
-    dlg.setAcceptMode(QFileDialog::AcceptSave);
-    dlg.setNameFilters({QStringLiteral("Текст(*.txt)"), QStringLiteral("Все(*.*)")});
-    dlg.selectNameFilter(QStringLiteral("Все(*.*)"));
-    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty() || !Report ||
-        Report->LineCount() == 0)
+    FileRequest request;
+    request.mode = FileRequest::Mode::Save;
+    request.caption = QStringLiteral("Сохранение текстового отчета");
+    request.filter = QStringLiteral("Текст|*.txt|Все|*.*");
+    request.directory = QFileInfo(fromStd(CfgDfm->FileName)).absolutePath();
+    const QStringList names = chooseFile_(request);
+    if (names.isEmpty() || !Report || Report->LineCount() == 0)
         return;
-    const QFileInfo chosen(dlg.selectedFiles().first());
+    const QFileInfo chosen(names.first());
     const QString name =
         chosen.path() + QLatin1Char('/') + chosen.completeBaseName() + QStringLiteral(".txt");
     try {
@@ -390,17 +389,19 @@ void TMain::_NStartMIExecute()
 
 namespace {
 // Both save commands: a data set for the pair the entry names.
-void savePair(TMain &w, const QString &pairName, bool slice, MessageSink &messages)
+void savePair(TMain &w, const QString &pairName, bool slice, MessageSink &messages, const FileChooser &choose)
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     struct Restore {
         ~Restore() { QApplication::restoreOverrideCursor(); }
     } restore;
-    QFileDialog dlg(&w, QString::fromUtf8(slice ? kSaveSliceTitle : kSavePairTitle));
-    dlg.setAcceptMode(QFileDialog::AcceptSave);
-    dlg.setNameFilter(QStringLiteral("файл данных (*.zami)"));
-    dlg.setDefaultSuffix(QStringLiteral("zami"));
-    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
+    FileRequest request;
+    request.mode = FileRequest::Mode::Save;
+    request.caption = QString::fromUtf8(slice ? kSaveSliceTitle : kSavePairTitle);
+    request.filter = QStringLiteral("файл данных|*.zami");
+    request.defaultSuffix = QStringLiteral("zami");
+    const QStringList names = choose(request);
+    if (names.isEmpty())
         return;
     const auto at = FindPairByName(*w.CfgDfm, pairName.toStdString());
     if (!at)
@@ -417,7 +418,7 @@ void savePair(TMain &w, const QString &pairName, bool slice, MessageSink &messag
         QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     };
     try {
-        const auto file = toPath(dlg.selectedFiles().first());
+        const auto file = toPath(names.first());
         if (slice)
             SavePairSlice(*w.CfgDfm, *at, kind, unit, file, env, progress);
         else
@@ -429,8 +430,8 @@ void savePair(TMain &w, const QString &pairName, bool slice, MessageSink &messag
 }
 } // namespace
 
-void TMain::NPairClick(const QString &pairName) { savePair(*this, pairName, false, *messages_); }
-void TMain::NsliceClick(const QString &pairName) { savePair(*this, pairName, true, *messages_); }
+void TMain::NPairClick(const QString &pairName) { savePair(*this, pairName, false, *messages_, chooseFile_); }
+void TMain::NsliceClick(const QString &pairName) { savePair(*this, pairName, true, *messages_, chooseFile_); }
 
 // Neither command has curves to work on yet (nothing fills them); they are
 // enabled after a run and do nothing.
