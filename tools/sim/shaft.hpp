@@ -54,12 +54,16 @@ public:
         return {s.t0 + 2.0 * dth * root * inv, root, sum * inv, s.a, s.t0, s.t1};
     }
 
-private:
     struct Segment {
         double t0, t1;         // t1 = +inf for the last one
         double w0, a;          // rev/s at t0 and its slope (rev/s^2)
         double theta0, theta1; // angle at t0 and t1
     };
+    // The segment in which the shaft reaches `theta`: the one that
+    // localAtAngle() uses (same search).
+    const Segment &segmentAtAngle(double theta) const { return seg_[segmentForAngle(theta)]; }
+
+private:
     // The first segment that ends after t (the last one for any later t).
     std::size_t segmentForTime(double t) const
     {

@@ -190,84 +190,151 @@ double TipArrival::fast(int b, std::int64_t rev)
     return oneEvaluation(b, at, t) ? t : newton(b, target, at);
 }
 
-void TipArrival::fast(const std::int32_t *blade, const std::int64_t *rev, double *t, std::size_t n)
-{
-    // The same as fast() one by one, in passes over the block so that the
-    // square roots and divisions of neighbouring pulses overlap.
-    locals_.resize(n);
-    for (std::size_t i = 0; i < n; ++i)
-        locals_[i] = shaft_.localAtAngle(static_cast<double>(rev[i]) + offsets_[blade[i]]);
-    std::size_t i = 0;
-    if (!stall_)
-        for (; i + 2 <= n; i += 2) {
-            bool ok[2];
-            oneEvaluationPair(blade + i, &locals_[i], t + i, ok);
-            for (std::size_t k = i; k < i + 2; ++k)
-                if (!ok[k - i])
-                    t[k] = newton(blade[k], static_cast<double>(rev[k]) + offsets_[blade[k]], locals_[k]);
-        }
-    for (; i < n; ++i)
-        if (!oneEvaluation(blade[i], locals_[i], t[i]))
-            t[i] = newton(blade[i], static_cast<double>(rev[i]) + offsets_[blade[i]], locals_[i]);
-}
+namespace {
 
-// oneEvaluation() for two pulses side by side, without a stall: the same
-// operations in the same order, two lanes of a vector, so the same numbers.
-void TipArrival::oneEvaluationPair(const std::int32_t *b, const Shaft::Local *at, double *t, bool *ok) const
+constexpr std::size_t kLanes = 8;
+using Lanes = double __attribute__((vector_size(kLanes * sizeof(double))));
+
+// What the lane kernel reads: the speed segment all lanes lie in, the
+// stage's constants and the per-blade, per-mode tables (blade-major).
+struct LaneModel {
+    double t0, w0, a, theta0;
+    double staticCoeff, perCircumference, cubic, stallCurvature, rpmCurvature, tick;
+    std::size_t modes;
+    const double *twoPiEo, *twoZeta, *forcing, *ratioPerRpm, *baseRe, *baseIm;
+};
+
+// localAtAngle() and oneEvaluation() (without a stall) for kLanes pulses
+// side by side: the same operations in the same order as the scalar code,
+// so the same numbers, whatever vector width the machine runs it with.
+// `ok[k]` false: lane k needs Newton steps (t[k] meaningless).
+__attribute__((target_clones("avx512f", "avx2", "default"))) void
+solveLanes(const LaneModel &m, const double *theta, const std::int32_t *blade, double *t, bool *ok)
 {
-    using V = double __attribute__((vector_size(16)));
-    const auto both = [](double x) { return V{x, x}; };
-    const auto absOf = [](V x) { return x < 0 ? -x : x; };
-    const V perW{at[0].perW, at[1].perW}, a{at[0].a, at[1].a}, w{at[0].w, at[1].w};
-    const V rpmPerShift = both(60.0) * a * perW;
-    const V rpm = both(60.0) * w;
-    const double staticCoeff = motion_.stage().staticCoeff;
-    V d = both(staticCoeff) * rpm * rpm;
-    V perRpm = both(2.0 * staticCoeff) * rpm;
-    V slope{0.0, 0.0}, curvature{0.0, 0.0};
-    const std::size_t at0 = static_cast<std::size_t>(b[0]) * modes_,
-                      at1 = static_cast<std::size_t>(b[1]) * modes_;
-    for (std::size_t m = 0; m < modes_; ++m) {
-        const V ratio{ratioPerRpm_[at0 + m], ratioPerRpm_[at1 + m]};
-        const V twoZeta = both(twoZeta_[m]), twoPiEo = both(twoPiEo_[m]);
-        const V r = rpm * ratio;
-        const V re = both(1.0) - r * r, im = twoZeta * r;
-        const V perDen = both(1.0) / (re * re + im * im), scale = both(forcing_[m]) * perDen;
-        const V hRe = re * scale, hIm = -im * scale;
-        const V eRe{baseRe_[at0 + m], baseRe_[at1 + m]}, eIm{baseIm_[at0 + m], baseIm_[at1 + m]};
-        const V value = hRe * eRe - hIm * eIm;
+    Lanes th{}, ratio{}, eRe{}, eIm{};
+    for (std::size_t k = 0; k < kLanes; ++k)
+        th[k] = theta[k];
+    const Lanes z{};
+    const Lanes one = z + 1.0;
+    // Shaft::localAtAngle()
+    const Lanes dth = th - m.theta0;
+    const Lanes disc = m.w0 * m.w0 + 2.0 * m.a * dth;
+    Lanes root;
+    for (std::size_t k = 0; k < kLanes; ++k)
+        root[k] = std::sqrt(disc[k] > 0 ? disc[k] : 0);
+    const Lanes sum = m.w0 + root;
+    const Lanes inv = root > 0 ? one / (sum * root) : z;
+    const Lanes tAt = m.t0 + 2.0 * dth * root * inv;
+    const Lanes w = root, perW = sum * inv;
+    // oneEvaluation()
+    const Lanes rpmPerShift = 60.0 * m.a * perW;
+    const Lanes rpm = 60.0 * w;
+    Lanes d = m.staticCoeff * rpm * rpm;
+    Lanes perRpm = 2.0 * m.staticCoeff * rpm;
+    Lanes slope = z, curvature = z;
+    for (std::size_t mo = 0; mo < m.modes; ++mo) {
+        for (std::size_t k = 0; k < kLanes; ++k) {
+            const std::size_t at = static_cast<std::size_t>(blade[k]) * m.modes + mo;
+            ratio[k] = m.ratioPerRpm[at];
+            eRe[k] = m.baseRe[at];
+            eIm[k] = m.baseIm[at];
+        }
+        const double twoZeta = m.twoZeta[mo], twoPiEo = m.twoPiEo[mo];
+        const Lanes r = rpm * ratio;
+        const Lanes re = 1.0 - r * r, im = twoZeta * r;
+        const Lanes perDen = 1.0 / (re * re + im * im), scale = m.forcing[mo] * perDen;
+        const Lanes hRe = re * scale, hIm = -im * scale;
+        const Lanes value = hRe * eRe - hIm * eIm;
         d += value;
         slope -= twoPiEo * (hRe * eIm + hIm * eRe);
         curvature -= twoPiEo * twoPiEo * value;
-        const V h2Scale = scale * perDen;
-        const V h2Re = (re * re - im * im) * h2Scale, h2Im = both(-2.0) * re * im * h2Scale;
-        const V dRe = h2Re * both(2.0) * r + h2Im * twoZeta, dIm = h2Im * both(2.0) * r - h2Re * twoZeta;
+        const Lanes h2Scale = scale * perDen;
+        const Lanes h2Re = (re * re - im * im) * h2Scale, h2Im = -2.0 * re * im * h2Scale;
+        const Lanes dRe = h2Re * 2.0 * r + h2Im * twoZeta, dIm = h2Im * 2.0 * r - h2Re * twoZeta;
         perRpm += (dRe * eRe - dIm * eIm) * ratio;
     }
     slope += perRpm * rpmPerShift;
-    const V pc = both(perCircumference_);
-    const V lean = slope * pc;
-    const V one = both(1.0);
-    const V perSlope = one + lean * (one + lean * (one + lean * (one + lean)));
-    const V first = d * pc * perSlope;
-    const V shift = first + both(0.5) * curvature * pc * first * first * perSlope;
+    const double pc = m.perCircumference;
+    const Lanes lean = slope * pc;
+    const Lanes perSlope = 1.0 + lean * (1.0 + lean * (1.0 + lean * (1.0 + lean)));
+    const Lanes first = d * pc * perSlope;
+    const Lanes shift = first + 0.5 * curvature * pc * first * first * perSlope;
     // movedBySeries()
-    const V x = a * perW * perW * shift;
-    const V dt = shift * perW * (one - x * (both(0.5) - both(0.5) * x));
-    const V tAt{at[0].t, at[1].t};
-    const V tt = tAt + dt;
-    const V as = absOf(shift), dtBound = as * perW;
-    const V rpmBound = both(60.0) * a * dtBound;
-    const V bound = (both(cubic_) * as * as * as + both(stallCurvature_) * dtBound * dtBound +
-                     both(rpmCurvature_) * rpmBound * rpmBound) *
-                    perSlope;
-    const V limit = both(0.01 * tick_) * w;
-    const V absX = absOf(x), absLean = absOf(lean);
-    for (int k = 0; k < 2; ++k) {
+    const Lanes x = m.a * perW * perW * shift;
+    const Lanes dt = shift * perW * (1.0 - x * (0.5 - 0.5 * x));
+    const Lanes tt = tAt + dt;
+    const Lanes as = shift < 0 ? -shift : shift, dtBound = as * perW;
+    const Lanes rpmBound = 60.0 * m.a * dtBound;
+    const Lanes bound =
+        (m.cubic * as * as * as + m.stallCurvature * dtBound * dtBound + m.rpmCurvature * rpmBound * rpmBound) *
+        perSlope;
+    const Lanes limit = 0.01 * m.tick * w;
+    const Lanes absX = x < 0 ? -x : x, absLean = lean < 0 ? -lean : lean;
+    for (std::size_t k = 0; k < kLanes; ++k) {
         t[k] = tt[k];
-        const bool inSeries = absX[k] < 1e-4 && tt[k] >= at[k].from && tt[k] < at[k].to;
-        ok[k] = inSeries && absLean[k] < 0.01 && bound[k] < limit[k];
+        // The segment's end is checked by the caller: every lane lies in it.
+        ok[k] = absX[k] < 1e-4 && absLean[k] < 0.01 && bound[k] < limit[k];
     }
+}
+
+} // namespace
+
+void TipArrival::fast(const std::int32_t *blade, const std::int64_t *rev, double *t, std::size_t n)
+{
+    // The same as fast() one by one, kLanes pulses at a time when they lie in
+    // one speed segment and the stage has no stall (the tail padded with the
+    // last pulse).
+    std::size_t i = 0;
+    if (!stall_) {
+        LaneModel m{};
+        m.staticCoeff = motion_.stage().staticCoeff;
+        m.perCircumference = perCircumference_;
+        m.cubic = cubic_;
+        m.stallCurvature = stallCurvature_;
+        m.rpmCurvature = rpmCurvature_;
+        m.tick = tick_;
+        m.modes = modes_;
+        m.twoPiEo = twoPiEo_.data();
+        m.twoZeta = twoZeta_.data();
+        m.forcing = forcing_.data();
+        m.ratioPerRpm = ratioPerRpm_.data();
+        m.baseRe = baseRe_.data();
+        m.baseIm = baseIm_.data();
+        double theta[kLanes], out[kLanes];
+        std::int32_t lanesBlade[kLanes];
+        bool ok[kLanes];
+        for (; i < n; i += kLanes) {
+            const std::size_t used = std::min(kLanes, n - i);
+            for (std::size_t k = 0; k < kLanes; ++k) {
+                const std::size_t j = i + std::min(k, used - 1);
+                theta[k] = static_cast<double>(rev[j]) + offsets_[blade[j]];
+                lanesBlade[k] = blade[j];
+            }
+            const Shaft::Segment &s = shaft_.segmentAtAngle(theta[0]);
+            bool oneSegment = true;
+            for (std::size_t k = 0; k < kLanes; ++k)
+                oneSegment &= theta[k] >= s.theta0 && theta[k] < s.theta1;
+            if (!oneSegment) {
+                for (std::size_t k = 0; k < used; ++k)
+                    t[i + k] = fast(blade[i + k], rev[i + k]);
+                continue;
+            }
+            m.t0 = s.t0;
+            m.w0 = s.w0;
+            m.a = s.a;
+            m.theta0 = s.theta0;
+            solveLanes(m, theta, lanesBlade, out, ok);
+            for (std::size_t k = 0; k < used; ++k) {
+                // The arrival must stay in the segment, as movedBySeries() asks.
+                if (ok[k] && out[k] >= s.t0 && out[k] < s.t1)
+                    t[i + k] = out[k];
+                else
+                    t[i + k] = newton(blade[i + k], theta[k], shaft_.localAtAngle(theta[k]));
+            }
+        }
+    }
+    for (; i < n; ++i)
+        t[i] = fast(blade[i], rev[i]);
 }
 
 double TipArrival::precise(int b, std::int64_t rev)

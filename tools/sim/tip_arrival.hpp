@@ -51,7 +51,6 @@ private:
 
     bool movedBySeries(const Shaft::Local &at, double shift, double &t, double &rpm) const;
     bool oneEvaluation(int b, const Shaft::Local &at, double &t) const;
-    void oneEvaluationPair(const std::int32_t *b, const Shaft::Local *at, double *t, bool *ok) const;
     double newton(int b, double target, const Shaft::Local &at);
 
     Shaft shaft_; // a copy of its own: its search hint changes with every query
@@ -69,7 +68,6 @@ private:
     // leaves out: the resonances' third derivative / 6, the stall's second
     // time derivative / 2 and the resonances' second derivative by rpm / 2.
     double cubic_ = 0, stallCurvature_ = 0, rpmCurvature_ = 0;
-    std::vector<Shaft::Local> locals_; // scratch of the block form
 };
 
 } // namespace vibrolan::sim
