@@ -1,5 +1,6 @@
 #include "sim/revolution_source.hpp"
 
+#include "sim/lanes.hpp"
 #include "sim/tip_arrival.hpp"
 
 #include <algorithm>
@@ -80,7 +81,8 @@ public:
         if (slots.empty())
             throw std::invalid_argument("a revolution stream needs the tacho or a probe");
         tachoTime_.resize(static_cast<std::size_t>(divisor_));
-        // Each place reads its instant (seconds), presence and noise where
+        tachoAngle_.resize(tachoTime_.size());
+        // Each place reads its instant (ticks), presence and noise where
         // the tacho or its probe leaves them for the revolution.
         for (const Slot &sl : slots) {
             const auto b = static_cast<std::size_t>(sl.blade);
@@ -109,6 +111,7 @@ public:
         for (Scratch &sc : scratch_) {
             sc.passes.resize(most);
             sc.times.resize(most);
+            sc.angles.resize(most);
         }
         // Room for several revolutions, so that what is left moves to the
         // front only now and then.
@@ -161,7 +164,7 @@ private:
         std::vector<std::int32_t> order;
         std::optional<Rng> rng;
         std::optional<TipArrival> tip, tip2; // tip2: the solver thread's own
-        // Of the revolution being made, by blade.
+        // Of the revolution being made, by blade (instants in ticks).
         std::vector<double> time, noise;
         std::vector<char> present;
         // Of the batch of revolutions drawn ahead, revolution j at j * blades
@@ -177,20 +180,20 @@ private:
     struct Scratch {
         Shaft shaft; // its own: the search hint changes with every query
         std::vector<std::int64_t> passes;
-        std::vector<double> times;
+        std::vector<double> times, angles;
     };
     static constexpr std::size_t kSharedBatch = 32; // revolutions drawn ahead when two threads solve
     struct Place {
-        const double *time = nullptr; // seconds
+        const double *time = nullptr; // ticks
         const char *present = nullptr;
         const double *noise = nullptr; // none for the tacho
         Pulse pulse;                   // all but the times
         std::uint16_t lane = 0;        // 0 the tacho, 1 + i probe i
     };
 
-    static bool before(const Pulse &a, std::uint16_t laneA, const Pulse &b, std::uint16_t laneB)
+    static bool before(double a, std::uint16_t laneA, double b, std::uint16_t laneB)
     {
-        return a.recTicks < b.recTicks || (a.recTicks == b.recTicks && laneA < laneB);
+        return a < b || (a == b && laneA < laneB);
     }
 
     // The probe's draws for the j-th revolution of the batch, as the probe
@@ -232,12 +235,18 @@ private:
         Scratch &sc = scratch_[who];
         std::optional<TipArrival> &tip = who == 0 ? pr.tip : pr.tip2;
         std::fill_n(sc.passes.begin(), n, rev);
-        if (tip && !precise_)
+        if (tip && !precise_) {
             tip->fast(blades, sc.passes.data(), sc.times.data(), n);
-        else
+        } else if (tip) {
             for (std::size_t i = 0; i < n; ++i)
-                sc.times[i] = !tip ? sc.shaft.timeAtAngle(static_cast<double>(rev) + pr.offsets[blades[i]])
-                                   : tip->precise(blades[i], rev);
+                sc.times[i] = tip->precise(blades[i], rev);
+        } else {
+            for (std::size_t i = 0; i < n; ++i)
+                sc.angles[i] = static_cast<double>(rev) + pr.offsets[blades[i]];
+            sc.shaft.timesAtAngles(sc.angles.data(), sc.times.data(), n);
+        }
+        // Kept in ticks: the divisions in one pass rather than one per record.
+        divideAll(sc.times.data(), n, tick_);
         double *time = batch_ > 1 ? pr.bTime.data() + j * nb : pr.time.data();
         for (std::size_t i = 0; i < n; ++i)
             time[static_cast<std::size_t>(blades[i])] = sc.times[i];
@@ -341,8 +350,9 @@ private:
             lastLane = lanes_[count_ - 1];
         }
         for (int k = 0; k < divisor_; ++k)
-            tachoTime_[static_cast<std::size_t>(k)] =
-                shaft_.timeAtAngle(static_cast<double>(rev_) + static_cast<double>(k) / divisor_);
+            tachoAngle_[static_cast<std::size_t>(k)] = static_cast<double>(rev_) + static_cast<double>(k) / divisor_;
+        shaft_.timesAtAngles(tachoAngle_.data(), tachoTime_.data(), tachoTime_.size());
+        divideAll(tachoTime_.data(), tachoTime_.size(), tick_);
         if (inBatch_ >= batch_)
             makeBatch();
         for (Probe &pr : probes_)
@@ -355,19 +365,23 @@ private:
         for (const Place &pl : layout_) {
             if (!*pl.present)
                 continue;
-            Pulse p = pl.pulse;
-            p.exactTicks = *pl.time / tick_;
-            p.recTicks = p.exactTicks;
+            const double exact = *pl.time;
+            double rec = exact;
             if (jitter && pl.noise)
-                p.recTicks += *pl.noise * faults_.jitterNs * 1e-9 / tick_; // as the probe source rounds it
+                rec += *pl.noise * faults_.jitterNs * 1e-9 / tick_; // as the probe source rounds it
             // Into its place among those before it; nearly always where it is.
+            // (Written field by field into its place: a whole Pulse built
+            // aside and copied stalls on the partly overlapping moves.)
             std::size_t at = end++;
-            while (at > first && before(p, pl.lane, pend[at - 1], lanes[at - 1])) {
+            while (at > first && before(rec, pl.lane, pend[at - 1].recTicks, lanes[at - 1])) {
                 pend[at] = pend[at - 1];
                 lanes[at] = lanes[at - 1];
                 --at;
             }
-            pend[at] = p;
+            Pulse &p = pend[at];
+            p = pl.pulse;
+            p.exactTicks = exact;
+            p.recTicks = rec;
             lanes[at] = pl.lane;
         }
         count_ = end;
@@ -376,7 +390,7 @@ private:
         // them; the first revolution (or one without pulses) waits for the next.
         std::size_t i = old > 0 ? first + old - 1 : first;
         if (old > 0)
-            while (i < end && !before(last, lastLane, pend[i], lanes[i]))
+            while (i < end && !before(last.recTicks, lastLane, pend[i].recTicks, lanes[i]))
                 ++i;
         released_ = i;
     }
@@ -389,7 +403,7 @@ private:
     std::uint8_t tachoCh_ = 0;
     std::vector<Probe> probes_;
     std::vector<Place> layout_; // the undeflected order of one revolution's pulses
-    std::vector<double> tachoTime_;
+    std::vector<double> tachoTime_, tachoAngle_; // ticks, revolutions
     char always_ = 1;
     std::size_t batch_;              // revolutions drawn and solved at a time
     std::size_t inBatch_ = SIZE_MAX; // the next one's place in the batch (none made yet)

@@ -1,6 +1,10 @@
 #include "sim/shaft.hpp"
 
+#include "sim/lanes.hpp"
+
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace vibrolan::sim {
@@ -25,6 +29,53 @@ Shaft::Shaft(const std::vector<SpeedPoint> &points)
             s.theta1 = std::numeric_limits<double>::infinity();
         }
         seg_.push_back(s);
+    }
+}
+
+namespace {
+
+struct SegmentLanes {
+    double t0, w0, a, theta0;
+};
+
+// timeAtAngle() within one segment for kLanes angles: the same operations.
+__attribute__((target_clones("avx512f", "avx2", "default"))) void
+timesInSegment(const SegmentLanes &s, const double *theta, double *t)
+{
+    Lanes th;
+    std::memcpy(&th, theta, sizeof th);
+    const Lanes z{};
+    const Lanes dth = th - s.theta0;
+    const Lanes disc = s.w0 * s.w0 + 2.0 * s.a * dth;
+    const Lanes clamped = disc > 0 ? disc : z;
+    Lanes root;
+    for (std::size_t k = 0; k < kLanes; ++k)
+        root[k] = std::sqrt(clamped[k]);
+    const Lanes d = 2.0 * dth / (s.w0 + root);
+    const Lanes out = s.t0 + d;
+    std::memcpy(t, &out, sizeof out);
+}
+
+} // namespace
+
+void Shaft::timesAtAngles(const double *theta, double *t, std::size_t n) const
+{
+    double in[kLanes], out[kLanes];
+    for (std::size_t i = 0; i < n; i += kLanes) {
+        const std::size_t used = std::min(kLanes, n - i);
+        for (std::size_t k = 0; k < kLanes; ++k)
+            in[k] = theta[i + std::min(k, used - 1)];
+        const Segment &s = seg_[segmentForAngle(in[0])];
+        bool oneSegment = true;
+        for (std::size_t k = 0; k < kLanes; ++k)
+            oneSegment &= in[k] >= s.theta0 && in[k] < s.theta1;
+        if (!oneSegment) {
+            for (std::size_t k = 0; k < used; ++k)
+                t[i + k] = timeAtAngle(in[k]);
+            continue;
+        }
+        timesInSegment({s.t0, s.w0, s.a, s.theta0}, in, out);
+        std::copy_n(out, used, t + i);
     }
 }
 

@@ -36,6 +36,10 @@ public:
         return s.t0 + d;
     }
 
+    // timeAtAngle() of n angles into t, the same numbers; quicker when
+    // neighbouring angles lie in one speed segment.
+    void timesAtAngles(const double *theta, double *t, std::size_t n) const;
+
     // The shaft around the instant it reaches `theta`: that instant, the
     // speed (rev/s) and acceleration there, and the span of time over which
     // they hold (the speed segment). Same search as timeAtAngle().

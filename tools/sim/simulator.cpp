@@ -140,7 +140,7 @@ SimulationResult simulate(const Scenario &input, const SimulationOptions &opt)
     unsigned threads = opt.threads != 0 ? opt.threads : std::thread::hardware_concurrency();
     threads = std::clamp(threads, 1u, 16u);
     // With more than one thread the revolution stream shares its tip solves.
-    const bool shareSolves = threads > 1;
+    const bool shareSolves = threads > 2;
     auto buildMerger = [&](PulseMerger &m, int onlyStage, int onlyProbe) {
         const bool all = onlyStage < 0;
         // The tacho and all probes come as one stream, revolution by revolution.

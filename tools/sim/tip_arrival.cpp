@@ -1,5 +1,7 @@
 #include "sim/tip_arrival.hpp"
 
+#include "sim/lanes.hpp"
+
 #include <algorithm>
 #include <cmath>
 
@@ -191,9 +193,6 @@ double TipArrival::fast(int b, std::int64_t rev)
 }
 
 namespace {
-
-constexpr std::size_t kLanes = 8;
-using Lanes = double __attribute__((vector_size(kLanes * sizeof(double))));
 
 // What the lane kernel reads: the speed segment all lanes lie in, the
 // stage's constants and the per-blade, per-mode tables (blade-major).
