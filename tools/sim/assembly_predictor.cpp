@@ -72,10 +72,32 @@ AssemblyPredictor::AssemblyPredictor(std::vector<PredictorStage> stages, double 
     }
 }
 
-std::size_t AssemblyPredictor::ChannelIndex::lowerBound(std::int64_t k) const
+void AssemblyPredictor::ChannelIndex::makeRoom(std::int64_t keepFrom)
 {
-    return static_cast<std::size_t>(
-        std::lower_bound(v.begin() + static_cast<std::ptrdiff_t>(head), v.end(), k) - v.begin());
+    while (head < tail && (*this)[head] < keepFrom)
+        ++head;
+    if (tail - head < ring.size())
+        return;
+    // Still full: the held numbers move to their places in a ring twice as large.
+    std::vector<std::int64_t> bigger(std::max<std::size_t>(1024, 2 * ring.size()));
+    for (std::uint64_t pos = head; pos < tail; ++pos)
+        bigger[pos & (bigger.size() - 1)] = (*this)[pos];
+    ring = std::move(bigger);
+}
+
+std::uint64_t AssemblyPredictor::ChannelIndex::lowerBound(std::int64_t k) const
+{
+    std::uint64_t lo = head, n = tail - head;
+    while (n > 0) {
+        const std::uint64_t half = n / 2;
+        if ((*this)[lo + half] < k) {
+            lo += half + 1;
+            n -= half + 1;
+        } else {
+            n = half;
+        }
+    }
+    return lo;
 }
 
 const AssemblyPredictor::Rec *AssemblyPredictor::at(std::int64_t k) const
@@ -146,44 +168,36 @@ void AssemblyPredictor::settle(const Pulse &pulse, std::uint32_t ticks, std::int
 }
 
 // One search of the assembly: `count` usable records of the channel from the
-// window start; records past the search limit are not real pulses. Walks the
-// records one by one as the assembly does, but jumps over the other channels'
-// records with the channel's index.
+// window start; records past the search limit are not real pulses. The
+// assembly walks the records one by one; each step that finds a record of
+// the channel before the limit takes the channel's next record, so they are
+// read from the channel's index in a row. A search that runs out of them
+// goes on to the limit, where the record counts if it is of the channel
+// (it is never before the window's end), and stops past it: the rest stays -1.
 int AssemblyPredictor::collect(const Pending &p, std::int64_t limit, std::uint8_t ch, int count,
                                std::vector<std::int64_t> &found)
 {
     found.assign(count, -1);
+    std::int64_t *const out = found.data();
     int inWindow = 0;
-    std::int64_t j = p.prev;
-    // Records from the window start on are all held (trim keeps them).
-    const std::int64_t last = next_ - 1;
     const ChannelIndex &ci = channels_[ch];
-    std::size_t q = ci.lowerBound(j);
-    const std::size_t size = ci.v.size();
-    for (int r = 0; r < count; ++r) {
-        if (j < limit) { // the first record of the channel in [j, limit), else limit
-            while (q < size && ci.v[q] < j)
-                ++q;
-            if (q < size && ci.v[q] < limit) {
-                // A record of the channel before the limit: a real pulse.
-                j = ci.v[q];
-                found[r] = j;
-                if (j < p.cur)
-                    ++inWindow;
-                ++j;
-                continue;
-            }
-            j = limit;
-        }
-        // Past the limit nothing is real, and the limit is never before the
-        // window's end: the rest stays -1.
-        if (j > limit)
+    const std::int64_t *const ring = ci.ring.data();
+    const std::uint64_t mask = ci.ring.size() - 1, size = ci.tail;
+    std::uint64_t q = ci.lowerBound(p.prev);
+    int r = 0;
+    for (; r < count && q < size; ++r, ++q) {
+        const std::int64_t k = ring[q & mask];
+        if (k >= limit)
             break;
-        if (j <= last && held(j).ch == ch)
-            found[r] = j;
-        if (j < p.cur)
+        out[r] = k;
+        inWindow += k < p.cur ? 1 : 0;
+    }
+    if (r < count) {
+        // Records from the window start on are all held (trim keeps them).
+        if (limit <= next_ - 1 && held(limit).ch == ch)
+            out[r] = limit;
+        if (limit < p.cur)
             ++inWindow;
-        ++j;
     }
     return inWindow;
 }

@@ -63,9 +63,7 @@ public:
             grow();
         buf_[static_cast<std::size_t>(k) & mask_] = {ticks,       pulse.channel, pulse.extra,
                                                      pulse.stage, pulse.blade,   pulse.exactTicks};
-        ChannelIndex &ci = channels_[pulse.channel];
-        ci.dropBelow(base_);
-        ci.push(k);
+        channels_[pulse.channel].push(k, base_);
         // Most records neither settle a revolution nor count as a tacho pulse.
         if (k >= due_ || tachoChannel_[pulse.channel])
             settle(pulse, ticks, k);
@@ -96,22 +94,22 @@ private:
         std::size_t head = 0;
         bool isTacho(std::uint32_t ticks);
     };
-    // Record numbers of one channel in increasing order, oldest dropped first.
+    // Record numbers of one channel in increasing order, in a ring: positions
+    // head .. tail - 1 (counted since the start) are held, and those below
+    // the oldest record still needed are dropped only when it is full.
     struct ChannelIndex {
-        std::vector<std::int64_t> v;
-        std::size_t head = 0;
-        void push(std::int64_t k) { v.push_back(k); }
-        void dropBelow(std::int64_t k)
+        std::vector<std::int64_t> ring; // capacity a power of two (or none yet)
+        std::uint64_t head = 0, tail = 0;
+        std::int64_t operator[](std::uint64_t pos) const { return ring[pos & (ring.size() - 1)]; }
+        void push(std::int64_t k, std::int64_t keepFrom)
         {
-            while (head < v.size() && v[head] < k)
-                ++head;
-            if (head > 4096 && head * 2 > v.size()) {
-                v.erase(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(head));
-                head = 0;
-            }
+            if (tail - head == ring.size())
+                makeRoom(keepFrom);
+            ring[tail++ & (ring.size() - 1)] = k;
         }
+        void makeRoom(std::int64_t keepFrom);
         // Position of the first record number >= k.
-        std::size_t lowerBound(std::int64_t k) const;
+        std::uint64_t lowerBound(std::int64_t k) const;
     };
     struct StageState {
         std::int64_t tachoSeen = 0;

@@ -15,6 +15,7 @@
 #include "sim/pulse_sources.hpp"
 #include "sim/revolution_source.hpp"
 
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <memory>
@@ -66,6 +67,20 @@ private:
     std::vector<std::uint8_t> header_;
     std::vector<TIndex> chunk_;
 };
+
+// The counter's value for a pulse `ticks` after the start: the time to the
+// nearest tick (halves up) plus the counter's start value, modulo 2^32.
+// Without conversion instructions: adding 1.5 * 2^52 to a number below 2^51
+// in size leaves a whole number, and the low 32 bits of the sum's
+// representation are that number's low bits.
+inline std::uint32_t counterValue(double ticks, std::uint64_t start)
+{
+    constexpr double kWhole = 6755399441055744.0; // 1.5 * 2^52
+    const double half = ticks + 0.5;
+    double whole = (half + kWhole) - kWhole; // nearest, ties to even
+    whole -= whole > half ? 1.0 : 0.0;       // down
+    return static_cast<std::uint32_t>(std::bit_cast<std::uint64_t>(whole + kWhole) + start);
+}
 
 void appendNumber(std::string &line, double v, int decimals)
 {
@@ -279,15 +294,10 @@ SimulationResult simulate(const Scenario &input, const SimulationOptions &opt)
                 more = false;
                 break;
             }
-            // To the nearest tick (halves up); inline rather than a call of llround.
-            const double half = p.recTicks + 0.5;
-            auto whole = static_cast<std::int64_t>(half);
-            whole -= half < static_cast<double>(whole) ? 1 : 0;
             TIndex &rec = batch[used++];
             rec.Ch = p.channel;
             rec.Marker = 0;
-            rec.Ticks =
-                static_cast<std::uint32_t>((sc.startTicks + static_cast<std::uint64_t>(whole)) & 0xFFFFFFFFu);
+            rec.Ticks = counterValue(p.recTicks, sc.startTicks);
             if (passEnd == UINT64_MAX)
                 predictor.push(p, rec.Ticks);
             if (bldx)
