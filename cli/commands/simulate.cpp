@@ -35,7 +35,15 @@ int runSimulate(vibrolan::cli::CommandContext &ctx)
             opt.bldx = true;
         else if (a[i] == "--no-truth")
             opt.truth = false;
-        else if (a[i] == "--seed" || a[i] == "--scale") {
+        else if (a[i] == "--threads") {
+            const std::string &v = value(i);
+            char *end = nullptr;
+            errno = 0;
+            const unsigned long n = std::strtoul(v.c_str(), &end, 10);
+            if (v.empty() || *end || errno || v[0] == '-' || n < 1 || n > 16)
+                throw ValueError("--threads needs a whole number from 1 to 16, got \"" + v + "\"");
+            opt.threads = static_cast<unsigned>(n);
+        } else if (a[i] == "--seed" || a[i] == "--scale") {
             const std::string &v = value(i);
             char *end = nullptr;
             errno = 0;
@@ -102,7 +110,7 @@ int runSimulate(vibrolan::cli::CommandContext &ctx)
 const bool registered =
     vibrolan::cli::registerCommand({"simulate",
                                     "simulate [PRESET | --scenario FILE.json] --out DIR [--name NAME] "
-                                    "[--bldx] [--seed N] [--scale F] [--no-truth]",
+                                    "[--bldx] [--seed N] [--scale F] [--no-truth] [--threads N]",
                                     runSimulate});
 
 } // namespace

@@ -14,7 +14,7 @@ TEST(CliSimulate, WritesRecordingConfigurationAndTruth)
     TempDir dir;
     const auto r =
         runProcess(VIBROLAN_CLI_PATH, {"simulate", "steady", "--out", dir.path().string(), "--name", "demo",
-                                       "--bldx", "--seed", "7", "--scale", "0.05"});
+                                       "--bldx", "--seed", "7", "--scale", "0.05", "--threads", "1"});
     ASSERT_EQ(r.status, 0) << r.err;
     for (const char *f : {"demo.bld", "demo.bldx", "demo.lfm", "demo.truth.csv"})
         EXPECT_TRUE(std::filesystem::exists(dir / f)) << f;
@@ -43,5 +43,11 @@ TEST(CliSimulate, BadInputIsAClearErrorAndWritesNothing)
 
     const auto badSeed = runProcess(VIBROLAN_CLI_PATH, {"simulate", "steady", "--out", out, "--seed", "x"});
     EXPECT_EQ(badSeed.status, 1);
+    for (const char *threads : {"0", "17", "two"}) {
+        const auto badThreads =
+            runProcess(VIBROLAN_CLI_PATH, {"simulate", "steady", "--out", out, "--threads", threads});
+        EXPECT_EQ(badThreads.status, 1) << threads;
+        EXPECT_NE(badThreads.err.find("--threads needs a whole number"), std::string::npos) << badThreads.err;
+    }
     EXPECT_FALSE(std::filesystem::exists(dir / "steady.bld"));
 }

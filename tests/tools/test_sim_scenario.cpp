@@ -70,6 +70,7 @@ TEST(SimulatorScenario, ErrorsNameTheField)
         {"\"forcing_mm\": 0.01", "\"forcing_mm\": 20", "stages[0]"},
         {"\"angle_deg\": 3", "\"angle_deg\": 300", "stages[0].pairs[0].tip"},
         {"\"duration_s\": 4", "\"duration_s\": -1", "duration_s"},
+        {"\"duration_s\": 4", "\"duration_s\": 1e7", "duration_s"},
         {"\"stages\": [", "\"time_code\": {\"kind\": \"sev\", \"channel\": 9}, \"stages\": [", "time_code"},
     };
     for (const auto &c : cases) {

@@ -35,8 +35,10 @@ void checkName(const std::string &field, const std::string &name)
 
 void validateScenario(const Scenario &s)
 {
-    if (s.durationS <= 0)
-        fail("duration_s", "must be positive");
+    // Ten days of pulses are far more than any disk holds, and keep every
+    // instant well inside what the counter arithmetic handles exactly.
+    if (!(s.durationS > 0) || s.durationS > 864000)
+        fail("duration_s", "must be positive and at most 864000 s (ten days)");
     if (s.speed.empty())
         fail("speed", "needs at least one point");
     if (s.speed.front().timeS != 0)

@@ -77,9 +77,10 @@ inline std::uint32_t counterValue(double ticks, std::uint64_t start)
 {
     constexpr double kWhole = 6755399441055744.0; // 1.5 * 2^52
     const double half = ticks + 0.5;
-    double whole = (half + kWhole) - kWhole; // nearest, ties to even
-    whole -= whole > half ? 1.0 : 0.0;       // down
-    return static_cast<std::uint32_t>(std::bit_cast<std::uint64_t>(whole + kWhole) + start);
+    const double sum = half + kWhole;                    // to the nearest, ties to even
+    const std::uint64_t up = sum - kWhole > half ? 1 : 0; // rounded up: one down (no branch:
+                                                          // it goes either way half of the time)
+    return static_cast<std::uint32_t>(std::bit_cast<std::uint64_t>(sum) - up + start);
 }
 
 void appendNumber(std::string &line, double v, int decimals)
