@@ -23,7 +23,8 @@ public:
     RevolutionSource(const Shaft &shaft, double tick, const Scenario &s,
                      const std::vector<StageGeometry> &geo, const std::vector<const BladeMotion *> &motion,
                      bool withTacho, bool precise, bool shareSolves)
-        : shaft_(shaft), tick_(tick), faults_(s.faults), precise_(precise),
+        : shaft_(shaft), tick_(tick), faults_(s.faults),
+          drawn_(s.faults.missingProbability > 0 || s.faults.jitterNs > 0), precise_(precise),
           batch_(shareSolves ? kSharedBatch : 1)
     {
         struct Slot {
@@ -58,15 +59,13 @@ public:
                         pr.tip2.emplace(shaft, *motion[st], pr.offsets, tick);
                 }
                 const std::size_t nb = pr.order.size();
-                pr.time.resize(nb);
-                pr.noise.resize(nb);
-                pr.present.assign(nb, 1);
-                if (batch_ > 1) {
-                    pr.bTime.resize(batch_ * nb);
+                pr.place.resize(nb);
+                pr.bTime.resize(batch_ * nb);
+                if (drawn_) {
                     pr.bNoise.resize(batch_ * nb);
                     pr.bPresent.assign(batch_ * nb, 1);
+                    pr.bBlades.resize(batch_ * nb);
                 }
-                pr.bBlades.resize(batch_ * nb);
                 pr.bCount.resize(batch_);
                 const auto lane = static_cast<std::uint16_t>(probes_.size() + 1);
                 for (int b = 0; b < stage.blades; ++b)
@@ -82,41 +81,42 @@ public:
             throw std::invalid_argument("a revolution stream needs the tacho or a probe");
         tachoTime_.resize(static_cast<std::size_t>(divisor_));
         tachoAngle_.resize(tachoTime_.size());
-        // Each place reads its instant (ticks), presence and noise where
-        // the tacho or its probe leaves them for the revolution.
+        tachoPlace_.resize(tachoTime_.size());
+        // Every place's pulse but its times; the tacho and the probes leave
+        // each revolution's instants (ticks), presence and noise at their places.
         for (const Slot &sl : slots) {
             const auto b = static_cast<std::size_t>(sl.blade);
-            Place pl;
-            pl.lane = sl.lane;
-            pl.pulse.blade = sl.blade;
+            const auto at = static_cast<std::uint32_t>(shape_.size());
+            Pulse pulse;
+            pulse.blade = sl.blade;
             if (sl.lane == 0) {
-                pl.time = &tachoTime_[b];
-                pl.present = &always_;
-                pl.pulse.channel = tachoCh_;
+                tachoPlace_[b] = at;
+                pulse.channel = tachoCh_;
             } else {
                 Probe &pr = probes_[sl.lane - 1u];
-                pl.time = &pr.time[b];
-                pl.present = &pr.present[b];
-                pl.noise = &pr.noise[b];
-                pl.pulse.channel = pr.ch;
-                pl.pulse.stage = pr.stage;
-                pl.pulse.probe = pr.probe;
+                pr.place[b] = at;
+                pulse.channel = pr.ch;
+                pulse.stage = pr.stage;
+                pulse.probe = pr.probe;
             }
-            layout_.push_back(pl);
+            shape_.push_back(pulse);
+            laneOf_.push_back(sl.lane);
         }
+        placeTicks_.resize(shape_.size());
+        placeNoise_.assign(shape_.size(), 0.0);
+        placePresent_.assign(shape_.size(), 1);
         std::size_t most = 0;
         for (const Probe &pr : probes_)
             most = std::max(most, pr.order.size());
         scratch_.assign(shareSolves ? 2 : 1, Scratch{shaft, {}, {}});
         for (Scratch &sc : scratch_) {
-            sc.passes.resize(most);
             sc.times.resize(most);
             sc.angles.resize(most);
         }
         // Room for several revolutions, so that what is left moves to the
         // front only now and then.
-        pend_.resize(8 * layout_.size());
-        lanes_.resize(8 * layout_.size());
+        pend_.resize(8 * shape_.size());
+        lanes_.resize(8 * shape_.size());
         if (shareSolves) // last: nothing after it may throw
             worker_ = std::thread([this] { workerLoop(); });
     }
@@ -133,7 +133,7 @@ public:
         worker_.join();
     }
 
-    RevolutionSource(const RevolutionSource &) = delete; // the layout points into it
+    RevolutionSource(const RevolutionSource &) = delete; // its thread works on it
     RevolutionSource &operator=(const RevolutionSource &) = delete;
 
     Pulse next() override
@@ -164,13 +164,11 @@ private:
         std::vector<std::int32_t> order;
         std::optional<Rng> rng;
         std::optional<TipArrival> tip, tip2; // tip2: the solver thread's own
-        // Of the revolution being made, by blade (instants in ticks).
-        std::vector<double> time, noise;
-        std::vector<char> present;
-        // Of the batch of revolutions drawn ahead, revolution j at j * blades
-        // (a batch of one is made in time, noise and present directly):
-        // by blade the instant, noise and presence, and the blades present
-        // in the probe's order (bCount[j] of them).
+        std::vector<std::uint32_t> place; // by blade, in the revolution's layout
+        // Of the batch of revolutions drawn ahead, revolution j at j * blades:
+        // by blade the instant (ticks), noise and presence, and the blades
+        // present in the probe's order (bCount[j] of them); the last three
+        // only when faults are drawn.
         std::vector<double> bTime, bNoise;
         std::vector<char> bPresent;
         std::vector<std::int32_t> bBlades;
@@ -179,17 +177,9 @@ private:
     // What one thread needs to solve a probe's revolution.
     struct Scratch {
         Shaft shaft; // its own: the search hint changes with every query
-        std::vector<std::int64_t> passes;
         std::vector<double> times, angles;
     };
     static constexpr std::size_t kSharedBatch = 32; // revolutions drawn ahead when two threads solve
-    struct Place {
-        const double *time = nullptr; // ticks
-        const char *present = nullptr;
-        const double *noise = nullptr; // none for the tacho
-        Pulse pulse;                   // all but the times
-        std::uint16_t lane = 0;        // 0 the tacho, 1 + i probe i
-    };
 
     static bool before(double a, std::uint16_t laneA, double b, std::uint16_t laneB)
     {
@@ -201,16 +191,16 @@ private:
     void drawProbe(Probe &pr, std::size_t j)
     {
         const std::size_t nb = pr.order.size();
-        std::int32_t *blades = pr.bBlades.data() + j * nb;
-        // Without faults every blade passes, none is late, and nothing is drawn.
-        if (faults_.missingProbability <= 0 && faults_.jitterNs <= 0) {
-            std::copy(pr.order.begin(), pr.order.end(), blades);
+        // Without faults every blade passes, none is late, nothing is drawn,
+        // and the blades are those of the probe's order (see solveProbe()).
+        if (!drawn_) {
             pr.bCount[j] = nb;
             return;
         }
+        std::int32_t *blades = pr.bBlades.data() + j * nb;
         std::size_t n = 0;
-        char *present = batch_ > 1 ? pr.bPresent.data() + j * nb : pr.present.data();
-        double *noise = batch_ > 1 ? pr.bNoise.data() + j * nb : pr.noise.data();
+        char *present = pr.bPresent.data() + j * nb;
+        double *noise = pr.bNoise.data() + j * nb;
         for (const int b : pr.order) {
             const bool missing =
                 faults_.missingProbability > 0 && pr.rng->uniform() < faults_.missingProbability;
@@ -230,13 +220,12 @@ private:
     void solveProbe(Probe &pr, std::size_t j, int who)
     {
         const std::size_t nb = pr.order.size(), n = pr.bCount[j];
-        const std::int32_t *blades = pr.bBlades.data() + j * nb;
+        const std::int32_t *blades = drawn_ ? pr.bBlades.data() + j * nb : pr.order.data();
         const std::int64_t rev = batchRev_ + static_cast<std::int64_t>(j);
         Scratch &sc = scratch_[who];
         std::optional<TipArrival> &tip = who == 0 ? pr.tip : pr.tip2;
-        std::fill_n(sc.passes.begin(), n, rev);
         if (tip && !precise_) {
-            tip->fast(blades, sc.passes.data(), sc.times.data(), n);
+            tip->fast(blades, rev, sc.times.data(), n);
         } else if (tip) {
             for (std::size_t i = 0; i < n; ++i)
                 sc.times[i] = tip->precise(blades[i], rev);
@@ -247,7 +236,7 @@ private:
         }
         // Kept in ticks: the divisions in one pass rather than one per record.
         divideAll(sc.times.data(), n, tick_);
-        double *time = batch_ > 1 ? pr.bTime.data() + j * nb : pr.time.data();
+        double *time = pr.bTime.data() + j * nb;
         for (std::size_t i = 0; i < n; ++i)
             time[static_cast<std::size_t>(blades[i])] = sc.times[i];
     }
@@ -317,16 +306,21 @@ private:
         inBatch_ = 0;
     }
 
-    // The probe's pulses of the next revolution, from the batch.
-    void takeProbe(Probe &pr, std::size_t j)
+    // The probe's pulses of the j-th revolution of the batch to their places.
+    void takeProbe(const Probe &pr, std::size_t j)
     {
-        if (batch_ == 1) // made in place
-            return;
         const std::size_t nb = pr.order.size();
-        std::memcpy(pr.time.data(), pr.bTime.data() + j * nb, nb * sizeof(double));
-        if (faults_.missingProbability > 0 || faults_.jitterNs > 0) {
-            std::memcpy(pr.present.data(), pr.bPresent.data() + j * nb, nb);
-            std::memcpy(pr.noise.data(), pr.bNoise.data() + j * nb, nb * sizeof(double));
+        const std::uint32_t *place = pr.place.data();
+        const double *time = pr.bTime.data() + j * nb;
+        for (std::size_t b = 0; b < nb; ++b)
+            placeTicks_[place[b]] = time[b];
+        if (drawn_) {
+            const char *present = pr.bPresent.data() + j * nb;
+            const double *noise = pr.bNoise.data() + j * nb;
+            for (std::size_t b = 0; b < nb; ++b) {
+                placePresent_[place[b]] = present[b];
+                placeNoise_[place[b]] = noise[b];
+            }
         }
     }
 
@@ -334,7 +328,7 @@ private:
     {
         // What is left is of the previous revolution, in order; the last of
         // it bounds what may be released after this revolution is added.
-        if (count_ + layout_.size() > pend_.size()) {
+        if (count_ + shape_.size() > pend_.size()) {
             std::copy(pend_.begin() + static_cast<std::ptrdiff_t>(head_),
                       pend_.begin() + static_cast<std::ptrdiff_t>(count_), pend_.begin());
             std::copy(lanes_.begin() + static_cast<std::ptrdiff_t>(head_),
@@ -353,6 +347,8 @@ private:
             tachoAngle_[static_cast<std::size_t>(k)] = static_cast<double>(rev_) + static_cast<double>(k) / divisor_;
         shaft_.timesAtAngles(tachoAngle_.data(), tachoTime_.data(), tachoTime_.size());
         divideAll(tachoTime_.data(), tachoTime_.size(), tick_);
+        for (std::size_t k = 0; k < tachoTime_.size(); ++k)
+            placeTicks_[tachoPlace_[k]] = tachoTime_[k];
         if (inBatch_ >= batch_)
             makeBatch();
         for (Probe &pr : probes_)
@@ -362,27 +358,29 @@ private:
         std::uint16_t *const lanes = lanes_.data();
         std::size_t end = count_;
         const bool jitter = faults_.jitterNs > 0;
-        for (const Place &pl : layout_) {
-            if (!*pl.present)
+        const std::size_t places = shape_.size();
+        for (std::size_t i = 0; i < places; ++i) {
+            if (drawn_ && !placePresent_[i])
                 continue;
-            const double exact = *pl.time;
+            const double exact = placeTicks_[i];
+            const std::uint16_t lane = laneOf_[i];
             double rec = exact;
-            if (jitter && pl.noise)
-                rec += *pl.noise * faults_.jitterNs * 1e-9 / tick_; // as the probe source rounds it
+            if (jitter && lane != 0) // the tacho has no timing noise
+                rec += placeNoise_[i] * faults_.jitterNs * 1e-9 / tick_; // as the probe source rounds it
             // Into its place among those before it; nearly always where it is.
             // (Written field by field into its place: a whole Pulse built
             // aside and copied stalls on the partly overlapping moves.)
             std::size_t at = end++;
-            while (at > first && before(rec, pl.lane, pend[at - 1].recTicks, lanes[at - 1])) {
+            while (at > first && before(rec, lane, pend[at - 1].recTicks, lanes[at - 1])) {
                 pend[at] = pend[at - 1];
                 lanes[at] = lanes[at - 1];
                 --at;
             }
             Pulse &p = pend[at];
-            p = pl.pulse;
+            p = shape_[i];
             p.exactTicks = exact;
             p.recTicks = rec;
-            lanes[at] = pl.lane;
+            lanes[at] = lane;
         }
         count_ = end;
         ++rev_;
@@ -398,13 +396,20 @@ private:
     Shaft shaft_; // a copy of its own: its search hint changes with every query
     double tick_;
     FaultSpec faults_;
+    bool drawn_; // missing pulses or timing noise are drawn for every pulse
     bool precise_;
     int divisor_ = 0;
     std::uint8_t tachoCh_ = 0;
     std::vector<Probe> probes_;
-    std::vector<Place> layout_; // the undeflected order of one revolution's pulses
+    // One revolution's places in the undeflected order: each pulse but its
+    // times, its source (0 the tacho, 1 + i probe i), and this revolution's
+    // instant (ticks), noise and presence.
+    std::vector<Pulse> shape_;
+    std::vector<std::uint16_t> laneOf_;
+    std::vector<double> placeTicks_, placeNoise_;
+    std::vector<char> placePresent_;
     std::vector<double> tachoTime_, tachoAngle_; // ticks, revolutions
-    char always_ = 1;
+    std::vector<std::uint32_t> tachoPlace_;
     std::size_t batch_;              // revolutions drawn and solved at a time
     std::size_t inBatch_ = SIZE_MAX; // the next one's place in the batch (none made yet)
     std::int64_t batchRev_ = 0;      // the batch's first revolution

@@ -278,7 +278,8 @@ solveLanes(const LaneModel &m, const double *theta, const std::int32_t *blade, d
 
 } // namespace
 
-void TipArrival::fast(const std::int32_t *blade, const std::int64_t *rev, double *t, std::size_t n)
+template <class RevOf>
+void TipArrival::fastBlock(const std::int32_t *blade, RevOf revOf, double *t, std::size_t n)
 {
     // The same as fast() one by one, kLanes pulses at a time when they lie in
     // one speed segment and the stage has no stall (the tail padded with the
@@ -306,7 +307,7 @@ void TipArrival::fast(const std::int32_t *blade, const std::int64_t *rev, double
             const std::size_t used = std::min(kLanes, n - i);
             for (std::size_t k = 0; k < kLanes; ++k) {
                 const std::size_t j = i + std::min(k, used - 1);
-                theta[k] = static_cast<double>(rev[j]) + offsets_[blade[j]];
+                theta[k] = static_cast<double>(revOf(j)) + offsets_[blade[j]];
                 lanesBlade[k] = blade[j];
             }
             const Shaft::Segment &s = shaft_.segmentAtAngle(theta[0]);
@@ -315,7 +316,7 @@ void TipArrival::fast(const std::int32_t *blade, const std::int64_t *rev, double
                 oneSegment &= theta[k] >= s.theta0 && theta[k] < s.theta1;
             if (!oneSegment) {
                 for (std::size_t k = 0; k < used; ++k)
-                    t[i + k] = fast(blade[i + k], rev[i + k]);
+                    t[i + k] = fast(blade[i + k], revOf(i + k));
                 continue;
             }
             m.t0 = s.t0;
@@ -333,7 +334,17 @@ void TipArrival::fast(const std::int32_t *blade, const std::int64_t *rev, double
         }
     }
     for (; i < n; ++i)
-        t[i] = fast(blade[i], rev[i]);
+        t[i] = fast(blade[i], revOf(i));
+}
+
+void TipArrival::fast(const std::int32_t *blade, const std::int64_t *rev, double *t, std::size_t n)
+{
+    fastBlock(blade, [rev](std::size_t i) { return rev[i]; }, t, n);
+}
+
+void TipArrival::fast(const std::int32_t *blade, std::int64_t rev, double *t, std::size_t n)
+{
+    fastBlock(blade, [rev](std::size_t) { return rev; }, t, n);
 }
 
 double TipArrival::precise(int b, std::int64_t rev)

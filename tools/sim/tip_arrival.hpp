@@ -35,6 +35,8 @@ public:
     double precise(int b, std::int64_t rev);
     // fast() for `n` pulses (blade[i] in revolution rev[i]) into t[i].
     void fast(const std::int32_t *blade, const std::int64_t *rev, double *t, std::size_t n);
+    // The same for `n` pulses of one revolution.
+    void fast(const std::int32_t *blade, std::int64_t rev, double *t, std::size_t n);
 
 private:
     // Deflection (mm) of blade b at time t and speed rpm with the shaft
@@ -49,6 +51,8 @@ private:
     template <bool atArrival>
     Deflection deflection(int b, double t, double rpm, double shift, double perW, double rpmPerShift) const;
 
+    template <class RevOf>
+    void fastBlock(const std::int32_t *blade, RevOf revOf, double *t, std::size_t n);
     bool movedBySeries(const Shaft::Local &at, double shift, double &t, double &rpm) const;
     bool oneEvaluation(int b, const Shaft::Local &at, double &t) const;
     double newton(int b, double target, const Shaft::Local &at);
