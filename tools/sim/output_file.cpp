@@ -3,26 +3,55 @@
 #include "base/errors.hpp"
 #include "base/file_io.hpp"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <fcntl.h>
+#include <new>
+#include <utility>
 #include <unistd.h>
 
 namespace vibrolan::sim {
 
-OutputFile::OutputFile(std::filesystem::path target, std::size_t bufferBytes)
-    : target_(std::move(target)), buf_(bufferBytes)
+namespace {
+// Direct transfers need addresses, lengths and file offsets in whole blocks
+// of the device; a page is a whole number of them on every device in use.
+constexpr std::size_t kAlign = 4096;
+} // namespace
+
+void OutputFile::Buffer::operator()(char *p) const { std::free(p); }
+
+OutputFile::Block OutputFile::allocate(std::size_t bytes)
+{
+    void *p = nullptr;
+    if (::posix_memalign(&p, kAlign, bytes) != 0)
+        throw std::bad_alloc();
+    return Block(static_cast<char *>(p));
+}
+
+OutputFile::OutputFile(std::filesystem::path target, std::size_t bufferBytes, Cache cache)
+    : target_(std::move(target)), size_((std::max<std::size_t>(bufferBytes, 1) + kAlign - 1) / kAlign * kAlign)
 {
     if (isReadOnlyFile(target_))
         throw FileError(target_, "the file is read-only; it is left as it is");
     temp_ = target_;
     temp_ += ".part";
-    fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC;
+    if (cache == Cache::Bypass) {
+        fd_ = ::open(temp_.c_str(), flags | O_DIRECT, 0644);
+        direct_ = fd_ >= 0;
+    }
+    if (fd_ < 0) // not asked for, or refused by the file system (EINVAL)
+        fd_ = ::open(temp_.c_str(), flags, 0644);
     if (fd_ < 0)
         throw FileError(temp_, "cannot create: " + systemErrorText(errno));
+    blocks_[0] = allocate(size_);
+    fill_ = blocks_[0].get();
 }
 
 OutputFile::~OutputFile()
 {
+    stopWriter();
     if (fd_ >= 0) {
         ::close(fd_);
         std::error_code ec;
@@ -30,40 +59,154 @@ OutputFile::~OutputFile()
     }
 }
 
-void OutputFile::writeRaw(const void *data, std::size_t n)
+void OutputFile::fail(const std::string &what, int error)
 {
-    const char *p = static_cast<const char *>(data);
+    throw FileError(target_, what + systemErrorText(error));
+}
+
+void OutputFile::writeAll(const char *p, std::size_t n)
+{
     while (n > 0) {
         const ssize_t w = ::write(fd_, p, n);
         if (w < 0) {
             if (errno == EINTR)
                 continue;
-            throw FileError(target_, "cannot write: " + systemErrorText(errno));
+            // A file system may open a file for direct transfers and then
+            // refuse them (or a short write left the offset out of step):
+            // the rest goes through the cache.
+            if (errno == EINVAL && direct_) {
+                const int fl = ::fcntl(fd_, F_GETFL);
+                if (fl < 0 || ::fcntl(fd_, F_SETFL, fl & ~O_DIRECT) < 0)
+                    fail("cannot write: ", errno);
+                direct_ = false;
+                continue;
+            }
+            fail("cannot write: ", errno);
         }
         p += w;
         n -= static_cast<std::size_t>(w);
-        written_ += static_cast<std::uint64_t>(w);
     }
 }
 
-void OutputFile::flush()
+void OutputFile::writeOverflowing(const char *data, std::size_t n)
 {
-    if (used_ > 0) {
-        const std::size_t n = used_;
-        used_ = 0;
-        writeRaw(buf_.data(), n);
+    while (n > 0) {
+        const std::size_t k = std::min(n, size_ - used_);
+        std::memcpy(fill_ + used_, data, k);
+        used_ += k;
+        data += k;
+        n -= k;
+        if (used_ == size_)
+            handOver();
     }
+}
+
+void OutputFile::handOver()
+{
+    if (!direct_) {
+        writeAll(fill_, used_);
+        handedOver_ += used_;
+        used_ = 0;
+        return;
+    }
+    waitForWriter();
+    {
+        std::lock_guard lock(mutex_);
+        pending_ = fill_;
+        pendingBytes_ = used_;
+    }
+    if (!writer_.joinable())
+        writer_ = std::thread([this] { writerLoop(); });
+    wake_.notify_one();
+    handedOver_ += used_;
+    used_ = 0;
+    filling_ ^= 1;
+    if (!blocks_[filling_])
+        blocks_[filling_] = allocate(size_);
+    fill_ = blocks_[filling_].get();
+}
+
+void OutputFile::writerLoop()
+{
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        wake_.wait(lock, [this] { return stop_ || pending_ != nullptr; });
+        if (pending_ == nullptr) // stopped with nothing to write
+            return;
+        const char *p = pending_;
+        const std::size_t n = pendingBytes_;
+        lock.unlock();
+        std::exception_ptr error;
+        try {
+            writeAll(p, n);
+        } catch (...) {
+            error = std::current_exception();
+        }
+        lock.lock();
+        if (error && !error_)
+            error_ = error;
+        pending_ = nullptr;
+        done_.notify_all();
+    }
+}
+
+void OutputFile::waitForWriter()
+{
+    std::unique_lock lock(mutex_);
+    done_.wait(lock, [this] { return pending_ == nullptr; });
+    if (error_)
+        std::rethrow_exception(std::exchange(error_, nullptr));
+}
+
+void OutputFile::stopWriter()
+{
+    if (!writer_.joinable())
+        return;
+    {
+        std::lock_guard lock(mutex_);
+        stop_ = true;
+    }
+    wake_.notify_one();
+    writer_.join();
 }
 
 void OutputFile::commit()
 {
-    flush();
+    try {
+        waitForWriter();
+        stopWriter();
+        // The last, partial block: its whole pages directly, the rest through the cache.
+        std::size_t n = used_;
+        if (direct_) {
+            const std::size_t whole = n / kAlign * kAlign;
+            writeAll(fill_, whole);
+            if (direct_ && whole < n) {
+                const int fl = ::fcntl(fd_, F_GETFL);
+                if (fl < 0 || ::fcntl(fd_, F_SETFL, fl & ~O_DIRECT) < 0)
+                    fail("cannot write: ", errno);
+                direct_ = false;
+            }
+            writeAll(fill_ + whole, n - whole);
+        } else {
+            writeAll(fill_, n);
+        }
+        handedOver_ += n;
+        used_ = 0;
+    } catch (...) {
+        stopWriter();
+        ::close(fd_);
+        fd_ = -1;
+        std::error_code ec;
+        std::filesystem::remove(temp_, ec);
+        throw;
+    }
     const int fd = fd_;
     fd_ = -1;
     if (::close(fd) != 0) {
+        const int e = errno;
         std::error_code ec;
         std::filesystem::remove(temp_, ec);
-        throw FileError(target_, "cannot write: " + systemErrorText(errno));
+        fail("cannot write: ", e);
     }
     std::error_code ec;
     std::filesystem::rename(temp_, target_, ec);

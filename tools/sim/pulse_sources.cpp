@@ -418,13 +418,13 @@ void PulseMerger::nextBlock(Lane &lane)
     if (threads_.empty())
         for (unsigned i = 0; i < helpers_; ++i)
             threads_.emplace_back([this] { helperLoop(); });
+    // The helpers fill every lane ahead; this thread only waits for them.
+    // (Filling a lane here while they wait would leave them idle and make
+    // the two take turns instead of working side by side.)
     while (lane.ready.empty()) {
         if (error_)
             std::rethrow_exception(error_);
-        if (!lane.busy)
-            fillOne(lane, lock); // nobody is at it: do it here rather than wait
-        else
-            wake_.wait(lock);
+        wake_.wait(lock);
     }
     lane.spare.push_back(std::move(lane.current));
     lane.current = std::move(lane.ready.front());

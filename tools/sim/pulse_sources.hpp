@@ -116,7 +116,7 @@ public:
     }
 
 private:
-    static constexpr std::size_t kBlock = 4096, kAhead = 4; // pulses per block, blocks filled ahead
+    static constexpr std::size_t kBlock = 16384, kAhead = 6; // pulses per block, blocks filled ahead
     struct Lane {
         std::unique_ptr<PulseSource> source;
         std::vector<Pulse> current; // being merged, the next pulse at `at`

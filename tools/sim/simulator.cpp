@@ -37,7 +37,7 @@ struct Sensor {
 class BldxStream {
 public:
     BldxStream(const std::filesystem::path &file, std::vector<std::uint8_t> header)
-        : out_(file), header_(std::move(header))
+        : out_(file, 8u << 20, OutputFile::Cache::Bypass), header_(std::move(header))
     {
         out_.write(header_.data(), header_.size());
         chunk_.reserve(kChunk);
@@ -234,7 +234,7 @@ SimulationResult simulate(const Scenario &input, const SimulationOptions &opt)
         static_cast<double>(daysSince1899(sc.year, sc.month, sc.day)) + sc.startSecondOfDay / 86400.0;
     const std::vector<std::uint8_t> headerBytes = buildRecordingHeader(header);
 
-    OutputFile bld(res.bld);
+    OutputFile bld(res.bld, 8u << 20, OutputFile::Cache::Bypass);
     bld.write(headerBytes.data(), headerBytes.size());
     std::unique_ptr<BldxStream> bldx;
     if (opt.bldx)
