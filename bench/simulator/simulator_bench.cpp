@@ -4,6 +4,9 @@
 // in the same run into the same folder:
 //   disk:       the same number of bytes written with write(2) in 8 MiB
 //               blocks, then fdatasync, so the time includes the device;
+//   disk, direct: the same with O_DIRECT, around the page cache: what the
+//               device itself takes (the simulator writes its recording
+//               that way where the file system allows it);
 //   page cache: the same bytes through fwrite in 1 MiB blocks, no sync.
 // The simulator runs on the calling thread alone and with as many pulse
 // threads as the machine has (the files are the same), without the truth
@@ -22,7 +25,9 @@
 #include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
+#include <cstring>
 #include <filesystem>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -61,6 +66,35 @@ double diskBaseline(const std::filesystem::path &file, std::uint64_t bytes)
     for (std::uint64_t left = bytes; left > 0;) {
         const std::size_t n = left < block.size() ? static_cast<std::size_t>(left) : block.size();
         const ssize_t w = ::write(fd, block.data(), n);
+        if (w <= 0) {
+            ::close(fd);
+            return -1;
+        }
+        left -= static_cast<std::uint64_t>(w);
+    }
+    const bool ok = ::fdatasync(fd) == 0;
+    ::close(fd);
+    return ok ? c.wallSeconds() : -1;
+}
+
+// The same with O_DIRECT, around the page cache (what the device itself
+// takes); -1 where the file system refuses direct transfers.
+double directBaseline(const std::filesystem::path &file, std::uint64_t bytes)
+{
+    constexpr std::size_t kBlock = 8 << 20;
+    void *mem = nullptr;
+    if (::posix_memalign(&mem, 4096, kBlock) != 0)
+        return -1;
+    std::unique_ptr<void, decltype(&std::free)> block(mem, &std::free);
+    std::memset(mem, 'x', kBlock);
+    const Clocks c;
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_DIRECT, 0644);
+    if (fd < 0)
+        return -1;
+    // Whole blocks of 4 KiB directly; a last partial one is left out (under 4 KiB).
+    for (std::uint64_t left = bytes / 4096 * 4096; left > 0;) {
+        const std::size_t n = left < kBlock ? static_cast<std::size_t>(left) : kBlock;
+        const ssize_t w = ::write(fd, mem, n);
         if (w <= 0) {
             ::close(fd);
             return -1;
@@ -129,7 +163,7 @@ int main(int argc, char **argv)
         std::vector<double> wall, cpu, syncWall;
     };
     std::vector<Runs> runs(threadCounts.size());
-    std::vector<double> disk, cache;
+    std::vector<double> disk, direct, cache;
     std::uint64_t records = 0, bytes = 0;
     try {
         const sim::Scenario sc = sim::scaledDuration(sim::preset("large"), factor);
@@ -154,6 +188,8 @@ int main(int argc, char **argv)
             }
             disk.push_back(diskBaseline(dir / "disk.bin", bytes));
             std::filesystem::remove(dir / "disk.bin");
+            direct.push_back(directBaseline(dir / "direct.bin", bytes));
+            std::filesystem::remove(dir / "direct.bin");
             cache.push_back(cacheBaseline(dir / "cache.bin", bytes));
             std::filesystem::remove(dir / "cache.bin");
             if (disk.back() <= 0 || cache.back() <= 0)
@@ -169,10 +205,17 @@ int main(int argc, char **argv)
     // The baselines write the recording's bytes; as records of 6 bytes.
     const double n = static_cast<double>(records), asRecords = static_cast<double>(bytes) / 6.0;
     const Stats d = rates(asRecords, disk), p = rates(asRecords, cache);
+    const bool hasDirect = std::all_of(direct.begin(), direct.end(), [](double x) { return x > 0; });
+    const Stats dd = hasDirect ? rates(asRecords, direct) : Stats{};
     std::printf("large preset x %g: %llu records, %.1f MB; %d round(s), best and median\n", factor,
                 static_cast<unsigned long long>(records), static_cast<double>(bytes) / 1e6, rounds);
     std::printf("baseline disk (write(2) 8 MiB blocks + fdatasync): %.3g / %.3g records/s\n", d.best,
                 d.median);
+    if (hasDirect)
+        std::printf("baseline disk, direct (O_DIRECT 8 MiB blocks + fdatasync): %.3g / %.3g records/s\n",
+                    dd.best, dd.median);
+    else
+        std::printf("baseline disk, direct: the file system refuses direct transfers\n");
     std::printf("baseline page cache (fwrite 1 MiB blocks, no sync): %.3g / %.3g records/s\n", p.best,
                 p.median);
     for (std::size_t k = 0; k < threadCounts.size(); ++k) {
@@ -185,8 +228,11 @@ int main(int argc, char **argv)
             "  CPU:             %.3g / %.3g records per CPU second = %.3f / %.3f of disk, %.4f / %.4f of "
             "page cache\n",
             c.best, c.median, c.best / d.median, c.median / d.median, c.best / p.median, c.median / p.median);
-        std::printf("  wall, synced:    %.3g / %.3g records/s = %.3f / %.3f of disk\n", ws.best, ws.median,
+        std::printf("  wall, synced:    %.3g / %.3g records/s = %.3f / %.3f of disk", ws.best, ws.median,
                     ws.best / d.median, ws.median / d.median);
+        if (hasDirect)
+            std::printf(", %.3f / %.3f of disk direct", ws.best / dd.median, ws.median / dd.median);
+        std::printf("\n");
     }
     std::printf("(ratios against the baselines' medians; CPU time is the whole process's, all threads)\n");
     return 0;
