@@ -74,15 +74,17 @@ AssemblyPredictor::AssemblyPredictor(std::vector<PredictorStage> stages, double 
 
 void AssemblyPredictor::ChannelIndex::makeRoom(std::int64_t keepFrom)
 {
-    while (head < tail && (*this)[head] < keepFrom)
-        ++head;
-    if (tail - head < ring.size())
-        return;
-    // Still full: the held numbers move to their places in a ring twice as large.
-    std::vector<std::int64_t> bigger(std::max<std::size_t>(1024, 2 * ring.size()));
-    for (std::uint64_t pos = head; pos < tail; ++pos)
-        bigger[pos & (bigger.size() - 1)] = (*this)[pos];
-    ring = std::move(bigger);
+    head = lowerBound(keepFrom);
+    if (tail - head == ring.size()) {
+        // Still full: the held numbers move to their places in a ring twice as large.
+        std::vector<std::int64_t> bigger(std::max<std::size_t>(1024, 2 * ring.size()));
+        for (std::uint64_t pos = head; pos < tail; ++pos)
+            bigger[pos & (bigger.size() - 1)] = (*this)[pos];
+        ring = std::move(bigger);
+        data = ring.data();
+        mask = ring.size() - 1;
+    }
+    full = head + ring.size();
 }
 
 std::uint64_t AssemblyPredictor::ChannelIndex::lowerBound(std::int64_t k) const
@@ -115,6 +117,8 @@ void AssemblyPredictor::grow()
     for (std::int64_t j = base_; j < next_ - 1; ++j)
         bigger[static_cast<std::size_t>(j) & mask] = held(j);
     buf_ = std::move(bigger);
+    recs_ = buf_.data();
+    cap_ = buf_.size();
     mask_ = mask;
 }
 
@@ -181,8 +185,8 @@ int AssemblyPredictor::collect(const Pending &p, std::int64_t limit, std::uint8_
     std::int64_t *const out = found.data();
     int inWindow = 0;
     const ChannelIndex &ci = channels_[ch];
-    const std::int64_t *const ring = ci.ring.data();
-    const std::uint64_t mask = ci.ring.size() - 1, size = ci.tail;
+    const std::int64_t *const ring = ci.data;
+    const std::uint64_t mask = ci.mask, size = ci.tail;
     std::uint64_t q = ci.lowerBound(p.prev);
     int r = 0;
     for (; r < count && q < size; ++r, ++q) {

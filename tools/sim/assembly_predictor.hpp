@@ -59,10 +59,10 @@ public:
     void push(const Pulse &pulse, std::uint32_t ticks)
     {
         const std::int64_t k = next_++;
-        if (static_cast<std::size_t>(next_ - base_) > buf_.size())
+        if (static_cast<std::uint64_t>(next_ - base_) > cap_)
             grow();
-        buf_[static_cast<std::size_t>(k) & mask_] = {ticks,       pulse.channel, pulse.extra,
-                                                     pulse.stage, pulse.blade,   pulse.exactTicks};
+        recs_[static_cast<std::size_t>(k) & mask_] = {ticks,       pulse.channel, pulse.extra,
+                                                      pulse.stage, pulse.blade,   pulse.exactTicks};
         channels_[pulse.channel].push(k, base_);
         // Most records neither settle a revolution nor count as a tacho pulse.
         if (k >= due_ || tachoChannel_[pulse.channel])
@@ -99,13 +99,15 @@ private:
     // the oldest record still needed are dropped only when it is full.
     struct ChannelIndex {
         std::vector<std::int64_t> ring; // capacity a power of two (or none yet)
-        std::uint64_t head = 0, tail = 0;
-        std::int64_t operator[](std::uint64_t pos) const { return ring[pos & (ring.size() - 1)]; }
+        std::int64_t *data = nullptr;   // ring's, and its capacity - 1, kept at hand
+        std::uint64_t mask = 0;
+        std::uint64_t head = 0, tail = 0, full = 0; // full: the tail of a full ring
+        std::int64_t operator[](std::uint64_t pos) const { return data[pos & mask]; }
         void push(std::int64_t k, std::int64_t keepFrom)
         {
-            if (tail - head == ring.size())
+            if (tail == full)
                 makeRoom(keepFrom);
-            ring[tail++ & (ring.size() - 1)] = k;
+            data[tail++ & mask] = k;
         }
         void makeRoom(std::int64_t keepFrom);
         // Position of the first record number >= k.
@@ -127,7 +129,7 @@ private:
     // The stages' part of push(): marks, revolutions to settle.
     void settle(const Pulse &pulse, std::uint32_t ticks, std::int64_t k);
     const Rec *at(std::int64_t k) const;
-    const Rec &held(std::int64_t k) const { return buf_[static_cast<std::size_t>(k) & mask_]; }
+    const Rec &held(std::int64_t k) const { return recs_[static_cast<std::size_t>(k) & mask_]; }
     int collect(const Pending &p, std::int64_t limit, std::uint8_t ch, int count,
                 std::vector<std::int64_t> &found);
     void processRevolution(int s, const Pending &p, std::int64_t lastIndex);
@@ -140,6 +142,8 @@ private:
     std::vector<std::vector<PairTally>> tallies_;
     // Records base_ .. next_ - 1, record k at k & mask_ (capacity a power of two).
     std::vector<Rec> buf_;
+    Rec *recs_ = nullptr; // buf_'s, its size and size - 1, kept at hand
+    std::uint64_t cap_ = 0;
     std::size_t mask_ = 0;
     std::array<ChannelIndex, 256> channels_;
     std::int64_t base_ = 0, next_ = 0;
