@@ -21,15 +21,17 @@
 
 namespace vibrolan::sim {
 
+// 24 bytes: every record passes through memory a few times on its way.
 struct Pulse {
     double recTicks = 0;     // as recorded (timing noise included)
     double exactTicks = 0;   // the physical instant
-    std::int32_t blade = -1; // blade number, the tacho phase, -1 for a spurious pulse
-    std::int16_t stage = -1; // -1 for the tacho and the time code
-    std::int16_t probe = -1;
+    std::int16_t blade = -1; // blade number, the tacho phase, -1 for a spurious pulse
+    std::int8_t stage = -1;  // -1 for the tacho and the time code
+    std::int8_t probe = -1;
     std::uint8_t channel = 0; // zero-based (the record's RCh)
     bool extra = false;       // injected spurious pulse
 };
+static_assert(sizeof(Pulse) == 24);
 
 class PulseSource {
 public:
