@@ -221,7 +221,12 @@ void AssemblyPredictor::processRevolution(int s, const Pending &p, std::int64_t 
         PairTally &tally = tallies_[s][pi];
         const int rootCount = collect(p, limit, pair.rootChannel, n + 1, roots);
         const int tipCount = collect(p, limit, pair.tipChannel, pair.skipBlade + n + 1, tips);
-        if (rootCount != n || tipCount != n) {
+        // A pulse that a deflection needs and the search did not find
+        // rejects the revolution, as does a revolution without length.
+        bool missing = rootCount != n || tipCount != n || p.rev <= 0;
+        for (int b = 0; b < n && !missing; ++b)
+            missing = roots[b] < 0 || tips[pair.skipBlade + b] < 0;
+        if (missing) {
             ++tally.rejected;
             continue;
         }
@@ -237,10 +242,6 @@ void AssemblyPredictor::processRevolution(int s, const Pending &p, std::int64_t 
         for (int b = 0; b < n; ++b) {
             const std::int64_t rj = roots[b], tj = tips[pair.skipBlade + b];
             const int blade = pair.numberBlade[b];
-            if (rj < 0 || tj < 0) {
-                row.fault = true;
-                continue;
-            }
             // Found from the window start on, so held (trim keeps them).
             const Rec &r = held(rj);
             const Rec &t = held(tj);
