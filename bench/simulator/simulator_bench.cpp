@@ -55,31 +55,11 @@ bool syncFile(const std::filesystem::path &file)
     return ::close(fd) == 0 && ok;
 }
 
-// Seconds to write `bytes` with write(2) in large blocks and fdatasync them.
-double diskBaseline(const std::filesystem::path &file, std::uint64_t bytes)
-{
-    std::vector<char> block(8 << 20, 'x');
-    const Clocks c;
-    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return -1;
-    for (std::uint64_t left = bytes; left > 0;) {
-        const std::size_t n = left < block.size() ? static_cast<std::size_t>(left) : block.size();
-        const ssize_t w = ::write(fd, block.data(), n);
-        if (w <= 0) {
-            ::close(fd);
-            return -1;
-        }
-        left -= static_cast<std::uint64_t>(w);
-    }
-    const bool ok = ::fdatasync(fd) == 0;
-    ::close(fd);
-    return ok ? c.wallSeconds() : -1;
-}
-
-// The same with O_DIRECT, around the page cache (what the device itself
-// takes); -1 where the file system refuses direct transfers.
-double directBaseline(const std::filesystem::path &file, std::uint64_t bytes)
+// Seconds to write `bytes` with write(2) in 8 MiB blocks and fdatasync them;
+// with `direct` through O_DIRECT, around the page cache (what the device
+// itself takes; whole 4 KiB blocks only, a last partial one left out).
+// -1 when the file cannot be written or refuses direct transfers.
+double diskBaseline(const std::filesystem::path &file, std::uint64_t bytes, bool direct)
 {
     constexpr std::size_t kBlock = 8 << 20;
     void *mem = nullptr;
@@ -88,11 +68,10 @@ double directBaseline(const std::filesystem::path &file, std::uint64_t bytes)
     std::unique_ptr<void, decltype(&std::free)> block(mem, &std::free);
     std::memset(mem, 'x', kBlock);
     const Clocks c;
-    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_DIRECT, 0644);
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | (direct ? O_DIRECT : 0), 0644);
     if (fd < 0)
         return -1;
-    // Whole blocks of 4 KiB directly; a last partial one is left out (under 4 KiB).
-    for (std::uint64_t left = bytes / 4096 * 4096; left > 0;) {
+    for (std::uint64_t left = direct ? bytes / 4096 * 4096 : bytes; left > 0;) {
         const std::size_t n = left < kBlock ? static_cast<std::size_t>(left) : kBlock;
         const ssize_t w = ::write(fd, mem, n);
         if (w <= 0) {
@@ -186,9 +165,9 @@ int main(int argc, char **argv)
                 bytes = static_cast<std::uint64_t>(std::filesystem::file_size(res.bld));
                 std::filesystem::remove(res.bld);
             }
-            disk.push_back(diskBaseline(dir / "disk.bin", bytes));
+            disk.push_back(diskBaseline(dir / "disk.bin", bytes, false));
             std::filesystem::remove(dir / "disk.bin");
-            direct.push_back(directBaseline(dir / "direct.bin", bytes));
+            direct.push_back(diskBaseline(dir / "direct.bin", bytes, true));
             std::filesystem::remove(dir / "direct.bin");
             cache.push_back(cacheBaseline(dir / "cache.bin", bytes));
             std::filesystem::remove(dir / "cache.bin");

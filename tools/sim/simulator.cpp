@@ -155,7 +155,10 @@ SimulationResult simulate(const Scenario &input, const SimulationOptions &opt)
 
     unsigned threads = opt.threads != 0 ? opt.threads : std::thread::hardware_concurrency();
     threads = std::clamp(threads, 1u, 16u);
-    // With more than one thread the revolution stream shares its tip solves.
+    // Two threads: one makes the pulse stream, the caller's writes and
+    // predicts. From three on, the stream also shares its tip solves with a
+    // thread of its own (on two processors that third thread only adds
+    // hand-overs: the stream waits for it every few revolutions).
     const bool shareSolves = threads > 2;
     auto buildMerger = [&](PulseMerger &m, int onlyStage, int onlyProbe) {
         const bool all = onlyStage < 0;

@@ -24,7 +24,8 @@ struct SimulationOptions {
     std::optional<std::uint64_t> seed; // overrides the scenario's seed
     ProgressFn progress;               // (simulated milliseconds, total milliseconds)
     // Threads that compute pulses: 0 for as many as the machine has, 1 for
-    // none besides the caller's. The files are the same for any number.
+    // none besides the caller's. The files are the same for any number. (The
+    // recording's writer thread, which mostly waits for the device, comes on top.)
     unsigned threads = 0;
     // Tip arrivals by the slow reference solver instead of the fast one
     // (within hundredths of a tick of each other), to check the latter.
