@@ -91,7 +91,7 @@ public:
     void Add(T x) requires Smoothed { Add(&x, 1); }
     void Add(const T *x, int N)
     {
-        this->addWith(x, N, [this](T v) {
+        this->addWith(x, N, [&](T v) {
             if constexpr (Smoothed)
                 Meanv = (1.0 - alfa) * Meanv + alfa * static_cast<double>(v);
         });

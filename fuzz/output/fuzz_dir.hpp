@@ -8,17 +8,31 @@
 
 namespace vibrolan::fuzz {
 
+// Removed when the process ends normally (a fuzzer that stops on a finding
+// leaves it for inspection).
+struct ScratchDir {
+    std::filesystem::path path;
+    ScratchDir(const ScratchDir &) = delete;
+    ScratchDir &operator=(const ScratchDir &) = delete;
+    explicit ScratchDir(const char *name)
+    {
+        const std::filesystem::path base = std::filesystem::exists("/dev/shm")
+                                               ? std::filesystem::path("/dev/shm")
+                                               : std::filesystem::temp_directory_path();
+        path = base / ("vibrolan-fuzz-" + std::string(name) + "-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(path);
+    }
+    ~ScratchDir()
+    {
+        std::error_code ec;
+        std::filesystem::remove_all(path, ec);
+    }
+};
+
 inline const std::filesystem::path &scratchDir(const char *name)
 {
-    static const std::filesystem::path dir = [name] {
-        std::filesystem::path base = std::filesystem::exists("/dev/shm")
-                                         ? std::filesystem::path("/dev/shm")
-                                         : std::filesystem::temp_directory_path();
-        auto d = base / ("vibrolan-fuzz-" + std::string(name) + "-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(d);
-        return d;
-    }();
-    return dir;
+    static const ScratchDir dir(name);
+    return dir.path;
 }
 
 inline void emptyDir(const std::filesystem::path &dir)
