@@ -92,21 +92,31 @@ ChoiceLists DeriveChoiceLists(const QList<PictureRow> &sensors)
     return c;
 }
 
-QStringList StageNames(const CfgPicture &p)
-{
-    QStringList out;
-    for (const PictureRow &s : p.stages)
-        out << s.caption;
-    return out;
-}
+namespace {
 
-QStringList PairNames(const CfgPicture &p)
+template <class Rows> QStringList captionsOf(const Rows &rows)
 {
     QStringList out;
-    for (const PairRow &r : p.pairs)
+    for (const auto &r : rows)
         out << r.caption;
     return out;
 }
+
+// The last row of that caption, kNotFound when none has it.
+template <class Rows> std::uint16_t lastRowCalled(const Rows &rows, const QString &name)
+{
+    std::uint16_t found = kNotFound;
+    for (qsizetype i = 0; i < rows.size(); ++i)
+        if (rows[i].caption == name)
+            found = static_cast<std::uint16_t>(i);
+    return found;
+}
+
+} // namespace
+
+QStringList StageNames(const CfgPicture &p) { return captionsOf(p.stages); }
+
+QStringList PairNames(const CfgPicture &p) { return captionsOf(p.pairs); }
 
 int StageRowByName(const CfgPicture &p, const QString &name)
 {
@@ -116,23 +126,9 @@ int StageRowByName(const CfgPicture &p, const QString &name)
     return -1;
 }
 
-std::uint16_t SensorByName(const CfgPicture &p, const QString &name)
-{
-    std::uint16_t found = kNotFound;
-    for (qsizetype i = 0; i < p.sensors.size(); ++i)
-        if (p.sensors[i].caption == name)
-            found = static_cast<std::uint16_t>(i);
-    return found;
-}
+std::uint16_t SensorByName(const CfgPicture &p, const QString &name) { return lastRowCalled(p.sensors, name); }
 
-std::uint16_t PairIndexByName(const CfgPicture &p, const QString &name)
-{
-    std::uint16_t found = kNotFound;
-    for (qsizetype i = 0; i < p.pairs.size(); ++i)
-        if (p.pairs[i].caption == name)
-            found = static_cast<std::uint16_t>(i);
-    return found;
-}
+std::uint16_t PairIndexByName(const CfgPicture &p, const QString &name) { return lastRowCalled(p.pairs, name); }
 
 int CountPairsOfStage(const CfgPicture &p, const QString &stageName, QStringList &list)
 {

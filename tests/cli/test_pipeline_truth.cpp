@@ -252,6 +252,23 @@ const std::string kTwoPairProbes =
 const std::string kTwoPairs = R"({"name": "Pa1", "root": "K1", "tip": "P1"},
                                  {"name": "Pa2", "root": "K1", "tip": "P2"})";
 
+// Include gates of one pitch each for 24 blades on channel `ch`, starting
+// `offset` pitches into each blade's pitch; with an offset the last gate
+// reaches past the end of the revolution.
+void addPitchGates(TAngleGates &gates, int ch, double offset)
+{
+    for (int b = 0; b < 24; ++b) {
+        TAngleGate g;
+        g.Chan = static_cast<std::uint8_t>(ch);
+        g.TachoChan = 0;
+        g.Blade = static_cast<std::uint8_t>(b);
+        g.demon = 1;
+        g.lpillar = static_cast<float>((b + offset) / 24.0);
+        g.rpillar = static_cast<float>(b == 23 && offset > 0 ? 1.01 : (b + 1 + offset) / 24.0);
+        gates.AddGt(g);
+    }
+}
+
 } // namespace
 
 // Falling speed from 9000 to 2500 rev/min with two tacho pulses per
@@ -379,16 +396,7 @@ TEST(PipelineTruth, AngleGates)
         // quarters: each gate is one pitch centred on its blade (the last tip
         // gate reaches past the end of the revolution).
         for (const auto &[ch, centre] : {std::pair{1, 0.5}, {2, 0.75}, {3, 0.5}, {4, 0.75}})
-            for (int b = 0; b < 24; ++b) {
-                TAngleGate g;
-                g.Chan = static_cast<std::uint8_t>(ch);
-                g.TachoChan = 0;
-                g.Blade = static_cast<std::uint8_t>(b);
-                g.demon = 1;
-                g.lpillar = static_cast<float>((b + centre - 0.5) / 24.0);
-                g.rpillar = static_cast<float>(b == 23 && centre > 0.5 ? 1.01 : (b + centre + 0.5) / 24.0);
-                gates.AddGt(g);
-            }
+            addPitchGates(gates, ch, centre - 0.5);
         // Through a gate file, as the configuration dialog loads it.
         gates.Gates2File(dir / "keep.gts", "sim.bld", "every blade");
         TAngleGates loaded(dir / "keep.gts");
@@ -445,15 +453,7 @@ TEST(PipelineTruth, IncludeGatesWhenTheTipProbeFirstSeesThePreviousTurn)
     TAngleGates gates;
     gates.setComdemon(true);
     for (const auto &[ch, offset] : {std::pair{1, 0.0}, {2, 0.0}, {3, 0.0}, {4, 0.25}})
-        for (int k = 0; k < 24; ++k) {
-            TAngleGate g;
-            g.Chan = static_cast<std::uint8_t>(ch);
-            g.TachoChan = 0;
-            g.demon = 1;
-            g.lpillar = static_cast<float>((k + offset) / 24.0);
-            g.rpillar = static_cast<float>(k == 23 && offset > 0 ? 1.01 : (k + 1 + offset) / 24.0);
-            gates.AddGt(g);
-        }
+        addPitchGates(gates, ch, offset);
     const Outcome out = runPipeline(dir / "sim.lfm", {}, &gates);
     EXPECT_EQ(out.pairs.at({0, 1}).bad, 0);
     checkAgainstTruth(out, t, dir / "sim.truth.csv", {{"Pa1"}, {}, 50});

@@ -45,8 +45,6 @@ public:
     // Flushes, closes and renames over the target. Throws FileError.
     void commit();
     std::uint64_t bytesWritten() const { return handedOver_ + used_; }
-    // Whether the blocks go to the device directly (known once the file is open).
-    bool bypassesCache() const { return direct_; }
 
 private:
     struct Buffer {

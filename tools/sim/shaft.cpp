@@ -58,6 +58,15 @@ timesInSegment(const SegmentLanes &s, const double *theta, double *t)
 
 } // namespace
 
+const Shaft::Segment *Shaft::segmentOfLanes(const double *theta) const
+{
+    const Segment &s = seg_[segmentForAngle(theta[0])];
+    bool one = true;
+    for (std::size_t k = 0; k < kLanes; ++k)
+        one &= theta[k] >= s.theta0 && theta[k] < s.theta1;
+    return one ? &s : nullptr;
+}
+
 void Shaft::timesAtAngles(const double *theta, double *t, std::size_t n) const
 {
     double in[kLanes], out[kLanes];
@@ -65,16 +74,13 @@ void Shaft::timesAtAngles(const double *theta, double *t, std::size_t n) const
         const std::size_t used = std::min(kLanes, n - i);
         for (std::size_t k = 0; k < kLanes; ++k)
             in[k] = theta[i + std::min(k, used - 1)];
-        const Segment &s = seg_[segmentForAngle(in[0])];
-        bool oneSegment = true;
-        for (std::size_t k = 0; k < kLanes; ++k)
-            oneSegment &= in[k] >= s.theta0 && in[k] < s.theta1;
-        if (!oneSegment) {
+        const Segment *s = segmentOfLanes(in);
+        if (!s) {
             for (std::size_t k = 0; k < used; ++k)
                 t[i + k] = timeAtAngle(in[k]);
             continue;
         }
-        timesInSegment({s.t0, s.w0, s.a, s.theta0}, in, out);
+        timesInSegment({s->t0, s->w0, s->a, s->theta0}, in, out);
         std::copy_n(out, used, t + i);
     }
 }

@@ -63,9 +63,10 @@ public:
         double w0, a;          // rev/s at t0 and its slope (rev/s^2)
         double theta0, theta1; // angle at t0 and t1
     };
-    // The segment in which the shaft reaches `theta`: the one that
-    // localAtAngle() uses (same search).
-    const Segment &segmentAtAngle(double theta) const { return seg_[segmentForAngle(theta)]; }
+    // The segment in which the shaft reaches all of the kLanes angles of a
+    // vector kernel (the one localAtAngle() and timeAtAngle() use for each),
+    // or null when they lie in more than one.
+    const Segment *segmentOfLanes(const double *theta) const;
 
 private:
     // The first segment that ends after t (the last one for any later t).

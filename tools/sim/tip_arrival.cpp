@@ -310,23 +310,20 @@ void TipArrival::fastBlock(const std::int32_t *blade, RevOf revOf, double *t, st
                 theta[k] = static_cast<double>(revOf(j)) + offsets_[blade[j]];
                 lanesBlade[k] = blade[j];
             }
-            const Shaft::Segment &s = shaft_.segmentAtAngle(theta[0]);
-            bool oneSegment = true;
-            for (std::size_t k = 0; k < kLanes; ++k)
-                oneSegment &= theta[k] >= s.theta0 && theta[k] < s.theta1;
-            if (!oneSegment) {
+            const Shaft::Segment *s = shaft_.segmentOfLanes(theta);
+            if (!s) {
                 for (std::size_t k = 0; k < used; ++k)
                     t[i + k] = fast(blade[i + k], revOf(i + k));
                 continue;
             }
-            m.t0 = s.t0;
-            m.w0 = s.w0;
-            m.a = s.a;
-            m.theta0 = s.theta0;
+            m.t0 = s->t0;
+            m.w0 = s->w0;
+            m.a = s->a;
+            m.theta0 = s->theta0;
             solveLanes(m, theta, lanesBlade, out, ok);
             for (std::size_t k = 0; k < used; ++k) {
                 // The arrival must stay in the segment, as movedBySeries() asks.
-                if (ok[k] && out[k] >= s.t0 && out[k] < s.t1)
+                if (ok[k] && out[k] >= s->t0 && out[k] < s->t1)
                     t[i + k] = out[k];
                 else
                     t[i + k] = newton(blade[i + k], theta[k], shaft_.localAtAngle(theta[k]));
