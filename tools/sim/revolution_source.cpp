@@ -55,8 +55,11 @@ public:
                 pr.rng.emplace(s.seed, 0x1000 + 64 * static_cast<int>(st) + static_cast<int>(p));
                 if (stage.probes[p].kind == ProbeKind::Tip) {
                     pr.tip.emplace(shaft, *motion[st], pr.offsets, tick);
-                    if (shareSolves)
+                    pr.tip->useOrder(pr.order);
+                    if (shareSolves) {
                         pr.tip2.emplace(shaft, *motion[st], pr.offsets, tick);
+                        pr.tip2->useOrder(pr.order);
+                    }
                 }
                 const std::size_t nb = pr.order.size();
                 pr.place.resize(nb);
@@ -224,7 +227,9 @@ private:
         const std::int64_t rev = batchRev_ + static_cast<std::int64_t>(j);
         Scratch &sc = scratch_[who];
         std::optional<TipArrival> &tip = who == 0 ? pr.tip : pr.tip2;
-        if (tip && !precise_) {
+        if (tip && !precise_ && !drawn_) {
+            tip->fastInOrder(rev, sc.times.data());
+        } else if (tip && !precise_) {
             tip->fast(blades, rev, sc.times.data(), n);
         } else if (tip) {
             for (std::size_t i = 0; i < n; ++i)

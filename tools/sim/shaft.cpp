@@ -38,50 +38,46 @@ struct SegmentLanes {
     double t0, w0, a, theta0;
 };
 
-// timeAtAngle() within one segment for kLanes angles: the same operations.
+// timeAtAngle() within one segment for `groups` times kLanes angles: the
+// same operations. The groups do not depend on each other, so the processor
+// works on several at once.
 __attribute__((target_clones("avx512f", "avx2", "default"))) void
-timesInSegment(const SegmentLanes &s, const double *theta, double *t)
+timesInSegment(const SegmentLanes &s, const double *theta, double *t, std::size_t groups)
 {
-    Lanes th;
-    std::memcpy(&th, theta, sizeof th);
-    const Lanes z{};
-    const Lanes dth = th - s.theta0;
-    const Lanes disc = s.w0 * s.w0 + 2.0 * s.a * dth;
-    const Lanes clamped = disc > 0 ? disc : z;
-    Lanes root;
-    for (std::size_t k = 0; k < kLanes; ++k)
-        root[k] = std::sqrt(clamped[k]);
-    const Lanes d = 2.0 * dth / (s.w0 + root);
-    const Lanes out = s.t0 + d;
-    std::memcpy(t, &out, sizeof out);
+    for (std::size_t g = 0; g < groups; ++g) {
+        Lanes th;
+        std::memcpy(&th, theta + g * kLanes, sizeof th);
+        const Lanes z{};
+        const Lanes dth = th - s.theta0;
+        const Lanes disc = s.w0 * s.w0 + 2.0 * s.a * dth;
+        const Lanes clamped = disc > 0 ? disc : z;
+        Lanes root;
+        for (std::size_t k = 0; k < kLanes; ++k)
+            root[k] = std::sqrt(clamped[k]);
+        const Lanes d = 2.0 * dth / (s.w0 + root);
+        const Lanes out = s.t0 + d;
+        std::memcpy(t + g * kLanes, &out, sizeof out);
+    }
 }
 
 } // namespace
 
-const Shaft::Segment *Shaft::segmentOfLanes(const double *theta) const
-{
-    const Segment &s = seg_[segmentForAngle(theta[0])];
-    bool one = true;
-    for (std::size_t k = 0; k < kLanes; ++k)
-        one &= theta[k] >= s.theta0 && theta[k] < s.theta1;
-    return one ? &s : nullptr;
-}
-
 void Shaft::timesAtAngles(const double *theta, double *t, std::size_t n) const
 {
-    double in[kLanes], out[kLanes];
-    for (std::size_t i = 0; i < n; i += kLanes) {
-        const std::size_t used = std::min(kLanes, n - i);
-        for (std::size_t k = 0; k < kLanes; ++k)
-            in[k] = theta[i + std::min(k, used - 1)];
-        const Segment *s = segmentOfLanes(in);
-        if (!s) {
-            for (std::size_t k = 0; k < used; ++k)
-                t[i + k] = timeAtAngle(in[k]);
-            continue;
+    for (std::size_t i = 0; i < n;) {
+        const Segment *s;
+        const std::size_t run = segmentRun(theta + i, n - i, s);
+        const SegmentLanes lanes{s->t0, s->w0, s->a, s->theta0};
+        const std::size_t whole = run / kLanes * kLanes;
+        timesInSegment(lanes, theta + i, t + i, whole / kLanes);
+        if (whole < run) { // the rest padded with its last angle
+            double in[kLanes], out[kLanes];
+            for (std::size_t k = 0; k < kLanes; ++k)
+                in[k] = theta[i + std::min(whole + k, run - 1)];
+            timesInSegment(lanes, in, out, 1);
+            std::copy_n(out, run - whole, t + i + whole);
         }
-        timesInSegment({s->t0, s->w0, s->a, s->theta0}, in, out);
-        std::copy_n(out, used, t + i);
+        i += run;
     }
 }
 

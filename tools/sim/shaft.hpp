@@ -63,10 +63,17 @@ public:
         double w0, a;          // rev/s at t0 and its slope (rev/s^2)
         double theta0, theta1; // angle at t0 and t1
     };
-    // The segment in which the shaft reaches all of the kLanes angles of a
-    // vector kernel (the one localAtAngle() and timeAtAngle() use for each),
-    // or null when they lie in more than one.
-    const Segment *segmentOfLanes(const double *theta) const;
+    // The segment in which the shaft reaches theta[0] (the one localAtAngle()
+    // and timeAtAngle() use), and how many of the n angles from theta[0] on
+    // lie in it: a run that a vector kernel may treat with one segment.
+    std::size_t segmentRun(const double *theta, std::size_t n, const Segment *&s) const
+    {
+        s = &seg_[segmentForAngle(theta[0])];
+        std::size_t k = 1;
+        while (k < n && theta[k] >= s->theta0 && theta[k] < s->theta1)
+            ++k;
+        return k;
+    }
 
 private:
     // The first segment that ends after t (the last one for any later t).

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace vibrolan::sim {
 
@@ -195,84 +196,88 @@ double TipArrival::fast(int b, std::int64_t rev)
 namespace {
 
 // What the lane kernel reads: the speed segment all lanes lie in, the
-// stage's constants and the per-blade, per-mode tables (blade-major).
+// stage's constants and the per-mode constants.
 struct LaneModel {
     double t0, w0, a, theta0;
     double staticCoeff, perCircumference, cubic, stallCurvature, rpmCurvature, tick;
     std::size_t modes;
-    const double *twoPiEo, *twoZeta, *forcing, *ratioPerRpm, *baseRe, *baseIm;
+    const double *twoPiEo, *twoZeta, *forcing;
 };
 
-// localAtAngle() and oneEvaluation() (without a stall) for kLanes pulses
-// side by side: the same operations in the same order as the scalar code,
-// so the same numbers, whatever vector width the machine runs it with.
-// `ok[k]` false: lane k needs Newton steps (t[k] meaningless).
+// localAtAngle() and oneEvaluation() (without a stall) for `groups` times
+// kLanes pulses side by side: the same operations in the same order as the
+// scalar code, so the same numbers, whatever vector width the machine runs
+// it with. Pulse i's angle is theta[i], its blade's tables for mode mo at
+// ratio/eRe/eIm[mo * stride + i]. `ok[i]` 0: pulse i needs Newton steps
+// (t[i] meaningless). The groups do not depend on each other, so the
+// processor works on several at once.
 __attribute__((target_clones("avx512f", "avx2", "default"))) void
-solveLanes(const LaneModel &m, const double *theta, const std::int32_t *blade, double *t, bool *ok)
+solveLanes(const LaneModel &m, const double *theta, const double *ratioIn, const double *eReIn,
+           const double *eImIn, std::size_t stride, double *t, std::uint8_t *ok, std::size_t groups)
 {
-    Lanes th{}, ratio{}, eRe{}, eIm{};
-    for (std::size_t k = 0; k < kLanes; ++k)
-        th[k] = theta[k];
-    const Lanes z{};
-    const Lanes one = z + 1.0;
-    // Shaft::localAtAngle()
-    const Lanes dth = th - m.theta0;
-    const Lanes disc = m.w0 * m.w0 + 2.0 * m.a * dth;
-    Lanes root;
-    for (std::size_t k = 0; k < kLanes; ++k)
-        root[k] = std::sqrt(disc[k] > 0 ? disc[k] : 0);
-    const Lanes sum = m.w0 + root;
-    const Lanes inv = root > 0 ? one / (sum * root) : z;
-    const Lanes tAt = m.t0 + 2.0 * dth * root * inv;
-    const Lanes w = root, perW = sum * inv;
-    // oneEvaluation()
-    const Lanes rpmPerShift = 60.0 * m.a * perW;
-    const Lanes rpm = 60.0 * w;
-    Lanes d = m.staticCoeff * rpm * rpm;
-    Lanes perRpm = 2.0 * m.staticCoeff * rpm;
-    Lanes slope = z, curvature = z;
-    for (std::size_t mo = 0; mo < m.modes; ++mo) {
-        for (std::size_t k = 0; k < kLanes; ++k) {
-            const std::size_t at = static_cast<std::size_t>(blade[k]) * m.modes + mo;
-            ratio[k] = m.ratioPerRpm[at];
-            eRe[k] = m.baseRe[at];
-            eIm[k] = m.baseIm[at];
+    for (std::size_t g = 0; g < groups; ++g) {
+        const std::size_t at = g * kLanes;
+        Lanes th, ratio, eRe, eIm;
+        std::memcpy(&th, theta + at, sizeof th);
+        const Lanes z{};
+        const Lanes one = z + 1.0;
+        // Shaft::localAtAngle()
+        const Lanes dth = th - m.theta0;
+        const Lanes disc = m.w0 * m.w0 + 2.0 * m.a * dth;
+        const Lanes clamped = disc > 0 ? disc : z;
+        Lanes root;
+        for (std::size_t k = 0; k < kLanes; ++k)
+            root[k] = std::sqrt(clamped[k]);
+        const Lanes sum = m.w0 + root;
+        const Lanes inv = root > 0 ? one / (sum * root) : z;
+        const Lanes tAt = m.t0 + 2.0 * dth * root * inv;
+        const Lanes w = root, perW = sum * inv;
+        // oneEvaluation()
+        const Lanes rpmPerShift = 60.0 * m.a * perW;
+        const Lanes rpm = 60.0 * w;
+        Lanes d = m.staticCoeff * rpm * rpm;
+        Lanes perRpm = 2.0 * m.staticCoeff * rpm;
+        Lanes slope = z, curvature = z;
+        for (std::size_t mo = 0; mo < m.modes; ++mo) {
+            std::memcpy(&ratio, ratioIn + mo * stride + at, sizeof ratio);
+            std::memcpy(&eRe, eReIn + mo * stride + at, sizeof eRe);
+            std::memcpy(&eIm, eImIn + mo * stride + at, sizeof eIm);
+            const double twoZeta = m.twoZeta[mo], twoPiEo = m.twoPiEo[mo];
+            const Lanes r = rpm * ratio;
+            const Lanes re = 1.0 - r * r, im = twoZeta * r;
+            const Lanes perDen = 1.0 / (re * re + im * im), scale = m.forcing[mo] * perDen;
+            const Lanes hRe = re * scale, hIm = -im * scale;
+            const Lanes value = hRe * eRe - hIm * eIm;
+            d += value;
+            slope -= twoPiEo * (hRe * eIm + hIm * eRe);
+            curvature -= twoPiEo * twoPiEo * value;
+            const Lanes h2Scale = scale * perDen;
+            const Lanes h2Re = (re * re - im * im) * h2Scale, h2Im = -2.0 * re * im * h2Scale;
+            const Lanes dRe = h2Re * 2.0 * r + h2Im * twoZeta, dIm = h2Im * 2.0 * r - h2Re * twoZeta;
+            perRpm += (dRe * eRe - dIm * eIm) * ratio;
         }
-        const double twoZeta = m.twoZeta[mo], twoPiEo = m.twoPiEo[mo];
-        const Lanes r = rpm * ratio;
-        const Lanes re = 1.0 - r * r, im = twoZeta * r;
-        const Lanes perDen = 1.0 / (re * re + im * im), scale = m.forcing[mo] * perDen;
-        const Lanes hRe = re * scale, hIm = -im * scale;
-        const Lanes value = hRe * eRe - hIm * eIm;
-        d += value;
-        slope -= twoPiEo * (hRe * eIm + hIm * eRe);
-        curvature -= twoPiEo * twoPiEo * value;
-        const Lanes h2Scale = scale * perDen;
-        const Lanes h2Re = (re * re - im * im) * h2Scale, h2Im = -2.0 * re * im * h2Scale;
-        const Lanes dRe = h2Re * 2.0 * r + h2Im * twoZeta, dIm = h2Im * 2.0 * r - h2Re * twoZeta;
-        perRpm += (dRe * eRe - dIm * eIm) * ratio;
-    }
-    slope += perRpm * rpmPerShift;
-    const double pc = m.perCircumference;
-    const Lanes lean = slope * pc;
-    const Lanes perSlope = 1.0 + lean * (1.0 + lean * (1.0 + lean * (1.0 + lean)));
-    const Lanes first = d * pc * perSlope;
-    const Lanes shift = first + 0.5 * curvature * pc * first * first * perSlope;
-    // movedBySeries()
-    const Lanes x = m.a * perW * perW * shift;
-    const Lanes dt = shift * perW * (1.0 - x * (0.5 - 0.5 * x));
-    const Lanes tt = tAt + dt;
-    const Lanes as = shift < 0 ? -shift : shift, dtBound = as * perW;
-    const Lanes rpmBound = 60.0 * m.a * dtBound;
-    const Lanes bound =
-        (m.cubic * as * as * as + m.stallCurvature * dtBound * dtBound + m.rpmCurvature * rpmBound * rpmBound) *
-        perSlope;
-    const Lanes limit = 0.01 * m.tick * w;
-    const Lanes absX = x < 0 ? -x : x, absLean = lean < 0 ? -lean : lean;
-    for (std::size_t k = 0; k < kLanes; ++k) {
-        t[k] = tt[k];
-        // The segment's end is checked by the caller: every lane lies in it.
-        ok[k] = absX[k] < 1e-4 && absLean[k] < 0.01 && bound[k] < limit[k];
+        slope += perRpm * rpmPerShift;
+        const double pc = m.perCircumference;
+        const Lanes lean = slope * pc;
+        const Lanes perSlope = 1.0 + lean * (1.0 + lean * (1.0 + lean * (1.0 + lean)));
+        const Lanes first = d * pc * perSlope;
+        const Lanes shift = first + 0.5 * curvature * pc * first * first * perSlope;
+        // movedBySeries()
+        const Lanes x = m.a * perW * perW * shift;
+        const Lanes dt = shift * perW * (1.0 - x * (0.5 - 0.5 * x));
+        const Lanes tt = tAt + dt;
+        const Lanes as = shift < 0 ? -shift : shift, dtBound = as * perW;
+        const Lanes rpmBound = 60.0 * m.a * dtBound;
+        const Lanes bound = (m.cubic * as * as * as + m.stallCurvature * dtBound * dtBound +
+                             m.rpmCurvature * rpmBound * rpmBound) *
+                            perSlope;
+        const Lanes limit = 0.01 * m.tick * w;
+        const Lanes absX = x < 0 ? -x : x, absLean = lean < 0 ? -lean : lean;
+        // The segment's end is checked by the caller.
+        const auto good = (absX < 1e-4) & (absLean < 0.01) & (bound < limit);
+        std::memcpy(t + at, &tt, sizeof tt);
+        for (std::size_t k = 0; k < kLanes; ++k)
+            ok[at + k] = good[k] != 0;
     }
 }
 
@@ -281,57 +286,74 @@ solveLanes(const LaneModel &m, const double *theta, const std::int32_t *blade, d
 template <class RevOf>
 void TipArrival::fastBlock(const std::int32_t *blade, RevOf revOf, double *t, std::size_t n)
 {
-    // The same as fast() one by one, kLanes pulses at a time when they lie in
-    // one speed segment and the stage has no stall (the tail padded with the
-    // last pulse).
-    std::size_t i = 0;
-    if (!stall_) {
-        LaneModel m{};
-        m.staticCoeff = motion_.stage().staticCoeff;
-        m.perCircumference = perCircumference_;
-        m.cubic = cubic_;
-        m.stallCurvature = stallCurvature_;
-        m.rpmCurvature = rpmCurvature_;
-        m.tick = tick_;
-        m.modes = modes_;
-        m.twoPiEo = twoPiEo_.data();
-        m.twoZeta = twoZeta_.data();
-        m.forcing = forcing_.data();
-        m.ratioPerRpm = ratioPerRpm_.data();
-        m.baseRe = baseRe_.data();
-        m.baseIm = baseIm_.data();
-        double theta[kLanes], out[kLanes];
-        std::int32_t lanesBlade[kLanes];
-        bool ok[kLanes];
-        for (; i < n; i += kLanes) {
-            const std::size_t used = std::min(kLanes, n - i);
-            for (std::size_t k = 0; k < kLanes; ++k) {
-                const std::size_t j = i + std::min(k, used - 1);
-                theta[k] = static_cast<double>(revOf(j)) + offsets_[blade[j]];
-                lanesBlade[k] = blade[j];
-            }
-            const Shaft::Segment *s = shaft_.segmentOfLanes(theta);
-            if (!s) {
-                for (std::size_t k = 0; k < used; ++k)
-                    t[i + k] = fast(blade[i + k], revOf(i + k));
-                continue;
-            }
-            m.t0 = s->t0;
-            m.w0 = s->w0;
-            m.a = s->a;
-            m.theta0 = s->theta0;
-            solveLanes(m, theta, lanesBlade, out, ok);
-            for (std::size_t k = 0; k < used; ++k) {
-                // The arrival must stay in the segment, as movedBySeries() asks.
-                if (ok[k] && out[k] >= s->t0 && out[k] < s->t1)
-                    t[i + k] = out[k];
-                else
-                    t[i + k] = newton(blade[i + k], theta[k], shaft_.localAtAngle(theta[k]));
-            }
+    // The same as fast() one by one; without a stall, runs of pulses in one
+    // speed segment go through the lane kernel.
+    if (stall_ || n == 0) {
+        for (std::size_t i = 0; i < n; ++i)
+            t[i] = fast(blade[i], revOf(i));
+        return;
+    }
+    // The kernel's input: the angles and each pulse's blade tables in a row,
+    // padded with the last pulse for a whole group past any run.
+    const std::size_t stride = n + kLanes;
+    theta_.resize(stride);
+    tables_.resize(3 * modes_ * stride);
+    for (std::size_t i = 0; i < stride; ++i) {
+        const std::size_t j = std::min(i, n - 1);
+        theta_[i] = static_cast<double>(revOf(j)) + offsets_[static_cast<std::size_t>(blade[j])];
+    }
+    laneTables(blade, n, stride, tables_.data());
+    solveRuns(theta_.data(), tables_.data(), stride, blade, t, n);
+}
+
+void TipArrival::laneTables(const std::int32_t *blade, std::size_t n, std::size_t stride, double *tables) const
+{
+    double *ratio = tables, *eRe = ratio + modes_ * stride, *eIm = eRe + modes_ * stride;
+    for (std::size_t i = 0; i < stride; ++i) {
+        const auto b = static_cast<std::size_t>(blade[std::min(i, n - 1)]);
+        for (std::size_t mo = 0; mo < modes_; ++mo) {
+            ratio[mo * stride + i] = ratioPerRpm_[b * modes_ + mo];
+            eRe[mo * stride + i] = baseRe_[b * modes_ + mo];
+            eIm[mo * stride + i] = baseIm_[b * modes_ + mo];
         }
     }
-    for (; i < n; ++i)
-        t[i] = fast(blade[i], revOf(i));
+}
+
+void TipArrival::solveRuns(const double *theta, const double *tables, std::size_t stride,
+                           const std::int32_t *blade, double *t, std::size_t n)
+{
+    out_.resize(stride);
+    ok_.resize(stride);
+    const double *ratio = tables, *eRe = ratio + modes_ * stride, *eIm = eRe + modes_ * stride;
+    LaneModel m{};
+    m.staticCoeff = motion_.stage().staticCoeff;
+    m.perCircumference = perCircumference_;
+    m.cubic = cubic_;
+    m.stallCurvature = stallCurvature_;
+    m.rpmCurvature = rpmCurvature_;
+    m.tick = tick_;
+    m.modes = modes_;
+    m.twoPiEo = twoPiEo_.data();
+    m.twoZeta = twoZeta_.data();
+    m.forcing = forcing_.data();
+    for (std::size_t i = 0; i < n;) {
+        const Shaft::Segment *s;
+        const std::size_t run = shaft_.segmentRun(theta + i, n - i, s);
+        m.t0 = s->t0;
+        m.w0 = s->w0;
+        m.a = s->a;
+        m.theta0 = s->theta0;
+        solveLanes(m, theta + i, ratio + i, eRe + i, eIm + i, stride, out_.data() + i, ok_.data() + i,
+                   (run + kLanes - 1) / kLanes);
+        for (std::size_t k = i; k < i + run; ++k) {
+            // The arrival must stay in the segment, as movedBySeries() asks.
+            if (ok_[k] && out_[k] >= s->t0 && out_[k] < s->t1)
+                t[k] = out_[k];
+            else
+                t[k] = newton(blade[k], theta[k], shaft_.localAtAngle(theta[k]));
+        }
+        i += run;
+    }
 }
 
 void TipArrival::fast(const std::int32_t *blade, const std::int64_t *rev, double *t, std::size_t n)
@@ -342,6 +364,34 @@ void TipArrival::fast(const std::int32_t *blade, const std::int64_t *rev, double
 void TipArrival::fast(const std::int32_t *blade, std::int64_t rev, double *t, std::size_t n)
 {
     fastBlock(blade, [rev](std::size_t) { return rev; }, t, n);
+}
+
+void TipArrival::useOrder(const std::vector<std::int32_t> &order)
+{
+    order_ = order;
+    if (stall_ || order_.empty())
+        return;
+    const std::size_t n = order_.size(), stride = n + kLanes;
+    orderOffsets_.resize(stride);
+    for (std::size_t i = 0; i < stride; ++i)
+        orderOffsets_[i] = offsets_[static_cast<std::size_t>(order_[std::min(i, n - 1)])];
+    orderTables_.resize(3 * modes_ * stride);
+    laneTables(order_.data(), n, stride, orderTables_.data());
+}
+
+void TipArrival::fastInOrder(std::int64_t rev, double *t)
+{
+    const std::size_t n = order_.size();
+    if (stall_ || n == 0) {
+        fastBlock(order_.data(), [rev](std::size_t) { return rev; }, t, n);
+        return;
+    }
+    const std::size_t stride = n + kLanes;
+    theta_.resize(stride);
+    const double r = static_cast<double>(rev);
+    for (std::size_t i = 0; i < stride; ++i)
+        theta_[i] = r + orderOffsets_[i];
+    solveRuns(theta_.data(), orderTables_.data(), stride, order_.data(), t, n);
 }
 
 double TipArrival::precise(int b, std::int64_t rev)

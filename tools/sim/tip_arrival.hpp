@@ -37,6 +37,10 @@ public:
     void fast(const std::int32_t *blade, const std::int64_t *rev, double *t, std::size_t n);
     // The same for `n` pulses of one revolution.
     void fast(const std::int32_t *blade, std::int64_t rev, double *t, std::size_t n);
+    // The same for every blade of revolution `rev` in the order given once
+    // by useOrder() (the blade tables laid out in that order beforehand).
+    void useOrder(const std::vector<std::int32_t> &order);
+    void fastInOrder(std::int64_t rev, double *t);
 
 private:
     // Deflection (mm) of blade b at time t and speed rpm with the shaft
@@ -53,6 +57,12 @@ private:
 
     template <class RevOf>
     void fastBlock(const std::int32_t *blade, RevOf revOf, double *t, std::size_t n);
+    // The blade tables of the n pulses' blades laid out for the lane kernel
+    // (see tables_), padded to `stride` with the last one.
+    void laneTables(const std::int32_t *blade, std::size_t n, std::size_t stride, double *tables) const;
+    // n pulses, angle theta[i] of blade[i], their tables laid out at `stride`.
+    void solveRuns(const double *theta, const double *tables, std::size_t stride, const std::int32_t *blade,
+                   double *t, std::size_t n);
     bool movedBySeries(const Shaft::Local &at, double shift, double &t, double &rpm) const;
     bool oneEvaluation(int b, const Shaft::Local &at, double &t) const;
     double newton(int b, double target, const Shaft::Local &at);
@@ -72,6 +82,14 @@ private:
     // leaves out: the resonances' third derivative / 6, the stall's second
     // time derivative / 2 and the resonances' second derivative by rpm / 2.
     double cubic_ = 0, stallCurvature_ = 0, rpmCurvature_ = 0;
+    // Scratch of the block form: the angles, the blades' tables (ratio,
+    // then the phasor's real and imaginary parts, mode-major) and the
+    // kernel's answers.
+    std::vector<double> theta_, tables_, out_;
+    std::vector<std::uint8_t> ok_;
+    // useOrder(): the order, its blades' offsets and tables, padded.
+    std::vector<std::int32_t> order_;
+    std::vector<double> orderOffsets_, orderTables_;
 };
 
 } // namespace vibrolan::sim
