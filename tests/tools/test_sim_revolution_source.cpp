@@ -61,11 +61,16 @@ TEST(SimulatorRevolutionSource, SameStreamAsTheSeparateSourcesMerged)
          }(),
          true, false, 60000},
     };
-    // Alone, and with the tip solves of each batch of revolutions shared
-    // with the source's own thread.
+    // Alone; with the solves of the batches of revolutions shared with the
+    // source's own thread; and filled by a merger's thread while the thread
+    // that takes the pulses helps with the solves whenever it waits.
+    enum class Way { alone, shared, helped };
     for (const auto &c : cases)
-        for (const bool shared : {false, true}) {
-            SCOPED_TRACE(std::string(c.label) + (shared ? ", solves shared" : ""));
+        for (const Way way : {Way::alone, Way::shared, Way::helped}) {
+            const bool shared = way == Way::shared;
+            SCOPED_TRACE(std::string(c.label) + (shared                ? ", solves shared"
+                                                 : way == Way::helped ? ", filled by a merger's thread"
+                                                                      : ""));
             const sim::Scenario &sc = c.scenario;
             const Stages st(sc);
             const sim::Shaft shaft(sc.speed);
@@ -78,11 +83,14 @@ TEST(SimulatorRevolutionSource, SameStreamAsTheSeparateSourcesMerged)
                     separate.add(sim::makeProbeSource(shaft, tick, sc.stages[s], st.geo[s], *st.motion[s],
                                                       static_cast<int>(s), static_cast<int>(p), sc.faults,
                                                       sc.seed, c.precise));
-            const auto whole =
+            auto whole =
                 sim::makeRevolutionSource(shaft, tick, sc, st.geo, st.motionOf, c.tacho, c.precise, shared);
+            sim::PulseMerger filled(1);
+            if (way == Way::helped)
+                filled.add(std::move(whole));
             double last = 0;
             for (int i = 0; i < c.count; ++i) {
-                const sim::Pulse want = separate.next(), got = whole->next();
+                const sim::Pulse want = separate.next(), got = way == Way::helped ? filled.next() : whole->next();
                 ASSERT_EQ(got.recTicks, want.recTicks)
                     << "pulse " << i << std::setprecision(17) << " " << got.recTicks << " " << want.recTicks
                     << " ch " << int(got.channel) << "/" << int(want.channel) << " b " << got.blade << "/"

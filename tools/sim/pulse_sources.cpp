@@ -418,13 +418,20 @@ void PulseMerger::nextBlock(Lane &lane)
     if (threads_.empty())
         for (unsigned i = 0; i < helpers_; ++i)
             threads_.emplace_back([this] { helperLoop(); });
-    // The helpers fill every lane ahead; this thread only waits for them.
-    // (Filling a lane here while they wait would leave them idle and make
-    // the two take turns instead of working side by side.)
+    // The helpers fill every lane ahead; while none is ready this thread
+    // takes on what a source shares of its work. (Filling a lane here while
+    // the helpers wait would leave them idle and make the two take turns
+    // instead of working side by side.)
     while (lane.ready.empty()) {
         if (error_)
             std::rethrow_exception(error_);
-        wake_.wait(lock);
+        lock.unlock();
+        bool helped = false;
+        for (const auto &l : lanes_)
+            helped = l->source->help() || helped;
+        lock.lock();
+        if (!helped && lane.ready.empty() && !error_)
+            wake_.wait(lock);
     }
     lane.spare.push_back(std::move(lane.current));
     lane.current = std::move(lane.ready.front());

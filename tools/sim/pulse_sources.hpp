@@ -43,6 +43,10 @@ public:
         for (std::size_t i = 0; i < n; ++i)
             out[i] = next();
     }
+    // Called by a thread other than the one that fills while it has nothing
+    // else to do: a share of the work of the pulses ahead, done; false when
+    // there is none to share. Must not change what fill() gives.
+    virtual bool help() { return false; }
 };
 
 // D pulses per revolution at angles k / D; phase 0 is the revolution mark.

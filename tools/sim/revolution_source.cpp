@@ -4,6 +4,8 @@
 #include "sim/tip_arrival.hpp"
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <condition_variable>
 #include <cstring>
 #include <exception>
@@ -24,8 +26,7 @@ public:
                      const std::vector<StageGeometry> &geo, const std::vector<const BladeMotion *> &motion,
                      bool withTacho, bool precise, bool shareSolves)
         : shaft_(shaft), tick_(tick), faults_(s.faults),
-          drawn_(s.faults.missingProbability > 0 || s.faults.jitterNs > 0), precise_(precise),
-          batch_(shareSolves ? kSharedBatch : 1)
+          drawn_(s.faults.missingProbability > 0 || s.faults.jitterNs > 0), precise_(precise)
     {
         struct Slot {
             double angle;
@@ -53,23 +54,20 @@ public:
                 std::sort(pr.order.begin(), pr.order.end(),
                           [&](int a, int b) { return pr.offsets[a] < pr.offsets[b]; });
                 pr.rng.emplace(s.seed, 0x1000 + 64 * static_cast<int>(st) + static_cast<int>(p));
-                if (stage.probes[p].kind == ProbeKind::Tip) {
-                    pr.tip.emplace(shaft, *motion[st], pr.offsets, tick);
-                    pr.tip->useOrder(pr.order);
-                    if (shareSolves) {
-                        pr.tip2.emplace(shaft, *motion[st], pr.offsets, tick);
-                        pr.tip2->useOrder(pr.order);
+                if (stage.probes[p].kind == ProbeKind::Tip)
+                    for (std::optional<TipArrival> &tip : pr.tips) {
+                        tip.emplace(shaft, *motion[st], pr.offsets, tick);
+                        tip->useOrder(pr.order);
                     }
-                }
                 const std::size_t nb = pr.order.size();
                 pr.place.resize(nb);
-                pr.bTime.resize(batch_ * nb);
+                pr.bTime.resize(2 * kBatch * nb);
                 if (drawn_) {
-                    pr.bNoise.resize(batch_ * nb);
-                    pr.bPresent.assign(batch_ * nb, 1);
-                    pr.bBlades.resize(batch_ * nb);
+                    pr.bNoise.resize(2 * kBatch * nb);
+                    pr.bPresent.assign(2 * kBatch * nb, 1);
+                    pr.bBlades.resize(2 * kBatch * nb);
                 }
-                pr.bCount.resize(batch_);
+                pr.bCount.resize(2 * kBatch);
                 const auto lane = static_cast<std::uint16_t>(probes_.size() + 1);
                 for (int b = 0; b < stage.blades; ++b)
                     slots.push_back({pr.offsets[b], lane, b});
@@ -111,8 +109,9 @@ public:
         std::size_t most = 0;
         for (const Probe &pr : probes_)
             most = std::max(most, pr.order.size());
-        scratch_.assign(shareSolves ? 2 : 1, Scratch{shaft, {}, {}});
+        tasks_ = kBatch * probes_.size();
         for (Scratch &sc : scratch_) {
+            sc.shaft.emplace(shaft);
             sc.times.resize(most);
             sc.angles.resize(most);
         }
@@ -160,18 +159,23 @@ public:
     }
 
 private:
+    static constexpr std::size_t kBatch = 16;                // revolutions per batch
+    static constexpr std::size_t kSlots = 3;                 // solvers: the caller's and two helpers'
+    static constexpr std::uint64_t kTaskMask = 0xFFFFFFFFu;
+
     struct Probe {
         std::int16_t stage = 0, probe = 0;
         std::uint8_t ch = 0;
         std::vector<double> offsets;
         std::vector<std::int32_t> order;
         std::optional<Rng> rng;
-        std::optional<TipArrival> tip, tip2; // tip2: the solver thread's own
+        std::array<std::optional<TipArrival>, kSlots> tips; // tip probes: one solver per slot
         std::vector<std::uint32_t> place; // by blade, in the revolution's layout
-        // Of the batch of revolutions drawn ahead, revolution j at j * blades:
-        // by blade the instant (ticks), noise and presence, and the blades
-        // present in the probe's order (bCount[j] of them); the last three
-        // only when faults are drawn.
+        // Of the two batches of revolutions drawn ahead, revolution j of the
+        // batch in buffer k at (k * kBatch + j) * blades: by blade the instant
+        // (ticks), noise and presence, and the blades present in the probe's
+        // order (bCount[k * kBatch + j] of them); the last three only when
+        // faults are drawn.
         std::vector<double> bTime, bNoise;
         std::vector<char> bPresent;
         std::vector<std::int32_t> bBlades;
@@ -179,31 +183,30 @@ private:
     };
     // What one thread needs to solve a probe's revolution.
     struct Scratch {
-        Shaft shaft; // its own: the search hint changes with every query
+        std::optional<Shaft> shaft; // its own: the search hint changes with every query
         std::vector<double> times, angles;
     };
-    static constexpr std::size_t kSharedBatch = 32; // revolutions drawn ahead when two threads solve
 
     static bool before(double a, std::uint16_t laneA, double b, std::uint16_t laneB)
     {
         return a < b || (a == b && laneA < laneB);
     }
 
-    // The probe's draws for the j-th revolution of the batch, as the probe
-    // source makes them.
-    void drawProbe(Probe &pr, std::size_t j)
+    // The probe's draws for revolution j of the batch in buffer k, as the
+    // probe source makes them.
+    void drawProbe(Probe &pr, std::size_t k, std::size_t j)
     {
-        const std::size_t nb = pr.order.size();
+        const std::size_t nb = pr.order.size(), at = k * kBatch + j;
         // Without faults every blade passes, none is late, nothing is drawn,
         // and the blades are those of the probe's order (see solveProbe()).
         if (!drawn_) {
-            pr.bCount[j] = nb;
+            pr.bCount[at] = nb;
             return;
         }
-        std::int32_t *blades = pr.bBlades.data() + j * nb;
+        std::int32_t *blades = pr.bBlades.data() + at * nb;
         std::size_t n = 0;
-        char *present = pr.bPresent.data() + j * nb;
-        double *noise = pr.bNoise.data() + j * nb;
+        char *present = pr.bPresent.data() + at * nb;
+        double *noise = pr.bNoise.data() + at * nb;
         for (const int b : pr.order) {
             const bool missing =
                 faults_.missingProbability > 0 && pr.rng->uniform() < faults_.missingProbability;
@@ -213,20 +216,20 @@ private:
             noise[b] = faults_.jitterNs > 0 ? pr.rng->normal() : 0.0;
             blades[n++] = b;
         }
-        pr.bCount[j] = n;
+        pr.bCount[at] = n;
     }
 
-    // The instants of the probe's pulses in the j-th revolution of the
-    // batch, with thread `who`'s solver and scratch. A probe's revolution is
-    // always solved whole by one thread, so the numbers do not depend on
-    // which thread that is.
-    void solveProbe(Probe &pr, std::size_t j, int who)
+    // The instants of the probe's pulses in revolution j of batch `seq`,
+    // with the solver and scratch of `slot`. A probe's revolution is always
+    // solved whole by one thread, and every solver gives the same numbers,
+    // so they do not depend on which thread that is.
+    void solveProbe(Probe &pr, std::uint64_t seq, std::size_t j, int slot)
     {
-        const std::size_t nb = pr.order.size(), n = pr.bCount[j];
-        const std::int32_t *blades = drawn_ ? pr.bBlades.data() + j * nb : pr.order.data();
-        const std::int64_t rev = batchRev_ + static_cast<std::int64_t>(j);
-        Scratch &sc = scratch_[who];
-        std::optional<TipArrival> &tip = who == 0 ? pr.tip : pr.tip2;
+        const std::size_t nb = pr.order.size(), at = (seq & 1) * kBatch + j, n = pr.bCount[at];
+        const std::int32_t *blades = drawn_ ? pr.bBlades.data() + at * nb : pr.order.data();
+        const std::int64_t rev = 1 + static_cast<std::int64_t>(seq * kBatch + j);
+        Scratch &sc = scratch_[static_cast<std::size_t>(slot)];
+        std::optional<TipArrival> &tip = pr.tips[static_cast<std::size_t>(slot)];
         if (tip && !precise_ && !drawn_) {
             tip->fastInOrder(rev, sc.times.data());
         } else if (tip && !precise_) {
@@ -237,91 +240,122 @@ private:
         } else {
             for (std::size_t i = 0; i < n; ++i)
                 sc.angles[i] = static_cast<double>(rev) + pr.offsets[blades[i]];
-            sc.shaft.timesAtAngles(sc.angles.data(), sc.times.data(), n);
+            sc.shaft->timesAtAngles(sc.angles.data(), sc.times.data(), n);
         }
         // Kept in ticks: the divisions in one pass rather than one per record.
         divideAll(sc.times.data(), n, tick_);
-        double *time = pr.bTime.data() + j * nb;
+        double *time = pr.bTime.data() + at * nb;
         for (std::size_t i = 0; i < n; ++i)
             time[static_cast<std::size_t>(blades[i])] = sc.times[i];
     }
 
-    // Solves tasks [from, to) of the batch: task k is probe k % probes of
-    // its revolution k / probes.
-    void solveTasks(std::size_t from, std::size_t to, int who)
+    // Takes the next task of the batch in `buffer` and solves it with
+    // `slot`'s solvers; false when none is left. Task t of batch `seq` is
+    // probe t % probes of its revolution t / probes.
+    bool solveOne(std::size_t buffer, int slot)
     {
-        for (std::size_t k = from; k < to; ++k)
-            solveProbe(probes_[k % probes_.size()], k / probes_.size(), who);
+        Batch &bt = batches_[buffer];
+        std::uint64_t ticket = bt.ticket.load(std::memory_order_acquire);
+        do {
+            if ((ticket & kTaskMask) >= tasks_)
+                return false;
+        } while (!bt.ticket.compare_exchange_weak(ticket, ticket + 1, std::memory_order_acq_rel,
+                                                  std::memory_order_acquire));
+        const std::uint64_t seq = ticket >> 32;
+        const std::size_t task = ticket & kTaskMask;
+        try {
+            solveProbe(probes_[task % probes_.size()], seq, task / probes_.size(), slot);
+        } catch (...) {
+            std::lock_guard lock(mutex_);
+            if (!error_)
+                error_ = std::current_exception();
+        }
+        bt.done.fetch_add(1, std::memory_order_release);
+        return true;
+    }
+
+    // A thread other than the caller's solves one task of the batches drawn
+    // ahead (the earlier batch first), in a free helper slot.
+    bool help() override
+    {
+        for (std::size_t slot = 1; slot < kSlots; ++slot) {
+            if (slotBusy_[slot].exchange(true, std::memory_order_acquire))
+                continue;
+            const std::uint64_t t0 = batches_[0].ticket.load(std::memory_order_relaxed);
+            const std::uint64_t t1 = batches_[1].ticket.load(std::memory_order_relaxed);
+            const std::size_t first = (t0 >> 32) <= (t1 >> 32) ? 0 : 1;
+            const bool did = solveOne(first, static_cast<int>(slot)) || solveOne(1 - first, static_cast<int>(slot));
+            slotBusy_[slot].store(false, std::memory_order_release);
+            return did;
+        }
+        return false;
     }
 
     void workerLoop()
     {
-        std::unique_lock lock(mutex_);
         for (;;) {
-            wake_.wait(lock, [this] { return stop_ || jobTo_ > jobFrom_; });
-            if (stop_)
-                return;
-            const std::size_t from = jobFrom_, to = jobTo_;
-            lock.unlock();
-            std::exception_ptr error;
-            try {
-                solveTasks(from, to, 1);
-            } catch (...) {
-                error = std::current_exception();
+            {
+                std::unique_lock lock(mutex_);
+                wake_.wait(lock, [this] { return stop_ || published_ != seen_; });
+                if (stop_)
+                    return;
+                seen_ = published_;
             }
-            lock.lock();
-            jobError_ = error;
-            jobFrom_ = jobTo_ = 0;
-            done_.notify_all();
+            while (help()) {
+            }
         }
     }
 
-    // The next batch of revolutions: the draws in order, then the instants,
-    // the later half of them by the solver thread if there is one.
-    void makeBatch()
+    // Draws the next batch of revolutions and offers its tasks.
+    void publish()
     {
-        batchRev_ = rev_;
-        for (std::size_t j = 0; j < batch_; ++j)
+        const std::uint64_t seq = nextSeq_++;
+        const std::size_t k = seq & 1;
+        for (std::size_t j = 0; j < kBatch; ++j)
             for (Probe &pr : probes_)
-                drawProbe(pr, j);
-        const std::size_t tasks = batch_ * probes_.size();
-        if (!worker_.joinable()) {
-            solveTasks(0, tasks, 0);
-        } else {
-            const std::size_t half = tasks / 2;
+                drawProbe(pr, k, j);
+        batches_[k].done.store(0, std::memory_order_relaxed);
+        batches_[k].ticket.store(seq << 32, std::memory_order_release);
+        if (worker_.joinable()) {
             {
                 std::lock_guard lock(mutex_);
-                jobFrom_ = half;
-                jobTo_ = tasks;
+                published_ = nextSeq_;
             }
             wake_.notify_all();
-            std::exception_ptr mine;
-            try {
-                solveTasks(0, half, 0);
-            } catch (...) {
-                mine = std::current_exception();
-            }
-            std::unique_lock lock(mutex_);
-            done_.wait(lock, [this] { return jobTo_ == 0; });
-            if (mine)
-                std::rethrow_exception(mine);
-            if (jobError_)
-                std::rethrow_exception(std::exchange(jobError_, nullptr));
+        }
+    }
+
+    // On to the next batch: the one after it drawn and offered to helpers,
+    // this one's tasks that are left solved here, and its helpers awaited.
+    void makeBatch()
+    {
+        current_ = inBatch_ == SIZE_MAX ? 0 : current_ + 1;
+        while (nextSeq_ <= current_ + 1)
+            publish();
+        const std::size_t k = current_ & 1;
+        while (solveOne(k, 0)) {
+        }
+        while (batches_[k].done.load(std::memory_order_acquire) < tasks_)
+            std::this_thread::yield(); // a helper finishing a task: a probe's revolution
+        {
+            std::lock_guard lock(mutex_);
+            if (error_)
+                std::rethrow_exception(error_);
         }
         inBatch_ = 0;
     }
 
-    // The probe's pulses of the j-th revolution of the batch to their places.
+    // The probe's pulses of revolution j of the current batch to their places.
     void takeProbe(const Probe &pr, std::size_t j)
     {
-        const std::size_t nb = pr.order.size();
+        const std::size_t nb = pr.order.size(), at = (current_ & 1) * kBatch + j;
         const std::uint32_t *place = pr.place.data();
-        const double *time = pr.bTime.data() + j * nb;
+        const double *time = pr.bTime.data() + at * nb;
         for (std::size_t b = 0; b < nb; ++b)
             placeTicks_[place[b]] = time[b];
         if (drawn_) {
-            const char *present = pr.bPresent.data() + j * nb;
-            const double *noise = pr.bNoise.data() + j * nb;
+            const char *present = pr.bPresent.data() + at * nb;
+            const double *noise = pr.bNoise.data() + at * nb;
             for (std::size_t b = 0; b < nb; ++b) {
                 placePresent_[place[b]] = present[b];
                 placeNoise_[place[b]] = noise[b];
@@ -354,7 +388,7 @@ private:
         divideAll(tachoTime_.data(), tachoTime_.size(), tick_);
         for (std::size_t k = 0; k < tachoTime_.size(); ++k)
             placeTicks_[tachoPlace_[k]] = tachoTime_[k];
-        if (inBatch_ >= batch_)
+        if (inBatch_ >= kBatch)
             makeBatch();
         for (Probe &pr : probes_)
             takeProbe(pr, inBatch_);
@@ -415,16 +449,26 @@ private:
     std::vector<char> placePresent_;
     std::vector<double> tachoTime_, tachoAngle_; // ticks, revolutions
     std::vector<std::uint32_t> tachoPlace_;
-    std::size_t batch_;              // revolutions drawn and solved at a time
-    std::size_t inBatch_ = SIZE_MAX; // the next one's place in the batch (none made yet)
-    std::int64_t batchRev_ = 0;      // the batch's first revolution
-    std::vector<Scratch> scratch_;   // of the calling thread and the solver thread
-    // The solver thread and the tasks it is given (none when jobTo_ is 0).
+    // Revolutions are drawn and solved in batches, two at a time: the one
+    // being laid out and the next, whose tasks (a probe's revolution each)
+    // helpers may take while this one is laid out. A batch's ticket holds
+    // its sequence number (high half) and its next task (low half).
+    struct Batch {
+        std::atomic<std::uint64_t> ticket{kTaskMask}; // none offered yet
+        std::atomic<std::size_t> done{0};
+    };
+    std::array<Batch, 2> batches_;           // by sequence number & 1
+    std::size_t tasks_ = 0;                  // per batch
+    std::uint64_t nextSeq_ = 0, current_ = 0; // the next batch to draw, the one laid out
+    std::size_t inBatch_ = SIZE_MAX;         // the next revolution's place in it (none made yet)
+    std::array<Scratch, kSlots> scratch_;    // by slot: 0 the caller, then helpers
+    std::array<std::atomic<bool>, kSlots> slotBusy_{};
+    std::exception_ptr error_; // of a helper's task
+    // The source's own helper thread.
     std::thread worker_;
-    std::mutex mutex_;
-    std::condition_variable wake_, done_;
-    std::size_t jobFrom_ = 0, jobTo_ = 0;
-    std::exception_ptr jobError_;
+    std::mutex mutex_; // guards error_ and the fields below
+    std::condition_variable wake_;
+    std::uint64_t published_ = 0, seen_ = 0;
     bool stop_ = false;
     // Made and in order: 0 .. count_ - 1, of which head_ .. released_ - 1 may go out.
     std::vector<Pulse> pend_;
