@@ -12,6 +12,25 @@ namespace {
 
 constexpr double kTwoPi = 6.283185307179586;
 
+// The shaft `delta` revolutions after a revolution mark, by the series of the
+// inverse of the quadratic angle around the mark: no root and no division.
+// With |a| / w^2 below 1e-3 at the mark (seriesHolds()) the dropped terms
+// are below 1e-12 of the time and of 1 / w. Valid within the mark's speed
+// segment (the instant before its end).
+inline bool seriesHolds(const Shaft::Local &mark)
+{
+    return mark.w > 0 && std::abs(mark.a) * mark.perW * mark.perW < 1e-3;
+}
+
+inline Shaft::Local fromMark(const Shaft::Local &mark, double delta)
+{
+    const double x = mark.a * mark.perW * mark.perW * delta;
+    const double tau = delta * mark.perW * (1.0 - x * (0.5 - x * (0.5 - 0.625 * x)));
+    const double y = mark.a * tau * mark.perW;
+    return {mark.t + tau, mark.w + mark.a * tau, mark.perW * (1.0 - y * (1.0 - y * (1.0 - y))), mark.a,
+            mark.from, mark.to};
+}
+
 // cos and sin of a small angle by their series; |a| <= 0.05 keeps the first
 // dropped terms below 1e-13.
 void smallTurn(double a, double &c, double &s)
@@ -188,50 +207,50 @@ double TipArrival::newton(int b, double target, const Shaft::Local &at)
 double TipArrival::fast(int b, std::int64_t rev)
 {
     const double target = static_cast<double>(rev) + offsets_[b];
-    const Shaft::Local at = shaft_.localAtAngle(target);
+    const Shaft::Local mark = shaft_.localAtAngle(static_cast<double>(rev));
+    Shaft::Local at;
+    if (!(seriesHolds(mark) && (at = fromMark(mark, offsets_[b])).t < at.to))
+        at = shaft_.localAtAngle(target);
     double t;
     return oneEvaluation(b, at, t) ? t : newton(b, target, at);
 }
 
 namespace {
 
-// What the lane kernel reads: the speed segment all lanes lie in, the
-// stage's constants and the per-mode constants.
+// What the lane kernel reads: a revolution's mark (its instant, speed,
+// 1 / speed, the acceleration and the end of its speed segment), the stage's
+// constants and the per-mode constants.
 struct LaneModel {
-    double t0, w0, a, theta0;
+    double t0, w0, perW0, a, to;
     double staticCoeff, perCircumference, cubic, stallCurvature, rpmCurvature, tick;
     std::size_t modes;
     const double *twoPiEo, *twoZeta, *forcing;
 };
 
-// localAtAngle() and oneEvaluation() (without a stall) for `groups` times
-// kLanes pulses side by side: the same operations in the same order as the
-// scalar code, so the same numbers, whatever vector width the machine runs
-// it with. Pulse i's angle is theta[i], its blade's tables for mode mo at
-// ratio/eRe/eIm[mo * stride + i]. `ok[i]` 0: pulse i needs Newton steps
-// (t[i] meaningless). The groups do not depend on each other, so the
-// processor works on several at once.
+// fromMark() and oneEvaluation() (without a stall) for `groups` times kLanes
+// pulses of one revolution side by side: the same operations in the same
+// order as the scalar code, so the same numbers, whatever vector width the
+// machine runs it with. Pulse i lies delta[i] after the mark, its blade's
+// tables for mode mo at ratio/eRe/eIm[mo * stride + i]. `failed[i]` not 0: pulse i
+// is left to the scalar code (t[i] meaningless). The groups do not depend on
+// each other, so the processor works on several at once.
 __attribute__((target_clones("avx512f", "avx2", "default"))) void
-solveLanes(const LaneModel &m, const double *theta, const double *ratioIn, const double *eReIn,
-           const double *eImIn, std::size_t stride, double *t, std::uint8_t *ok, std::size_t groups)
+solveLanes(const LaneModel &m, const double *delta, const double *ratioIn, const double *eReIn,
+           const double *eImIn, std::size_t stride, double *t, double *failed, std::size_t groups)
 {
     for (std::size_t g = 0; g < groups; ++g) {
         const std::size_t at = g * kLanes;
-        Lanes th, ratio, eRe, eIm;
-        std::memcpy(&th, theta + at, sizeof th);
+        Lanes de, ratio, eRe, eIm;
+        std::memcpy(&de, delta + at, sizeof de);
         const Lanes z{};
         const Lanes one = z + 1.0;
-        // Shaft::localAtAngle()
-        const Lanes dth = th - m.theta0;
-        const Lanes disc = m.w0 * m.w0 + 2.0 * m.a * dth;
-        const Lanes clamped = disc > 0 ? disc : z;
-        Lanes root;
-        for (std::size_t k = 0; k < kLanes; ++k)
-            root[k] = std::sqrt(clamped[k]);
-        const Lanes sum = m.w0 + root;
-        const Lanes inv = root > 0 ? one / (sum * root) : z;
-        const Lanes tAt = m.t0 + 2.0 * dth * root * inv;
-        const Lanes w = root, perW = sum * inv;
+        // fromMark()
+        const Lanes x0 = m.a * m.perW0 * m.perW0 * de;
+        const Lanes tau = de * m.perW0 * (1.0 - x0 * (0.5 - x0 * (0.5 - 0.625 * x0)));
+        const Lanes y = m.a * tau * m.perW0;
+        const Lanes tAt = m.t0 + tau;
+        const Lanes w = m.w0 + m.a * tau;
+        const Lanes perW = m.perW0 * (1.0 - y * (1.0 - y * (1.0 - y)));
         // oneEvaluation()
         const Lanes rpmPerShift = 60.0 * m.a * perW;
         const Lanes rpm = 60.0 * w;
@@ -273,11 +292,13 @@ solveLanes(const LaneModel &m, const double *theta, const double *ratioIn, const
                             perSlope;
         const Lanes limit = 0.01 * m.tick * w;
         const Lanes absX = x < 0 ? -x : x, absLean = lean < 0 ? -lean : lean;
-        // The segment's end is checked by the caller.
-        const auto good = (absX < 1e-4) & (absLean < 0.01) & (bound < limit);
+        // The arrival's segment (its start and end) is checked by the caller.
+        // (The conditions that fail are counted: GCC joins chained selects
+        // into masks that it then takes apart lane by lane.)
+        const Lanes fails = (tAt < m.to ? z : one) + (absX < 1e-4 ? z : one) + (absLean < 0.01 ? z : one) +
+                             (bound < limit ? z : one);
         std::memcpy(t + at, &tt, sizeof tt);
-        for (std::size_t k = 0; k < kLanes; ++k)
-            ok[at + k] = good[k] != 0;
+        std::memcpy(failed + at, &fails, sizeof fails);
     }
 }
 
@@ -286,24 +307,30 @@ solveLanes(const LaneModel &m, const double *theta, const double *ratioIn, const
 template <class RevOf>
 void TipArrival::fastBlock(const std::int32_t *blade, RevOf revOf, double *t, std::size_t n)
 {
-    // The same as fast() one by one; without a stall, runs of pulses in one
-    // speed segment go through the lane kernel.
+    // The same as fast() one by one; without a stall, each revolution's
+    // pulses go through the lane kernel.
     if (stall_ || n == 0) {
         for (std::size_t i = 0; i < n; ++i)
             t[i] = fast(blade[i], revOf(i));
         return;
     }
-    // The kernel's input: the angles and each pulse's blade tables in a row,
-    // padded with the last pulse for a whole group past any run.
+    // The kernel's input: each pulse's place after the mark and its blade's
+    // tables in a row, padded with the last pulse for a whole group past any
+    // revolution.
     const std::size_t stride = n + kLanes;
-    theta_.resize(stride);
+    delta_.resize(stride);
     tables_.resize(3 * modes_ * stride);
-    for (std::size_t i = 0; i < stride; ++i) {
-        const std::size_t j = std::min(i, n - 1);
-        theta_[i] = static_cast<double>(revOf(j)) + offsets_[static_cast<std::size_t>(blade[j])];
-    }
+    for (std::size_t i = 0; i < stride; ++i)
+        delta_[i] = offsets_[static_cast<std::size_t>(blade[std::min(i, n - 1)])];
     laneTables(blade, n, stride, tables_.data());
-    solveRuns(theta_.data(), tables_.data(), stride, blade, t, n);
+    for (std::size_t i = 0; i < n;) {
+        const std::int64_t rev = revOf(i);
+        std::size_t j = i + 1;
+        while (j < n && revOf(j) == rev)
+            ++j;
+        solveRevolution(rev, delta_.data() + i, tables_.data() + i, stride, blade + i, t + i, j - i);
+        i = j;
+    }
 }
 
 void TipArrival::laneTables(const std::int32_t *blade, std::size_t n, std::size_t stride, double *tables) const
@@ -319,13 +346,23 @@ void TipArrival::laneTables(const std::int32_t *blade, std::size_t n, std::size_
     }
 }
 
-void TipArrival::solveRuns(const double *theta, const double *tables, std::size_t stride,
-                           const std::int32_t *blade, double *t, std::size_t n)
+void TipArrival::solveRevolution(std::int64_t rev, const double *delta, const double *tables, std::size_t stride,
+                                 const std::int32_t *blade, double *t, std::size_t n)
 {
-    out_.resize(stride);
-    ok_.resize(stride);
-    const double *ratio = tables, *eRe = ratio + modes_ * stride, *eIm = eRe + modes_ * stride;
+    const Shaft::Local mark = shaft_.localAtAngle(static_cast<double>(rev));
+    if (!seriesHolds(mark)) {
+        for (std::size_t i = 0; i < n; ++i)
+            t[i] = fast(blade[i], rev);
+        return;
+    }
+    out_.resize(n + kLanes);
+    failed_.resize(n + kLanes);
     LaneModel m{};
+    m.t0 = mark.t;
+    m.w0 = mark.w;
+    m.perW0 = mark.perW;
+    m.a = mark.a;
+    m.to = mark.to;
     m.staticCoeff = motion_.stage().staticCoeff;
     m.perCircumference = perCircumference_;
     m.cubic = cubic_;
@@ -336,23 +373,15 @@ void TipArrival::solveRuns(const double *theta, const double *tables, std::size_
     m.twoPiEo = twoPiEo_.data();
     m.twoZeta = twoZeta_.data();
     m.forcing = forcing_.data();
-    for (std::size_t i = 0; i < n;) {
-        const Shaft::Segment *s;
-        const std::size_t run = shaft_.segmentRun(theta + i, n - i, s);
-        m.t0 = s->t0;
-        m.w0 = s->w0;
-        m.a = s->a;
-        m.theta0 = s->theta0;
-        solveLanes(m, theta + i, ratio + i, eRe + i, eIm + i, stride, out_.data() + i, ok_.data() + i,
-                   (run + kLanes - 1) / kLanes);
-        for (std::size_t k = i; k < i + run; ++k) {
-            // The arrival must stay in the segment, as movedBySeries() asks.
-            if (ok_[k] && out_[k] >= s->t0 && out_[k] < s->t1)
-                t[k] = out_[k];
-            else
-                t[k] = newton(blade[k], theta[k], shaft_.localAtAngle(theta[k]));
-        }
-        i += run;
+    solveLanes(m, delta, tables, tables + modes_ * stride, tables + 2 * modes_ * stride, stride, out_.data(),
+               failed_.data(), (n + kLanes - 1) / kLanes);
+    for (std::size_t k = 0; k < n; ++k) {
+        // The arrival must stay in the segment, as movedBySeries() asks;
+        // what the kernel leaves goes as fast() takes it.
+        if (failed_[k] == 0 && out_[k] >= mark.from && out_[k] < mark.to)
+            t[k] = out_[k];
+        else
+            t[k] = fast(blade[k], rev);
     }
 }
 
@@ -386,12 +415,7 @@ void TipArrival::fastInOrder(std::int64_t rev, double *t)
         fastBlock(order_.data(), [rev](std::size_t) { return rev; }, t, n);
         return;
     }
-    const std::size_t stride = n + kLanes;
-    theta_.resize(stride);
-    const double r = static_cast<double>(rev);
-    for (std::size_t i = 0; i < stride; ++i)
-        theta_[i] = r + orderOffsets_[i];
-    solveRuns(theta_.data(), orderTables_.data(), stride, order_.data(), t, n);
+    solveRevolution(rev, orderOffsets_.data(), orderTables_.data(), n + kLanes, order_.data(), t, n);
 }
 
 double TipArrival::precise(int b, std::int64_t rev)

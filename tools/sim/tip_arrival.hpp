@@ -3,8 +3,10 @@
 // blade's undeflected offset at the probe, solved with the deflection taken
 // at that same instant.
 //
-// fast() is what the recording uses: the shaft is expanded around the
-// undeflected arrival (one square root), the resonances are complex
+// fast() is what the recording uses: the undeflected arrival follows from
+// the revolution's mark by a series (no root or division where the speed
+// changes slowly enough over a revolution, else one square root), the
+// shaft is expanded around that arrival, the resonances are complex
 // responses turned by the small deflection angle (no trigonometry per
 // pulse), and the deflection follows from one evaluation with its slope
 // and curvature when the terms left out are bounded below a hundredth of a
@@ -60,9 +62,10 @@ private:
     // The blade tables of the n pulses' blades laid out for the lane kernel
     // (see tables_), padded to `stride` with the last one.
     void laneTables(const std::int32_t *blade, std::size_t n, std::size_t stride, double *tables) const;
-    // n pulses, angle theta[i] of blade[i], their tables laid out at `stride`.
-    void solveRuns(const double *theta, const double *tables, std::size_t stride, const std::int32_t *blade,
-                   double *t, std::size_t n);
+    // n pulses of revolution `rev`, blade[i] delta[i] after its mark, their
+    // tables laid out at `stride`.
+    void solveRevolution(std::int64_t rev, const double *delta, const double *tables, std::size_t stride,
+                         const std::int32_t *blade, double *t, std::size_t n);
     bool movedBySeries(const Shaft::Local &at, double shift, double &t, double &rpm) const;
     bool oneEvaluation(int b, const Shaft::Local &at, double &t) const;
     double newton(int b, double target, const Shaft::Local &at);
@@ -82,11 +85,11 @@ private:
     // leaves out: the resonances' third derivative / 6, the stall's second
     // time derivative / 2 and the resonances' second derivative by rpm / 2.
     double cubic_ = 0, stallCurvature_ = 0, rpmCurvature_ = 0;
-    // Scratch of the block form: the angles, the blades' tables (ratio,
+    // Scratch of the block form: the places after the mark, the blades' tables (ratio,
     // then the phasor's real and imaginary parts, mode-major) and the
     // kernel's answers.
-    std::vector<double> theta_, tables_, out_;
-    std::vector<std::uint8_t> ok_;
+    std::vector<double> delta_, tables_, out_;
+    std::vector<double> failed_; // 0: the kernel's answer holds
     // useOrder(): the order, its blades' offsets and tables, padded.
     std::vector<std::int32_t> order_;
     std::vector<double> orderOffsets_, orderTables_;
