@@ -122,6 +122,41 @@ void AssemblyPredictor::grow()
     mask_ = mask;
 }
 
+void AssemblyPredictor::pushAll(const Pulse *pulses, const std::uint32_t *ticks, std::size_t n)
+{
+    // As push() record by record. The ring's fields are copied to locals
+    // (a record's one-byte fields could alias them, which would make the
+    // compiler read them again after every store) and taken anew after a
+    // call that may change them.
+    std::int64_t next = next_, base = base_, due = due_;
+    Rec *recs = recs_;
+    std::uint64_t cap = cap_;
+    std::size_t mask = mask_;
+    for (std::size_t i = 0; i < n; ++i) {
+        const Pulse &p = pulses[i];
+        const std::int64_t k = next++;
+        if (static_cast<std::uint64_t>(next - base) > cap) {
+            next_ = next;
+            grow();
+            recs = recs_;
+            cap = cap_;
+            mask = mask_;
+        }
+        recs[static_cast<std::size_t>(k) & mask] = {ticks[i], p.channel, p.extra, p.stage, p.blade, p.exactTicks};
+        channels_[p.channel].push(k, base);
+        if (k >= due || tachoChannel_[p.channel]) {
+            next_ = next;
+            settle(p, ticks[i], k);
+            base = base_;
+            due = due_;
+            recs = recs_;
+            cap = cap_;
+            mask = mask_;
+        }
+    }
+    next_ = next;
+}
+
 void AssemblyPredictor::settle(const Pulse &pulse, std::uint32_t ticks, std::int64_t k)
 {
     for (std::size_t s = 0; s < stages_.size(); ++s) {

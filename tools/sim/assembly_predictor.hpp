@@ -68,6 +68,9 @@ public:
         if (k >= due_ || tachoChannel_[pulse.channel])
             settle(pulse, ticks, k);
     }
+    // push() for n records in a row, the counter values in `ticks`: the
+    // same, with the ring's state kept at hand across the records.
+    void pushAll(const Pulse *pulses, const std::uint32_t *ticks, std::size_t n);
     // The pass ends after the records pushed so far.
     void finish();
 

@@ -83,6 +83,7 @@ public:
 
     // Only before the first call of next(), which needs at least one source.
     void add(std::unique_ptr<PulseSource> source);
+    std::size_t sources() const { return lanes_.size(); }
     Pulse next()
     {
         if (tree_.empty())

@@ -278,47 +278,71 @@ SimulationResult simulate(const Scenario &input, const SimulationOptions &opt)
     const auto totalMs = static_cast<std::int64_t>(std::ceil(sc.durationS * 1000));
     std::uint64_t written = 0;
     std::uint64_t passEnd = UINT64_MAX; // records of the assembly's pass, once known
-    constexpr std::size_t kBatch = 8192;
-    std::vector<TIndex> batch(kBatch);
-    std::size_t used = 0;
     const auto tachoCh = static_cast<std::uint8_t>(sc.tacho.channel - 1);
+    const int lastPhase = sc.tacho.divisor - 1;
+    // The first pulse after the assembly's pass.
+    auto endsPass = [&](const Pulse &p) {
+        return signatureMode ? p.recTicks >= endTicks
+                             : (p.channel == tachoCh && p.stage < 0 && p.probe < 0 && p.blade == lastPhase &&
+                                p.exactTicks >= endTicks);
+    };
+    // The stream in runs of up to kRun pulses: a source's block as it is
+    // when there is one source, else merged pulses gathered here.
+    constexpr std::size_t kRun = 8192;
+    std::vector<TIndex> records(kRun);
+    std::vector<std::uint32_t> ticks(kRun);
+    std::vector<Pulse> gathered;
+    const bool oneSource = merger.sources() == 1;
     double lastTicks = 0;
     for (bool more = true; more;) {
-        for (const Pulse &p : merger.take()) {
+        std::span<const Pulse> run;
+        if (oneSource) {
+            run = merger.take();
+        } else {
+            gathered.resize(kRun);
+            for (Pulse &p : gathered)
+                p = merger.next();
+            run = gathered;
+        }
+        while (more && !run.empty()) {
+            std::size_t n = std::min(run.size(), kRun);
+            // The pass's records go to the prediction too; the pulse that
+            // ends the pass and `tail` records in all after it are written only.
+            std::size_t inPass = 0;
             if (passEnd == UINT64_MAX) {
-                const bool stop = signatureMode
-                                      ? p.recTicks >= endTicks
-                                      : (p.channel == tachoCh && p.stage < 0 && p.probe < 0 &&
-                                         p.blade == sc.tacho.divisor - 1 && p.exactTicks >= endTicks);
-                if (stop) {
-                    passEnd = written;
-                    predictor.finish();
-                }
-            } else if (written >= passEnd + tail) {
+                while (inPass < n && !endsPass(run[inPass]))
+                    ++inPass;
+                if (inPass < n)
+                    passEnd = written + inPass;
+            }
+            if (passEnd != UINT64_MAX && written + n >= passEnd + tail) {
+                n = static_cast<std::size_t>(passEnd + tail - written);
                 more = false;
-                break;
             }
-            TIndex &rec = batch[used++];
-            rec.Ch = p.channel;
-            rec.Marker = 0;
-            rec.Ticks = counterValue(p.recTicks, sc.startTicks);
-            if (passEnd == UINT64_MAX)
-                predictor.push(p, rec.Ticks);
+            for (std::size_t i = 0; i < n; ++i) {
+                ticks[i] = counterValue(run[i].recTicks, sc.startTicks);
+                TIndex &rec = records[i];
+                rec.Ch = run[i].channel;
+                rec.Marker = 0;
+                rec.Ticks = ticks[i];
+            }
+            if (inPass > 0)
+                predictor.pushAll(run.data(), ticks.data(), inPass);
+            if (passEnd != UINT64_MAX && passEnd >= written && passEnd < written + n)
+                predictor.finish();
             if (bldx)
-                bldx->push(rec);
-            ++written;
-            lastTicks = p.recTicks;
-            if (used == kBatch) {
-                bld.write(batch.data(), used * sizeof(TIndex));
-                used = 0;
-                if (opt.progress && (written & 0x3FFFF) == 0)
-                    opt.progress(
-                        std::min<std::int64_t>(totalMs, static_cast<std::int64_t>(p.recTicks * tick * 1000)),
-                        totalMs);
-            }
+                for (std::size_t i = 0; i < n; ++i)
+                    bldx->push(records[i]);
+            bld.write(records.data(), n * sizeof(TIndex));
+            const std::uint64_t before = written;
+            written += n;
+            lastTicks = run[n - 1].recTicks;
+            if (opt.progress && (written >> 18) != (before >> 18))
+                opt.progress(std::min<std::int64_t>(totalMs, static_cast<std::int64_t>(lastTicks * tick * 1000)),
+                             totalMs);
+            run = run.subspan(n);
         }
     }
-    bld.write(batch.data(), used * sizeof(TIndex));
     res.seconds = lastTicks * tick;
     res.records = written;
     res.passRecords = passEnd;
