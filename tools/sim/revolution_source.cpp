@@ -409,12 +409,15 @@ private:
             // Into its place among those before it; nearly always where it is.
             // (Written field by field into its place: a whole Pulse built
             // aside and copied stalls on the partly overlapping moves.)
+            // (Strictly after the last one, it stays: one comparison in the
+            // usual case, the source order read only for equal times.)
             std::size_t at = end++;
-            while (at > first && before(rec, lane, pend[at - 1].recTicks, lanes[at - 1])) {
-                pend[at] = pend[at - 1];
-                lanes[at] = lanes[at - 1];
-                --at;
-            }
+            if (at > first && !(pend[at - 1].recTicks < rec))
+                while (at > first && before(rec, lane, pend[at - 1].recTicks, lanes[at - 1])) {
+                    pend[at] = pend[at - 1];
+                    lanes[at] = lanes[at - 1];
+                    --at;
+                }
             Pulse &p = pend[at];
             p = shape_[i];
             p.exactTicks = exact;
