@@ -142,7 +142,7 @@ void AssemblyPredictor::pushAll(const Pulse *pulses, const std::uint32_t *ticks,
             cap = cap_;
             mask = mask_;
         }
-        recs[static_cast<std::size_t>(k) & mask] = {ticks[i], p.channel, p.extra, p.stage, p.blade, p.exactTicks};
+        recs[static_cast<std::size_t>(k) & mask] = recordOf(p, ticks[i]);
         channels_[p.channel].push(k, base);
         if (k >= due || tachoChannel_[p.channel]) {
             next_ = next;

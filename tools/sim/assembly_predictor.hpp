@@ -12,10 +12,13 @@
 #include "sim/pulse_sources.hpp"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <deque>
 #include <functional>
 #include <optional>
+#include <type_traits>
 #include <vector>
 
 namespace vibrolan::sim {
@@ -61,8 +64,7 @@ public:
         const std::int64_t k = next_++;
         if (static_cast<std::uint64_t>(next_ - base_) > cap_)
             grow();
-        recs_[static_cast<std::size_t>(k) & mask_] = {ticks,       pulse.channel, pulse.extra,
-                                                      pulse.stage, pulse.blade,   pulse.exactTicks};
+        recs_[static_cast<std::size_t>(k) & mask_] = recordOf(pulse, ticks);
         channels_[pulse.channel].push(k, base_);
         // Most records neither settle a revolution nor count as a tacho pulse.
         if (k >= due_ || tachoChannel_[pulse.channel])
@@ -78,14 +80,30 @@ public:
     std::int64_t revolutions(int stage) const { return state_[stage].revCount; }
 
 private:
+    // A record as the pulse has it from its exact instant on (copied in one
+    // piece), and its counter value.
     struct Rec {
-        std::uint32_t ticks;
+        double exact;
+        std::int16_t blade;
+        std::int8_t stage, probe;
         std::uint8_t ch;
         bool extra;
-        std::int16_t stage;
-        std::int32_t blade;
-        double exact;
+        std::uint32_t ticks;
     };
+    static Rec recordOf(const Pulse &pulse, std::uint32_t ticks)
+    {
+        static_assert(std::is_standard_layout_v<Pulse> && std::is_standard_layout_v<Rec>);
+        static_assert(offsetof(Pulse, blade) - offsetof(Pulse, exactTicks) == offsetof(Rec, blade) &&
+                      offsetof(Pulse, stage) - offsetof(Pulse, exactTicks) == offsetof(Rec, stage) &&
+                      offsetof(Pulse, probe) - offsetof(Pulse, exactTicks) == offsetof(Rec, probe) &&
+                      offsetof(Pulse, channel) - offsetof(Pulse, exactTicks) == offsetof(Rec, ch) &&
+                      offsetof(Pulse, extra) - offsetof(Pulse, exactTicks) == offsetof(Rec, extra) &&
+                      offsetof(Rec, ticks) == 16 && sizeof(Pulse) - offsetof(Pulse, exactTicks) == 16);
+        Rec r;
+        std::memcpy(static_cast<void *>(&r), reinterpret_cast<const char *>(&pulse) + offsetof(Pulse, exactTicks), 16);
+        r.ticks = ticks;
+        return r;
+    }
     struct Pending {
         std::int64_t prev, cur, rev;
     };
