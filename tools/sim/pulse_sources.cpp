@@ -333,8 +333,7 @@ void PulseMerger::add(std::unique_ptr<PulseSource> source)
 {
     auto lane = std::make_unique<Lane>();
     lane->source = std::move(source);
-    lane->current.resize(kBlock);
-    lane->source->fill(lane->current.data(), kBlock);
+    lane->source->fillBlock(lane->current, kBlock);
     lanes_.push_back(std::move(lane));
 }
 
@@ -368,12 +367,11 @@ void PulseMerger::fillOne(Lane &lane, std::unique_lock<std::mutex> &lock)
         block = std::move(lane.spare.back());
         lane.spare.pop_back();
     }
-    block.resize(kBlock);
     lane.busy = true;
     lock.unlock();
     std::exception_ptr error;
     try {
-        lane.source->fill(block.data(), kBlock);
+        lane.source->fillBlock(block, kBlock);
     } catch (...) {
         error = std::current_exception();
     }
@@ -410,7 +408,7 @@ void PulseMerger::helperLoop()
 void PulseMerger::nextBlock(Lane &lane)
 {
     if (helpers_ == 0) {
-        lane.source->fill(lane.current.data(), kBlock);
+        lane.source->fillBlock(lane.current, kBlock);
         lane.at = 0;
         return;
     }
