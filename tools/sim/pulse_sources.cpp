@@ -333,7 +333,8 @@ void PulseMerger::add(std::unique_ptr<PulseSource> source)
 {
     auto lane = std::make_unique<Lane>();
     lane->source = std::move(source);
-    lane->source->fillBlock(lane->current, kBlock);
+    lane->current.resize(kBlock);
+    lane->source->fill(lane->current.data(), kBlock);
     lanes_.push_back(std::move(lane));
 }
 
@@ -367,11 +368,12 @@ void PulseMerger::fillOne(Lane &lane, std::unique_lock<std::mutex> &lock)
         block = std::move(lane.spare.back());
         lane.spare.pop_back();
     }
+    block.resize(kBlock);
     lane.busy = true;
     lock.unlock();
     std::exception_ptr error;
     try {
-        lane.source->fillBlock(block, kBlock);
+        lane.source->fill(block.data(), kBlock);
     } catch (...) {
         error = std::current_exception();
     }
@@ -408,7 +410,7 @@ void PulseMerger::helperLoop()
 void PulseMerger::nextBlock(Lane &lane)
 {
     if (helpers_ == 0) {
-        lane.source->fillBlock(lane.current, kBlock);
+        lane.source->fill(lane.current.data(), kBlock);
         lane.at = 0;
         return;
     }

@@ -43,14 +43,6 @@ public:
         for (std::size_t i = 0; i < n; ++i)
             out[i] = next();
     }
-    // The next `n` pulses as block[0 .. n - 1]; the block may be replaced by
-    // another vector (of at least n pulses), and what it held may be kept.
-    virtual void fillBlock(std::vector<Pulse> &block, std::size_t n)
-    {
-        if (block.size() < n)
-            block.resize(n);
-        fill(block.data(), n);
-    }
     // Called by a thread other than the one that fills while it has nothing
     // else to do: a share of the work of the pulses ahead, done; false when
     // there is none to share. Must not change what fill() gives.
@@ -134,7 +126,7 @@ private:
     static constexpr std::size_t kBlock = 16384, kAhead = 6; // pulses per block, blocks filled ahead
     struct Lane {
         std::unique_ptr<PulseSource> source;
-        std::vector<Pulse> current; // being merged (its first kBlock pulses), the next pulse at `at`
+        std::vector<Pulse> current; // being merged, the next pulse at `at`
         std::size_t at = 0;
         std::deque<std::vector<Pulse>> ready; // filled ahead, in order
         std::vector<std::vector<Pulse>> spare;

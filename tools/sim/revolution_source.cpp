@@ -158,31 +158,6 @@ public:
         }
     }
 
-    void fillBlock(std::vector<Pulse> &block, std::size_t n) override
-    {
-        // Made in place: the revolutions are laid out until n pulses are
-        // released, and the vector they are in becomes the block; only what
-        // is left past them moves, to the front of the vector taken in exchange.
-        if (head_ > 0)
-            compact();
-        const std::size_t room = n + 4 * shape_.size();
-        if (pend_.size() < room) {
-            pend_.resize(room);
-            lanes_.resize(room);
-        }
-        while (released_ < n)
-            nextRevolution();
-        std::swap(pend_, block);
-        if (pend_.size() < room)
-            pend_.resize(room);
-        std::copy(block.begin() + static_cast<std::ptrdiff_t>(n), block.begin() + static_cast<std::ptrdiff_t>(count_),
-                  pend_.begin());
-        std::copy(lanes_.begin() + static_cast<std::ptrdiff_t>(n), lanes_.begin() + static_cast<std::ptrdiff_t>(count_),
-                  lanes_.begin());
-        count_ -= n;
-        released_ -= n;
-    }
-
 private:
     static constexpr std::size_t kBatch = 16;                // revolutions per batch
     static constexpr std::size_t kSlots = 3;                 // solvers: the caller's and two helpers'
@@ -388,24 +363,18 @@ private:
         }
     }
 
-    // What is made and not yet out moves to the front.
-    void compact()
-    {
-        std::copy(pend_.begin() + static_cast<std::ptrdiff_t>(head_), pend_.begin() + static_cast<std::ptrdiff_t>(count_),
-                  pend_.begin());
-        std::copy(lanes_.begin() + static_cast<std::ptrdiff_t>(head_),
-                  lanes_.begin() + static_cast<std::ptrdiff_t>(count_), lanes_.begin());
-        count_ -= head_;
-        released_ -= head_;
-        head_ = 0;
-    }
-
     void nextRevolution()
     {
         // What is left is of the previous revolution, in order; the last of
         // it bounds what may be released after this revolution is added.
-        if (count_ + shape_.size() > pend_.size())
-            compact();
+        if (count_ + shape_.size() > pend_.size()) {
+            std::copy(pend_.begin() + static_cast<std::ptrdiff_t>(head_),
+                      pend_.begin() + static_cast<std::ptrdiff_t>(count_), pend_.begin());
+            std::copy(lanes_.begin() + static_cast<std::ptrdiff_t>(head_),
+                      lanes_.begin() + static_cast<std::ptrdiff_t>(count_), lanes_.begin());
+            count_ -= head_;
+            head_ = released_ = 0;
+        }
         const std::size_t first = head_, old = count_ - head_; // gone out before it: 0 .. head_ - 1
         std::uint16_t lastLane = 0;
         Pulse last;
