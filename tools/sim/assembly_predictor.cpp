@@ -77,7 +77,7 @@ void AssemblyPredictor::ChannelIndex::makeRoom(std::int64_t keepFrom)
     head = lowerBound(keepFrom);
     if (tail - head == ring.size()) {
         // Still full: the held numbers move to their places in a ring twice as large.
-        std::vector<std::int64_t> bigger(std::max<std::size_t>(1024, 2 * ring.size()));
+        std::vector<Entry> bigger(std::max<std::size_t>(1024, 2 * ring.size()));
         for (std::uint64_t pos = head; pos < tail; ++pos)
             bigger[pos & (bigger.size() - 1)] = (*this)[pos];
         ring = std::move(bigger);
@@ -92,7 +92,7 @@ std::uint64_t AssemblyPredictor::ChannelIndex::lowerBound(std::int64_t k) const
     std::uint64_t lo = head, n = tail - head;
     while (n > 0) {
         const std::uint64_t half = n / 2;
-        if ((*this)[lo + half] < k) {
+        if ((*this)[lo + half].k < k) {
             lo += half + 1;
             n -= half + 1;
         } else {
@@ -102,56 +102,21 @@ std::uint64_t AssemblyPredictor::ChannelIndex::lowerBound(std::int64_t k) const
     return lo;
 }
 
-const AssemblyPredictor::Rec *AssemblyPredictor::at(std::int64_t k) const
-{
-    if (k < base_ || k >= next_)
-        return nullptr;
-    return &held(k);
-}
-
-void AssemblyPredictor::grow()
-{
-    // The held records move to their places in a ring twice as large.
-    std::vector<Rec> bigger(std::max<std::size_t>(4096, 2 * buf_.size()));
-    const std::size_t mask = bigger.size() - 1;
-    for (std::int64_t j = base_; j < next_ - 1; ++j)
-        bigger[static_cast<std::size_t>(j) & mask] = held(j);
-    buf_ = std::move(bigger);
-    recs_ = buf_.data();
-    cap_ = buf_.size();
-    mask_ = mask;
-}
-
 void AssemblyPredictor::pushAll(const Pulse *pulses, const std::uint32_t *ticks, std::size_t n)
 {
-    // As push() record by record. The ring's fields are copied to locals
-    // (a record's one-byte fields could alias them, which would make the
-    // compiler read them again after every store) and taken anew after a
-    // call that may change them.
+    // As push() record by record, with the fields that only settle() changes
+    // in locals (a channel ring's stores could alias them, which would make
+    // the compiler read them again after every record).
     std::int64_t next = next_, base = base_, due = due_;
-    Rec *recs = recs_;
-    std::uint64_t cap = cap_;
-    std::size_t mask = mask_;
     for (std::size_t i = 0; i < n; ++i) {
         const Pulse &p = pulses[i];
         const std::int64_t k = next++;
-        if (static_cast<std::uint64_t>(next - base) > cap) {
-            next_ = next;
-            grow();
-            recs = recs_;
-            cap = cap_;
-            mask = mask_;
-        }
-        recs[static_cast<std::size_t>(k) & mask] = recordOf(p, ticks[i]);
-        channels_[p.channel].push(k, base);
+        channels_[p.channel].push(k, base, p);
         if (k >= due || tachoChannel_[p.channel]) {
             next_ = next;
             settle(p, ticks[i], k);
             base = base_;
             due = due_;
-            recs = recs_;
-            cap = cap_;
-            mask = mask_;
         }
     }
     next_ = next;
@@ -173,8 +138,8 @@ void AssemblyPredictor::settle(const Pulse &pulse, std::uint32_t ticks, std::int
             if (++st.tachoSeen == cfg.startOrdinal) {
                 st.started = true;
                 st.prev = k;
-                st.firstTicks = ticks;
-                st.firstExact = pulse.exactTicks;
+                st.prevTicks = st.firstTicks = ticks;
+                st.prevExact = st.firstExact = pulse.exactTicks;
             }
             continue;
         }
@@ -186,18 +151,20 @@ void AssemblyPredictor::settle(const Pulse &pulse, std::uint32_t ticks, std::int
         ++st.n;
         if (!mark)
             continue;
-        const Rec &prev = *at(st.prev);
-        const std::int64_t rev = Diff(ticks, prev.ticks);
-        if (ticks < prev.ticks || st.runTime < 0) {
+        const std::uint32_t prevTicks = st.prevTicks;
+        const std::int64_t rev = Diff(ticks, prevTicks);
+        if (ticks < prevTicks || st.runTime < 0) {
             st.wrapOffset += 4294967296.0;
-            st.runTime += (4294967296.0 - prev.ticks + ticks) * tick_;
+            st.runTime += (4294967296.0 - prevTicks + ticks) * tick_;
         } else {
-            st.runTime = (prev.ticks + st.wrapOffset - st.firstTicks) * tick_;
+            st.runTime = (prevTicks + st.wrapOffset - st.firstTicks) * tick_;
         }
         ++st.revCount;
         if (rangeFrom_ <= st.runTime && st.runTime <= rangeTo_)
-            st.pending.push_back({st.prev, k, rev});
+            st.pending.push_back({st.prev, k, rev, st.prevExact, pulse.exactTicks});
         st.prev = k;
+        st.prevTicks = ticks;
+        st.prevExact = pulse.exactTicks;
     }
     due_ = INT64_MAX;
     for (const StageState &st : state_)
@@ -209,36 +176,31 @@ void AssemblyPredictor::settle(const Pulse &pulse, std::uint32_t ticks, std::int
 // One search of the assembly: `count` usable records of the channel from the
 // window start; records past the search limit are not real pulses. The
 // assembly walks the records one by one; each step that finds a record of
-// the channel before the limit takes the channel's next record, so they are
-// read from the channel's index in a row. A search that runs out of them
-// goes on to the limit, where the record counts if it is of the channel
-// (it is never before the window's end), and stops past it: the rest stays -1.
-int AssemblyPredictor::collect(const Pending &p, std::int64_t limit, std::uint8_t ch, int count,
-                               std::vector<std::int64_t> &found)
+// the channel before the limit takes the channel's next record, so what it
+// finds is a run of the channel's ring, counted here by binary searches. A
+// search that runs out of them goes on to the limit, where the record counts
+// if it is of the channel (it is never before the window's end), and stops
+// past it: the rest stays unfound.
+AssemblyPredictor::Search AssemblyPredictor::collect(const Pending &p, std::int64_t limit, std::uint8_t ch,
+                                                     int count) const
 {
-    found.assign(count, -1);
-    std::int64_t *const out = found.data();
-    int inWindow = 0;
     const ChannelIndex &ci = channels_[ch];
-    const std::int64_t *const ring = ci.data;
-    const std::uint64_t mask = ci.mask, size = ci.tail;
-    std::uint64_t q = ci.lowerBound(p.prev);
-    int r = 0;
-    for (; r < count && q < size; ++r, ++q) {
-        const std::int64_t k = ring[q & mask];
-        if (k >= limit)
-            break;
-        out[r] = k;
-        inWindow += k < p.cur ? 1 : 0;
-    }
-    if (r < count) {
-        // Records from the window start on are all held (trim keeps them).
-        if (limit <= next_ - 1 && held(limit).ch == ch)
-            out[r] = limit;
+    Search out;
+    out.first = ci.lowerBound(p.prev);
+    const std::uint64_t beforeLimit = ci.lowerBound(limit) - out.first;
+    const std::uint64_t taken = std::min<std::uint64_t>(static_cast<std::uint64_t>(count), beforeLimit);
+    out.found = static_cast<int>(taken);
+    out.inWindow = static_cast<int>(std::min(taken, ci.lowerBound(p.cur) - out.first));
+    if (out.found < count) {
+        // The record at the limit, if pushed and of the channel, is the
+        // channel's next one (every record up to next_ - 1 is in its ring).
+        const std::uint64_t q = out.first + taken;
+        if (q < ci.tail && ci[q].k == limit)
+            ++out.found;
         if (limit < p.cur)
-            ++inWindow;
+            ++out.inWindow;
     }
-    return inWindow;
+    return out;
 }
 
 void AssemblyPredictor::processRevolution(int s, const Pending &p, std::int64_t lastIndex)
@@ -247,21 +209,16 @@ void AssemblyPredictor::processRevolution(int s, const Pending &p, std::int64_t 
     const StageState &st = state_[s];
     const int n = cfg.blades;
     const std::int64_t limit = std::min(2 * p.cur - p.prev, lastIndex);
-    const Rec &prev = *at(p.prev);
-    const Rec &cur = *at(p.cur);
 
-    std::vector<std::int64_t> &roots = roots_, &tips = tips_;
     for (std::size_t pi = 0; pi < cfg.pairs.size(); ++pi) {
         const PredictorPair &pair = cfg.pairs[pi];
         PairTally &tally = tallies_[s][pi];
-        const int rootCount = collect(p, limit, pair.rootChannel, n + 1, roots);
-        const int tipCount = collect(p, limit, pair.tipChannel, pair.skipBlade + n + 1, tips);
+        const Search roots = collect(p, limit, pair.rootChannel, n + 1);
+        const Search tips = collect(p, limit, pair.tipChannel, pair.skipBlade + n + 1);
         // A pulse that a deflection needs and the search did not find
         // rejects the revolution, as does a revolution without length.
-        bool missing = rootCount != n || tipCount != n || p.rev <= 0;
-        for (int b = 0; b < n && !missing; ++b)
-            missing = roots[b] < 0 || tips[pair.skipBlade + b] < 0;
-        if (missing) {
+        if (roots.inWindow != n || tips.inWindow != n || p.rev <= 0 || roots.found < n ||
+            tips.found < pair.skipBlade + n) {
             ++tally.rejected;
             continue;
         }
@@ -270,16 +227,16 @@ void AssemblyPredictor::processRevolution(int s, const Pending &p, std::int64_t 
         row.stage = s;
         row.pair = static_cast<int>(pi);
         row.index = tally.accepted++;
-        row.timeS = (prev.exact - st.firstExact) * tick_;
-        row.speedRpm = 60.0 / ((cur.exact - prev.exact) * tick_);
+        row.timeS = (p.prevExact - st.firstExact) * tick_;
+        row.speedRpm = 60.0 / ((p.curExact - p.prevExact) * tick_);
         row.ampl.assign(n, 0.0);
         const double scale = cfg.diameterMm * kPi / static_cast<double>(p.rev);
+        const ChannelIndex &rootRing = channels_[pair.rootChannel], &tipRing = channels_[pair.tipChannel];
         for (int b = 0; b < n; ++b) {
-            const std::int64_t rj = roots[b], tj = tips[pair.skipBlade + b];
             const int blade = pair.numberBlade[b];
             // Found from the window start on, so held (trim keeps them).
-            const Rec &r = held(rj);
-            const Rec &t = held(tj);
+            const Entry &r = rootRing[roots.first + static_cast<std::uint64_t>(b)];
+            const Entry &t = tipRing[tips.first + static_cast<std::uint64_t>(pair.skipBlade + b)];
             if (r.extra || t.extra || r.stage != s || t.stage != s || r.blade != blade || t.blade != blade)
                 row.fault = true;
             row.ampl[blade] = scale * (t.exact - r.exact);

@@ -62,16 +62,13 @@ public:
     void push(const Pulse &pulse, std::uint32_t ticks)
     {
         const std::int64_t k = next_++;
-        if (static_cast<std::uint64_t>(next_ - base_) > cap_)
-            grow();
-        recs_[static_cast<std::size_t>(k) & mask_] = recordOf(pulse, ticks);
-        channels_[pulse.channel].push(k, base_);
+        channels_[pulse.channel].push(k, base_, pulse);
         // Most records neither settle a revolution nor count as a tacho pulse.
         if (k >= due_ || tachoChannel_[pulse.channel])
             settle(pulse, ticks, k);
     }
     // push() for n records in a row, the counter values in `ticks`: the
-    // same, with the ring's state kept at hand across the records.
+    // same, with the state that a record may change kept at hand.
     void pushAll(const Pulse *pulses, const std::uint32_t *ticks, std::size_t n);
     // The pass ends after the records pushed so far.
     void finish();
@@ -80,32 +77,11 @@ public:
     std::int64_t revolutions(int stage) const { return state_[stage].revCount; }
 
 private:
-    // A record as the pulse has it from its exact instant on (copied in one
-    // piece), and its counter value.
-    struct Rec {
-        double exact;
-        std::int16_t blade;
-        std::int8_t stage, probe;
-        std::uint8_t ch;
-        bool extra;
-        std::uint32_t ticks;
-    };
-    static Rec recordOf(const Pulse &pulse, std::uint32_t ticks)
-    {
-        static_assert(std::is_standard_layout_v<Pulse> && std::is_standard_layout_v<Rec>);
-        static_assert(offsetof(Pulse, blade) - offsetof(Pulse, exactTicks) == offsetof(Rec, blade) &&
-                      offsetof(Pulse, stage) - offsetof(Pulse, exactTicks) == offsetof(Rec, stage) &&
-                      offsetof(Pulse, probe) - offsetof(Pulse, exactTicks) == offsetof(Rec, probe) &&
-                      offsetof(Pulse, channel) - offsetof(Pulse, exactTicks) == offsetof(Rec, ch) &&
-                      offsetof(Pulse, extra) - offsetof(Pulse, exactTicks) == offsetof(Rec, extra) &&
-                      offsetof(Rec, ticks) == 16 && sizeof(Pulse) - offsetof(Pulse, exactTicks) == 16);
-        Rec r;
-        std::memcpy(static_cast<void *>(&r), reinterpret_cast<const char *>(&pulse) + offsetof(Pulse, exactTicks), 16);
-        r.ticks = ticks;
-        return r;
-    }
+    // A revolution between two marks (record numbers, the exact instants)
+    // of `rev` recorded ticks.
     struct Pending {
         std::int64_t prev, cur, rev;
+        double prevExact, curExact;
     };
     struct Detector {
         int n = 0;
@@ -115,20 +91,45 @@ private:
         std::size_t head = 0;
         bool isTacho(std::uint32_t ticks);
     };
-    // Record numbers of one channel in increasing order, in a ring: positions
+    // A record of a channel: its number and, as the pulse has them from its
+    // exact instant on (copied in one piece), what a deflection needs.
+    struct Entry {
+        std::int64_t k;
+        double exact;
+        std::int16_t blade;
+        std::int8_t stage, probe;
+        std::uint8_t ch;
+        bool extra;
+    };
+    static Entry entryOf(std::int64_t k, const Pulse &pulse)
+    {
+        static_assert(std::is_standard_layout_v<Pulse> && std::is_standard_layout_v<Entry>);
+        static_assert(offsetof(Pulse, blade) - offsetof(Pulse, exactTicks) + 8 == offsetof(Entry, blade) &&
+                      offsetof(Pulse, stage) - offsetof(Pulse, exactTicks) + 8 == offsetof(Entry, stage) &&
+                      offsetof(Pulse, probe) - offsetof(Pulse, exactTicks) + 8 == offsetof(Entry, probe) &&
+                      offsetof(Pulse, channel) - offsetof(Pulse, exactTicks) + 8 == offsetof(Entry, ch) &&
+                      offsetof(Pulse, extra) - offsetof(Pulse, exactTicks) + 8 == offsetof(Entry, extra) &&
+                      sizeof(Entry) == 24 && sizeof(Pulse) - offsetof(Pulse, exactTicks) == 16);
+        Entry e;
+        e.k = k;
+        std::memcpy(reinterpret_cast<char *>(&e) + offsetof(Entry, exact),
+                    reinterpret_cast<const char *>(&pulse) + offsetof(Pulse, exactTicks), 16);
+        return e;
+    }
+    // The records of one channel in increasing order, in a ring: positions
     // head .. tail - 1 (counted since the start) are held, and those below
     // the oldest record still needed are dropped only when it is full.
     struct ChannelIndex {
-        std::vector<std::int64_t> ring; // capacity a power of two (or none yet)
-        std::int64_t *data = nullptr;   // ring's, and its capacity - 1, kept at hand
+        std::vector<Entry> ring; // capacity a power of two (or none yet)
+        Entry *data = nullptr;   // ring's, and its capacity - 1, kept at hand
         std::uint64_t mask = 0;
         std::uint64_t head = 0, tail = 0, full = 0; // full: the tail of a full ring
-        std::int64_t operator[](std::uint64_t pos) const { return data[pos & mask]; }
-        void push(std::int64_t k, std::int64_t keepFrom)
+        const Entry &operator[](std::uint64_t pos) const { return data[pos & mask]; }
+        void push(std::int64_t k, std::int64_t keepFrom, const Pulse &pulse)
         {
             if (tail == full)
                 makeRoom(keepFrom);
-            data[tail++ & mask] = k;
+            data[tail++ & mask] = entryOf(k, pulse);
         }
         void makeRoom(std::int64_t keepFrom);
         // Position of the first record number >= k.
@@ -137,7 +138,9 @@ private:
     struct StageState {
         std::int64_t tachoSeen = 0;
         bool started = false;
-        std::int64_t prev = 0, n = 0;
+        std::int64_t prev = 0, n = 0; // the last mark's record number, and its instants:
+        std::uint32_t prevTicks = 0;
+        double prevExact = 0;
         double wrapOffset = 0, runTime = 0;
         std::uint32_t firstTicks = 0;
         double firstExact = 0;
@@ -146,13 +149,15 @@ private:
         std::deque<Pending> pending;
     };
 
-    void grow();
     // The stages' part of push(): marks, revolutions to settle.
     void settle(const Pulse &pulse, std::uint32_t ticks, std::int64_t k);
-    const Rec *at(std::int64_t k) const;
-    const Rec &held(std::int64_t k) const { return recs_[static_cast<std::size_t>(k) & mask_]; }
-    int collect(const Pending &p, std::int64_t limit, std::uint8_t ch, int count,
-                std::vector<std::int64_t> &found);
+    // What a search found: `found` records of the channel's ring in a row
+    // from position `first`, `inWindow` of them before the window's end.
+    struct Search {
+        std::uint64_t first = 0;
+        int found = 0, inWindow = 0;
+    };
+    Search collect(const Pending &p, std::int64_t limit, std::uint8_t ch, int count) const;
     void processRevolution(int s, const Pending &p, std::int64_t lastIndex);
     void trim();
 
@@ -161,19 +166,15 @@ private:
     RowSink sink_;
     std::vector<StageState> state_;
     std::vector<std::vector<PairTally>> tallies_;
-    // Records base_ .. next_ - 1, record k at k & mask_ (capacity a power of two).
-    std::vector<Rec> buf_;
-    Rec *recs_ = nullptr; // buf_'s, its size and size - 1, kept at hand
-    std::uint64_t cap_ = 0;
-    std::size_t mask_ = 0;
     std::array<ChannelIndex, 256> channels_;
+    // The records pushed: 0 .. next_ - 1, of which a search may still need
+    // those from base_ on.
     std::int64_t base_ = 0, next_ = 0;
     // The first record number at which a pending revolution is settled, and
     // the channels that carry a stage's marks: records below the one and on
     // none of the others change no stage's state.
     std::int64_t due_ = INT64_MAX;
     std::array<bool, 256> tachoChannel_{};
-    std::vector<std::int64_t> roots_, tips_;
     TruthRow row_;
 };
 
