@@ -133,16 +133,27 @@ TEST(SimulatorTipArrival, RecordingsOfBothSolutionsDifferOnlyInRareRoundings)
 
 TEST(SimulatorTipArrival, BlockFormGivesTheSameNumbersAsOneByOne)
 {
-    // Over segment ends and the strained stages too, where some pulses take Newton steps.
-    for (const char *label :
-         {"fast run-up, many segments", "strong stall", "high engine order near resonance"}) {
-        SCOPED_TRACE(label);
-        const sim::Scenario sc = straining(label);
+    // Over segment ends and the strained stages too, where some pulses take
+    // Newton steps; and a stage of the large preset, whose checks hold over
+    // the whole run and are not made pulse by pulse in the block form.
+    const struct {
+        const char *label;
+        sim::Scenario scenario;
+        const char *probe;
+    } cases[] = {
+        {"fast run-up, many segments", straining("fast run-up, many segments"), "P1"},
+        {"strong stall", straining("strong stall"), "P1"},
+        {"high engine order near resonance", straining("high engine order near resonance"), "P1"},
+        {"large", sim::preset("large"), "B1"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.label);
+        const sim::Scenario &sc = c.scenario;
         const sim::Shaft shaft(sc.speed);
         const sim::StageSpec &st = sc.stages[0];
         const sim::StageGeometry geo = sim::stageGeometry(sc, 0);
         const sim::BladeMotion motion(st, sc.seed);
-        const int tip = sim::probeIndex(st, "P1");
+        const int tip = sim::probeIndex(st, c.probe);
         ASSERT_GE(tip, 0);
         sim::TipArrival single(shaft, motion, geo.offset[tip], sc.tickPeriod());
         sim::TipArrival block(shaft, motion, geo.offset[tip], sc.tickPeriod());

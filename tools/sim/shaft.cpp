@@ -32,6 +32,30 @@ Shaft::Shaft(const std::vector<SpeedPoint> &points)
     }
 }
 
+double Shaft::minSpeed() const
+{
+    double w = seg_.front().w0;
+    for (const Segment &s : seg_)
+        w = std::min({w, s.w0, std::isfinite(s.t1) ? s.w0 + s.a * (s.t1 - s.t0) : s.w0});
+    return w;
+}
+
+double Shaft::maxSpeed() const
+{
+    double w = seg_.front().w0;
+    for (const Segment &s : seg_)
+        w = std::max({w, s.w0, std::isfinite(s.t1) ? s.w0 + s.a * (s.t1 - s.t0) : s.w0});
+    return w;
+}
+
+double Shaft::maxAcceleration() const
+{
+    double a = 0;
+    for (const Segment &s : seg_)
+        a = std::max(a, std::abs(s.a));
+    return a;
+}
+
 namespace {
 
 struct SegmentLanes {

@@ -58,6 +58,12 @@ public:
         return {s.t0 + 2.0 * dth * root * inv, root, sum * inv, s.a, s.t0, s.t1};
     }
 
+    // The least and the greatest speed (rev/s) and the greatest size of the
+    // acceleration (rev/s^2) over the whole profile.
+    double minSpeed() const;
+    double maxSpeed() const;
+    double maxAcceleration() const;
+
     struct Segment {
         double t0, t1;         // t1 = +inf for the last one
         double w0, a;          // rev/s at t0 and its slope (rev/s^2)

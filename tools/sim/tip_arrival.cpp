@@ -69,6 +69,7 @@ TipArrival::TipArrival(const Shaft &shaft, const BladeMotion &motion, const std:
         const double rate = kTwoPi * (std::abs(st.freqHz) + 1.0 / std::abs(st.modulationPeriodS));
         stallCurvature_ = 0.5 * 1.5 * std::abs(st.amplitudeMm) * rate * rate / circumference_;
     }
+    boundsHold_ = !stall_ && boundsHoldEverywhere();
     for (std::size_t b = 0; b < offsets_.size(); ++b)
         for (const BladeMotion::Mode &m : motion.modes()) {
             // EO is a whole number: the phase repeats every revolution, so
@@ -79,6 +80,45 @@ TipArrival::TipArrival(const Shaft &shaft, const BladeMotion &motion, const std:
             baseIm_.push_back(std::sin(kTwoPi * turn));
             ratioPerRpm_.push_back(m.eo / 60.0 / m.naturalHz[b]);
         }
+}
+
+// Whether oneEvaluation()'s checks of the series, the slope and the left-out
+// terms pass for every pulse of the run, from bounds of each quantity over
+// the whole speed profile (each taken twice for margin); the checks are then
+// not made pulse by pulse. Bounds of the response: |H| < F (1 + 1 / (2 zeta)),
+// |dH/dr| = |H|^2 |2r - 2i zeta| / F.
+bool TipArrival::boundsHoldEverywhere() const
+{
+    const double wMin = shaft_.minSpeed(), rpmMax = 60.0 * shaft_.maxSpeed(), aMax = shaft_.maxAcceleration();
+    if (!(wMin > 0))
+        return false;
+    const double staticCoeff = std::abs(motion_.stage().staticCoeff);
+    double dMax = staticCoeff * rpmMax * rpmMax, perRpmMax = 2.0 * staticCoeff * rpmMax, slopeMax = 0,
+           curvMax = 0;
+    for (const BladeMotion::Mode &m : motion_.modes()) {
+        const double forcing = std::abs(m.spec.forcingMm), peak = forcing * (1.0 + 0.5 / m.spec.damping);
+        double ratio = 0;
+        for (double hz : m.naturalHz)
+            ratio = std::max(ratio, m.eo / 60.0 / hz);
+        dMax += peak;
+        slopeMax += m.twoPiEo * peak;
+        curvMax += m.twoPiEo * m.twoPiEo * peak;
+        if (forcing > 0)
+            perRpmMax += peak * peak / forcing * (2.0 * rpmMax * ratio + 2.0 * m.spec.damping) * ratio;
+    }
+    slopeMax += perRpmMax * 60.0 * aMax / wMin;
+    const double leanMax = 2.0 * slopeMax * perCircumference_;
+    if (!(leanMax < 0.01))
+        return false;
+    const double perSlope = 1.0 / (1.0 - leanMax);
+    const double first = 2.0 * dMax * perCircumference_ * perSlope;
+    const double shift = 2.0 * (first + 0.5 * curvMax * perCircumference_ * first * first * perSlope);
+    const double perW = 1.01 / wMin, dt = shift * perW, rpmStep = 60.0 * aMax * dt;
+    const double xMax = 2.0 * aMax * perW * perW * shift;
+    const double boundMax =
+        2.0 * (cubic_ * shift * shift * shift + stallCurvature_ * dt * dt + rpmCurvature_ * rpmStep * rpmStep) *
+        perSlope;
+    return xMax < 1e-4 && boundMax < 0.01 * tick_ * wMin;
 }
 
 template <bool atArrival>
@@ -221,7 +261,8 @@ namespace {
 // 1 / speed, the acceleration and the end of its speed segment), the stage's
 // constants and the per-mode constants.
 struct LaneModel {
-    double t0, w0, perW0, a, to;
+    double t0, w0, perW0, a, from, to;
+    bool checked; // false: the bounds hold for every pulse (TipArrival::boundsHold_)
     double staticCoeff, perCircumference, cubic, stallCurvature, rpmCurvature, tick;
     std::size_t modes;
     const double *twoPiEo, *twoZeta, *forcing;
@@ -232,7 +273,8 @@ struct LaneModel {
 // order as the scalar code, so the same numbers, whatever vector width the
 // machine runs it with. Pulse i lies delta[i] after the mark, its blade's
 // tables for mode mo at ratio/eRe/eIm[mo * stride + i]. `failed[i]` not 0: pulse i
-// is left to the scalar code (t[i] meaningless). The groups do not depend on
+// is left to the scalar code (t[i] meaningless), as is one whose arrival
+// leaves the mark's speed segment. The groups do not depend on
 // each other, so the processor works on several at once.
 __attribute__((target_clones("avx512f", "avx2", "default"))) void
 solveLanes(const LaneModel &m, const double *delta, const double *ratioIn, const double *eReIn,
@@ -285,18 +327,19 @@ solveLanes(const LaneModel &m, const double *delta, const double *ratioIn, const
         const Lanes x = m.a * perW * perW * shift;
         const Lanes dt = shift * perW * (1.0 - x * (0.5 - 0.5 * x));
         const Lanes tt = tAt + dt;
-        const Lanes as = shift < 0 ? -shift : shift, dtBound = as * perW;
-        const Lanes rpmBound = 60.0 * m.a * dtBound;
-        const Lanes bound = (m.cubic * as * as * as + m.stallCurvature * dtBound * dtBound +
-                             m.rpmCurvature * rpmBound * rpmBound) *
-                            perSlope;
-        const Lanes limit = 0.01 * m.tick * w;
-        const Lanes absX = x < 0 ? -x : x, absLean = lean < 0 ? -lean : lean;
-        // The arrival's segment (its start and end) is checked by the caller.
         // (The conditions that fail are counted: GCC joins chained selects
         // into masks that it then takes apart lane by lane.)
-        const Lanes fails = (tAt < m.to ? z : one) + (absX < 1e-4 ? z : one) + (absLean < 0.01 ? z : one) +
-                             (bound < limit ? z : one);
+        Lanes fails = (tAt < m.to ? z : one) + (tt < m.from ? one : z) + (tt < m.to ? z : one);
+        if (m.checked) {
+            const Lanes as = shift < 0 ? -shift : shift, dtBound = as * perW;
+            const Lanes rpmBound = 60.0 * m.a * dtBound;
+            const Lanes bound = (m.cubic * as * as * as + m.stallCurvature * dtBound * dtBound +
+                                 m.rpmCurvature * rpmBound * rpmBound) *
+                                perSlope;
+            const Lanes limit = 0.01 * m.tick * w;
+            const Lanes absX = x < 0 ? -x : x, absLean = lean < 0 ? -lean : lean;
+            fails += (absX < 1e-4 ? z : one) + (absLean < 0.01 ? z : one) + (bound < limit ? z : one);
+        }
         std::memcpy(t + at, &tt, sizeof tt);
         std::memcpy(failed + at, &fails, sizeof fails);
     }
@@ -362,7 +405,9 @@ void TipArrival::solveRevolution(std::int64_t rev, const double *delta, const do
     m.w0 = mark.w;
     m.perW0 = mark.perW;
     m.a = mark.a;
+    m.from = mark.from;
     m.to = mark.to;
+    m.checked = !boundsHold_;
     m.staticCoeff = motion_.stage().staticCoeff;
     m.perCircumference = perCircumference_;
     m.cubic = cubic_;
@@ -375,14 +420,10 @@ void TipArrival::solveRevolution(std::int64_t rev, const double *delta, const do
     m.forcing = forcing_.data();
     solveLanes(m, delta, tables, tables + modes_ * stride, tables + 2 * modes_ * stride, stride, out_.data(),
                failed_.data(), (n + kLanes - 1) / kLanes);
-    for (std::size_t k = 0; k < n; ++k) {
-        // The arrival must stay in the segment, as movedBySeries() asks;
-        // what the kernel leaves goes as fast() takes it.
-        if (failed_[k] == 0 && out_[k] >= mark.from && out_[k] < mark.to)
-            t[k] = out_[k];
-        else
+    std::copy_n(out_.data(), n, t);
+    for (std::size_t k = 0; k < n; ++k)
+        if (failed_[k] != 0) // as fast() takes it
             t[k] = fast(blade[k], rev);
-    }
 }
 
 void TipArrival::fast(const std::int32_t *blade, const std::int64_t *rev, double *t, std::size_t n)

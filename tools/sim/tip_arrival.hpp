@@ -85,6 +85,10 @@ private:
     // leaves out: the resonances' third derivative / 6, the stall's second
     // time derivative / 2 and the resonances' second derivative by rpm / 2.
     double cubic_ = 0, stallCurvature_ = 0, rpmCurvature_ = 0;
+    // Those checks pass for every pulse of the speed profile (no stall):
+    // the block form does not make them pulse by pulse.
+    bool boundsHoldEverywhere() const;
+    bool boundsHold_ = false;
     // Scratch of the block form: the places after the mark, the blades' tables (ratio,
     // then the phasor's real and imaginary parts, mode-major) and the
     // kernel's answers.
