@@ -103,6 +103,9 @@ public:
             shape_.push_back(pulse);
             laneOf_.push_back(sl.lane);
         }
+        for (Probe &pr : probes_)
+            for (const std::int32_t b : pr.order)
+                pr.placeInOrder.push_back(pr.place[static_cast<std::size_t>(b)]);
         placeTicks_.resize(shape_.size());
         placeNoise_.assign(shape_.size(), 0.0);
         placePresent_.assign(shape_.size(), 1);
@@ -170,12 +173,14 @@ private:
         std::vector<std::int32_t> order;
         std::optional<Rng> rng;
         std::array<std::optional<TipArrival>, kSlots> tips; // tip probes: one solver per slot
-        std::vector<std::uint32_t> place; // by blade, in the revolution's layout
+        std::vector<std::uint32_t> place;        // by blade, in the revolution's layout
+        std::vector<std::uint32_t> placeInOrder; // the same in the probe's order
         // Of the two batches of revolutions drawn ahead, revolution j of the
-        // batch in buffer k at (k * kBatch + j) * blades: by blade the instant
-        // (ticks), noise and presence, and the blades present in the probe's
-        // order (bCount[k * kBatch + j] of them); the last three only when
-        // faults are drawn.
+        // batch in buffer k at (k * kBatch + j) * blades: the instants (ticks;
+        // by blade when faults are drawn, else in the probe's order), by
+        // blade the noise and presence, and the blades present in the
+        // probe's order (bCount[k * kBatch + j] of them); the last three
+        // only when faults are drawn.
         std::vector<double> bTime, bNoise;
         std::vector<char> bPresent;
         std::vector<std::int32_t> bBlades;
@@ -245,8 +250,11 @@ private:
         // Kept in ticks: the divisions in one pass rather than one per record.
         divideAll(sc.times.data(), n, tick_);
         double *time = pr.bTime.data() + at * nb;
-        for (std::size_t i = 0; i < n; ++i)
-            time[static_cast<std::size_t>(blades[i])] = sc.times[i];
+        if (!drawn_) // every blade, in the probe's order
+            std::copy_n(sc.times.data(), n, time);
+        else
+            for (std::size_t i = 0; i < n; ++i)
+                time[static_cast<std::size_t>(blades[i])] = sc.times[i];
     }
 
     // Takes the next task of the batch in `buffer` and solves it with
@@ -351,9 +359,13 @@ private:
         const std::size_t nb = pr.order.size(), at = (current_ & 1) * kBatch + j;
         const std::uint32_t *place = pr.place.data();
         const double *time = pr.bTime.data() + at * nb;
-        for (std::size_t b = 0; b < nb; ++b)
-            placeTicks_[place[b]] = time[b];
-        if (drawn_) {
+        if (!drawn_) {
+            const std::uint32_t *placeInOrder = pr.placeInOrder.data();
+            for (std::size_t i = 0; i < nb; ++i)
+                placeTicks_[placeInOrder[i]] = time[i];
+        } else {
+            for (std::size_t b = 0; b < nb; ++b)
+                placeTicks_[place[b]] = time[b];
             const char *present = pr.bPresent.data() + at * nb;
             const double *noise = pr.bNoise.data() + at * nb;
             for (std::size_t b = 0; b < nb; ++b) {
