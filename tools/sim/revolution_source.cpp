@@ -112,7 +112,6 @@ public:
         std::size_t most = 0;
         for (const Probe &pr : probes_)
             most = std::max(most, pr.order.size());
-        tasks_ = kBatch * probes_.size();
         for (Scratch &sc : scratch_) {
             sc.shaft.emplace(shaft);
             sc.times.resize(most);
@@ -258,21 +257,24 @@ private:
     }
 
     // Takes the next task of the batch in `buffer` and solves it with
-    // `slot`'s solvers; false when none is left. Task t of batch `seq` is
-    // probe t % probes of its revolution t / probes.
+    // `slot`'s solvers; false when none is left. Task j of batch `seq` is
+    // its revolution j, every probe of it (one hand-over per revolution: the
+    // batch's counters are shared by the threads, and each update of them
+    // moves their cache line from one processor to the other).
     bool solveOne(std::size_t buffer, int slot)
     {
         Batch &bt = batches_[buffer];
         std::uint64_t ticket = bt.ticket.load(std::memory_order_acquire);
         do {
-            if ((ticket & kTaskMask) >= tasks_)
+            if ((ticket & kTaskMask) >= kBatch)
                 return false;
         } while (!bt.ticket.compare_exchange_weak(ticket, ticket + 1, std::memory_order_acq_rel,
                                                   std::memory_order_acquire));
         const std::uint64_t seq = ticket >> 32;
         const std::size_t task = ticket & kTaskMask;
         try {
-            solveProbe(probes_[task % probes_.size()], seq, task / probes_.size(), slot);
+            for (Probe &pr : probes_)
+                solveProbe(pr, seq, task, slot);
         } catch (...) {
             std::lock_guard lock(mutex_);
             if (!error_)
@@ -343,7 +345,7 @@ private:
         const std::size_t k = current_ & 1;
         while (solveOne(k, 0)) {
         }
-        while (batches_[k].done.load(std::memory_order_acquire) < tasks_)
+        while (batches_[k].done.load(std::memory_order_acquire) < kBatch)
             std::this_thread::yield(); // a helper finishing a task: a probe's revolution
         {
             std::lock_guard lock(mutex_);
@@ -465,15 +467,14 @@ private:
     std::vector<double> tachoTime_, tachoAngle_; // ticks, revolutions
     std::vector<std::uint32_t> tachoPlace_;
     // Revolutions are drawn and solved in batches, two at a time: the one
-    // being laid out and the next, whose tasks (a probe's revolution each)
+    // being laid out and the next, whose tasks (a revolution each)
     // helpers may take while this one is laid out. A batch's ticket holds
     // its sequence number (high half) and its next task (low half).
-    struct Batch {
+    struct alignas(64) Batch { // a cache line each
         std::atomic<std::uint64_t> ticket{kTaskMask}; // none offered yet
         std::atomic<std::size_t> done{0};
     };
     std::array<Batch, 2> batches_;           // by sequence number & 1
-    std::size_t tasks_ = 0;                  // per batch
     std::uint64_t nextSeq_ = 0, current_ = 0; // the next batch to draw, the one laid out
     std::size_t inBatch_ = SIZE_MAX;         // the next revolution's place in it (none made yet)
     std::array<Scratch, kSlots> scratch_;    // by slot: 0 the caller, then helpers
