@@ -68,7 +68,7 @@ TEST(SimulatorRevolutionSource, SameStreamAsTheSeparateSourcesMerged)
     for (const auto &c : cases)
         for (const Way way : {Way::alone, Way::shared, Way::helped}) {
             const bool shared = way == Way::shared;
-            SCOPED_TRACE(std::string(c.label) + (shared                ? ", solves shared"
+            SCOPED_TRACE(std::string(c.label) + (shared               ? ", solves shared"
                                                  : way == Way::helped ? ", filled by a merger's thread"
                                                                       : ""));
             const sim::Scenario &sc = c.scenario;
@@ -90,7 +90,8 @@ TEST(SimulatorRevolutionSource, SameStreamAsTheSeparateSourcesMerged)
                 filled.add(std::move(whole));
             double last = 0;
             for (int i = 0; i < c.count; ++i) {
-                const sim::Pulse want = separate.next(), got = way == Way::helped ? filled.next() : whole->next();
+                const sim::Pulse want = separate.next(),
+                                 got = way == Way::helped ? filled.next() : whole->next();
                 ASSERT_EQ(got.recTicks, want.recTicks)
                     << "pulse " << i << std::setprecision(17) << " " << got.recTicks << " " << want.recTicks
                     << " ch " << int(got.channel) << "/" << int(want.channel) << " b " << got.blade << "/"

@@ -9,8 +9,8 @@
 #include <fcntl.h>
 #include <new>
 #include <sys/mman.h>
-#include <utility>
 #include <unistd.h>
+#include <utility>
 
 namespace vibrolan::sim {
 
@@ -38,7 +38,8 @@ OutputFile::Block OutputFile::allocate(std::size_t bytes)
 }
 
 OutputFile::OutputFile(std::filesystem::path target, std::size_t bufferBytes, Cache cache)
-    : target_(std::move(target)), size_((std::max<std::size_t>(bufferBytes, 1) + kAlign - 1) / kAlign * kAlign)
+    : target_(std::move(target)),
+      size_((std::max<std::size_t>(bufferBytes, 1) + kAlign - 1) / kAlign * kAlign)
 {
     if (isReadOnlyFile(target_))
         throw FileError(target_, "the file is read-only; it is left as it is");

@@ -161,8 +161,8 @@ public:
     }
 
 private:
-    static constexpr std::size_t kBatch = 16;                // revolutions per batch
-    static constexpr std::size_t kSlots = 3;                 // solvers: the caller's and two helpers'
+    static constexpr std::size_t kBatch = 16; // revolutions per batch
+    static constexpr std::size_t kSlots = 3;  // solvers: the caller's and two helpers'
     static constexpr std::uint64_t kTaskMask = 0xFFFFFFFFu;
 
     struct Probe {
@@ -172,8 +172,8 @@ private:
         std::vector<std::int32_t> order;
         std::optional<Rng> rng;
         std::array<std::optional<TipArrival>, kSlots> tips; // tip probes: one solver per slot
-        std::vector<std::uint32_t> place;        // by blade, in the revolution's layout
-        std::vector<std::uint32_t> placeInOrder; // the same in the probe's order
+        std::vector<std::uint32_t> place;                   // by blade, in the revolution's layout
+        std::vector<std::uint32_t> placeInOrder;            // the same in the probe's order
         // Of the two batches of revolutions drawn ahead, revolution j of the
         // batch in buffer k at (k * kBatch + j) * blades: the instants (ticks;
         // by blade when faults are drawn, else in the probe's order), by
@@ -294,7 +294,8 @@ private:
             const std::uint64_t t0 = batches_[0].ticket.load(std::memory_order_relaxed);
             const std::uint64_t t1 = batches_[1].ticket.load(std::memory_order_relaxed);
             const std::size_t first = (t0 >> 32) <= (t1 >> 32) ? 0 : 1;
-            const bool did = solveOne(first, static_cast<int>(slot)) || solveOne(1 - first, static_cast<int>(slot));
+            const bool did =
+                solveOne(first, static_cast<int>(slot)) || solveOne(1 - first, static_cast<int>(slot));
             slotBusy_[slot].store(false, std::memory_order_release);
             return did;
         }
@@ -346,7 +347,7 @@ private:
         while (solveOne(k, 0)) {
         }
         while (batches_[k].done.load(std::memory_order_acquire) < kBatch)
-            std::this_thread::yield(); // a helper finishing a task: a probe's revolution
+            std::this_thread::yield(); // a helper finishing a task: a revolution
         {
             std::lock_guard lock(mutex_);
             if (error_)
@@ -397,7 +398,8 @@ private:
             lastLane = lanes_[count_ - 1];
         }
         for (int k = 0; k < divisor_; ++k)
-            tachoAngle_[static_cast<std::size_t>(k)] = static_cast<double>(rev_) + static_cast<double>(k) / divisor_;
+            tachoAngle_[static_cast<std::size_t>(k)] =
+                static_cast<double>(rev_) + static_cast<double>(k) / divisor_;
         shaft_.timesAtAngles(tachoAngle_.data(), tachoTime_.data(), tachoTime_.size());
         divideAll(tachoTime_.data(), tachoTime_.size(), tick_);
         for (std::size_t k = 0; k < tachoTime_.size(); ++k)
@@ -418,7 +420,7 @@ private:
             const double exact = placeTicks_[i];
             const std::uint16_t lane = laneOf_[i];
             double rec = exact;
-            if (jitter && lane != 0) // the tacho has no timing noise
+            if (jitter && lane != 0)                                     // the tacho has no timing noise
                 rec += placeNoise_[i] * faults_.jitterNs * 1e-9 / tick_; // as the probe source rounds it
             // Into its place among those before it; nearly always where it is.
             // (Written field by field into its place: a whole Pulse built
@@ -470,14 +472,14 @@ private:
     // being laid out and the next, whose tasks (a revolution each)
     // helpers may take while this one is laid out. A batch's ticket holds
     // its sequence number (high half) and its next task (low half).
-    struct alignas(64) Batch { // a cache line each
+    struct alignas(64) Batch {                        // a cache line each
         std::atomic<std::uint64_t> ticket{kTaskMask}; // none offered yet
         std::atomic<std::size_t> done{0};
     };
-    std::array<Batch, 2> batches_;           // by sequence number & 1
+    std::array<Batch, 2> batches_;            // by sequence number & 1
     std::uint64_t nextSeq_ = 0, current_ = 0; // the next batch to draw, the one laid out
-    std::size_t inBatch_ = SIZE_MAX;         // the next revolution's place in it (none made yet)
-    std::array<Scratch, kSlots> scratch_;    // by slot: 0 the caller, then helpers
+    std::size_t inBatch_ = SIZE_MAX;          // the next revolution's place in it (none made yet)
+    std::array<Scratch, kSlots> scratch_;     // by slot: 0 the caller, then helpers
     std::array<std::atomic<bool>, kSlots> slotBusy_{};
     std::exception_ptr error_; // of a helper's task
     // The source's own helper thread.

@@ -18,8 +18,9 @@
 namespace vibrolan::sim {
 
 // `motion[s]` is stage s's blade motion; the tacho only when `withTacho`.
-// With `shareSolves` the arrivals are found for several revolutions at a
-// time, half of them by a thread of the source's own; each probe's
+// The arrivals are found a batch of revolutions ahead; a thread that waits
+// for the stream's pulses (PulseSource::help()) and, with `shareSolves`, a
+// thread of the source's own solve revolutions of the batches ahead. Each
 // revolution is solved whole by one thread, so the pulses are the same.
 std::unique_ptr<PulseSource> makeRevolutionSource(const Shaft &shaft, double tickPeriod, const Scenario &s,
                                                   const std::vector<StageGeometry> &geo,

@@ -32,28 +32,17 @@ Shaft::Shaft(const std::vector<SpeedPoint> &points)
     }
 }
 
-double Shaft::minSpeed() const
+Shaft::Range Shaft::range() const
 {
-    double w = seg_.front().w0;
-    for (const Segment &s : seg_)
-        w = std::min({w, s.w0, std::isfinite(s.t1) ? s.w0 + s.a * (s.t1 - s.t0) : s.w0});
-    return w;
-}
-
-double Shaft::maxSpeed() const
-{
-    double w = seg_.front().w0;
-    for (const Segment &s : seg_)
-        w = std::max({w, s.w0, std::isfinite(s.t1) ? s.w0 + s.a * (s.t1 - s.t0) : s.w0});
-    return w;
-}
-
-double Shaft::maxAcceleration() const
-{
-    double a = 0;
-    for (const Segment &s : seg_)
-        a = std::max(a, std::abs(s.a));
-    return a;
+    // Piecewise linear: the extremes are at the segments' ends.
+    Range r{seg_.front().w0, seg_.front().w0, 0.0};
+    for (const Segment &s : seg_) {
+        const double end = std::isfinite(s.t1) ? s.w0 + s.a * (s.t1 - s.t0) : s.w0;
+        r.minSpeed = std::min({r.minSpeed, s.w0, end});
+        r.maxSpeed = std::max({r.maxSpeed, s.w0, end});
+        r.maxAcceleration = std::max(r.maxAcceleration, std::abs(s.a));
+    }
+    return r;
 }
 
 namespace {

@@ -58,12 +58,14 @@ public:
         return {s.t0 + 2.0 * dth * root * inv, root, sum * inv, s.a, s.t0, s.t1};
     }
 
-    // The least and the greatest speed (rev/s) and the greatest size of the
-    // acceleration (rev/s^2) over the whole profile.
-    double minSpeed() const;
-    double maxSpeed() const;
-    double maxAcceleration() const;
+    // Over the whole profile: the least and the greatest speed (rev/s), and
+    // the greatest size of the acceleration (rev/s^2).
+    struct Range {
+        double minSpeed, maxSpeed, maxAcceleration;
+    };
+    Range range() const;
 
+private:
     struct Segment {
         double t0, t1;         // t1 = +inf for the last one
         double w0, a;          // rev/s at t0 and its slope (rev/s^2)
@@ -81,7 +83,6 @@ public:
         return k;
     }
 
-private:
     // The first segment that ends after t (the last one for any later t).
     std::size_t segmentForTime(double t) const
     {

@@ -77,7 +77,7 @@ inline std::uint32_t counterValue(double ticks, std::uint64_t start)
 {
     constexpr double kWhole = 6755399441055744.0; // 1.5 * 2^52
     const double half = ticks + 0.5;
-    const double sum = half + kWhole;                    // to the nearest, ties to even
+    const double sum = half + kWhole;                     // to the nearest, ties to even
     const std::uint64_t up = sum - kWhole > half ? 1 : 0; // rounded up: one down (no branch:
                                                           // it goes either way half of the time)
     return static_cast<std::uint32_t>(std::bit_cast<std::uint64_t>(sum) - up + start);
@@ -156,9 +156,9 @@ SimulationResult simulate(const Scenario &input, const SimulationOptions &opt)
     unsigned threads = opt.threads != 0 ? opt.threads : std::thread::hardware_concurrency();
     threads = std::clamp(threads, 1u, 16u);
     // Two threads: one makes the pulse stream, the caller's writes and
-    // predicts. From three on, the stream also shares its tip solves with a
-    // thread of its own (on two processors that third thread only adds
-    // hand-overs: the stream waits for it every few revolutions).
+    // predicts, and solves arrivals of the revolutions ahead for the stream
+    // whenever it waits for a block. From three on, the stream also has a
+    // solver thread of its own.
     const bool shareSolves = threads > 2;
     auto buildMerger = [&](PulseMerger &m, int onlyStage, int onlyProbe) {
         const bool all = onlyStage < 0;
@@ -338,8 +338,9 @@ SimulationResult simulate(const Scenario &input, const SimulationOptions &opt)
             written += n;
             lastTicks = run[n - 1].recTicks;
             if (opt.progress && (written >> 18) != (before >> 18))
-                opt.progress(std::min<std::int64_t>(totalMs, static_cast<std::int64_t>(lastTicks * tick * 1000)),
-                             totalMs);
+                opt.progress(
+                    std::min<std::int64_t>(totalMs, static_cast<std::int64_t>(lastTicks * tick * 1000)),
+                    totalMs);
             run = run.subspan(n);
         }
     }

@@ -27,8 +27,9 @@ inline Shaft::Local fromMark(const Shaft::Local &mark, double delta)
     const double x = mark.a * mark.perW * mark.perW * delta;
     const double tau = delta * mark.perW * (1.0 - x * (0.5 - x * (0.5 - 0.625 * x)));
     const double y = mark.a * tau * mark.perW;
-    return {mark.t + tau, mark.w + mark.a * tau, mark.perW * (1.0 - y * (1.0 - y * (1.0 - y))), mark.a,
-            mark.from, mark.to};
+    return {
+        mark.t + tau, mark.w + mark.a * tau, mark.perW * (1.0 - y * (1.0 - y * (1.0 - y))), mark.a, mark.from,
+        mark.to};
 }
 
 // cos and sin of a small angle by their series; |a| <= 0.05 keeps the first
@@ -89,7 +90,8 @@ TipArrival::TipArrival(const Shaft &shaft, const BladeMotion &motion, const std:
 // |dH/dr| = |H|^2 |2r - 2i zeta| / F.
 bool TipArrival::boundsHoldEverywhere() const
 {
-    const double wMin = shaft_.minSpeed(), rpmMax = 60.0 * shaft_.maxSpeed(), aMax = shaft_.maxAcceleration();
+    const Shaft::Range range = shaft_.range();
+    const double wMin = range.minSpeed, rpmMax = 60.0 * range.maxSpeed, aMax = range.maxAcceleration;
     if (!(wMin > 0))
         return false;
     const double staticCoeff = std::abs(motion_.stage().staticCoeff);
@@ -116,7 +118,8 @@ bool TipArrival::boundsHoldEverywhere() const
     const double perW = 1.01 / wMin, dt = shift * perW, rpmStep = 60.0 * aMax * dt;
     const double xMax = 2.0 * aMax * perW * perW * shift;
     const double boundMax =
-        2.0 * (cubic_ * shift * shift * shift + stallCurvature_ * dt * dt + rpmCurvature_ * rpmStep * rpmStep) *
+        2.0 *
+        (cubic_ * shift * shift * shift + stallCurvature_ * dt * dt + rpmCurvature_ * rpmStep * rpmStep) *
         perSlope;
     return xMax < 1e-4 && boundMax < 0.01 * tick_ * wMin;
 }
@@ -376,7 +379,8 @@ void TipArrival::fastBlock(const std::int32_t *blade, RevOf revOf, double *t, st
     }
 }
 
-void TipArrival::laneTables(const std::int32_t *blade, std::size_t n, std::size_t stride, double *tables) const
+void TipArrival::laneTables(const std::int32_t *blade, std::size_t n, std::size_t stride,
+                            double *tables) const
 {
     double *ratio = tables, *eRe = ratio + modes_ * stride, *eIm = eRe + modes_ * stride;
     for (std::size_t i = 0; i < stride; ++i) {
@@ -389,8 +393,8 @@ void TipArrival::laneTables(const std::int32_t *blade, std::size_t n, std::size_
     }
 }
 
-void TipArrival::solveRevolution(std::int64_t rev, const double *delta, const double *tables, std::size_t stride,
-                                 const std::int32_t *blade, double *t, std::size_t n)
+void TipArrival::solveRevolution(std::int64_t rev, const double *delta, const double *tables,
+                                 std::size_t stride, const std::int32_t *blade, double *t, std::size_t n)
 {
     const Shaft::Local mark = shaft_.localAtAngle(static_cast<double>(rev));
     if (!seriesHolds(mark)) {
@@ -428,12 +432,14 @@ void TipArrival::solveRevolution(std::int64_t rev, const double *delta, const do
 
 void TipArrival::fast(const std::int32_t *blade, const std::int64_t *rev, double *t, std::size_t n)
 {
-    fastBlock(blade, [rev](std::size_t i) { return rev[i]; }, t, n);
+    fastBlock(
+        blade, [rev](std::size_t i) { return rev[i]; }, t, n);
 }
 
 void TipArrival::fast(const std::int32_t *blade, std::int64_t rev, double *t, std::size_t n)
 {
-    fastBlock(blade, [rev](std::size_t) { return rev; }, t, n);
+    fastBlock(
+        blade, [rev](std::size_t) { return rev; }, t, n);
 }
 
 void TipArrival::useOrder(const std::vector<std::int32_t> &order)
@@ -453,7 +459,8 @@ void TipArrival::fastInOrder(std::int64_t rev, double *t)
 {
     const std::size_t n = order_.size();
     if (stall_ || n == 0) {
-        fastBlock(order_.data(), [rev](std::size_t) { return rev; }, t, n);
+        fastBlock(
+            order_.data(), [rev](std::size_t) { return rev; }, t, n);
         return;
     }
     solveRevolution(rev, orderOffsets_.data(), orderTables_.data(), n + kLanes, order_.data(), t, n);

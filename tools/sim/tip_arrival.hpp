@@ -57,8 +57,7 @@ private:
     template <bool atArrival>
     Deflection deflection(int b, double t, double rpm, double shift, double perW, double rpmPerShift) const;
 
-    template <class RevOf>
-    void fastBlock(const std::int32_t *blade, RevOf revOf, double *t, std::size_t n);
+    template <class RevOf> void fastBlock(const std::int32_t *blade, RevOf revOf, double *t, std::size_t n);
     // The blade tables of the n pulses' blades laid out for the lane kernel
     // (see tables_), padded to `stride` with the last one.
     void laneTables(const std::int32_t *blade, std::size_t n, std::size_t stride, double *tables) const;
