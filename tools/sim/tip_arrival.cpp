@@ -275,10 +275,10 @@ struct LaneModel {
 // pulses of one revolution side by side: the same operations in the same
 // order as the scalar code, so the same numbers, whatever vector width the
 // machine runs it with. Pulse i lies delta[i] after the mark, its blade's
-// tables for mode mo at ratio/eRe/eIm[mo * stride + i]. `failed[i]` not 0: pulse i
-// is left to the scalar code (t[i] meaningless), as is one whose arrival
-// leaves the mark's speed segment. The groups do not depend on
-// each other, so the processor works on several at once.
+// tables for mode mo at ratio/eRe/eIm[mo * stride + i]. `failed[i]` not 0:
+// pulse i is left to the scalar code (t[i] meaningless), as is one whose
+// arrival leaves the mark's speed segment. The groups do not depend on each
+// other, so the processor works on several at once.
 __attribute__((target_clones("avx512f", "avx2", "default"))) void
 solveLanes(const LaneModel &m, const double *delta, const double *ratioIn, const double *eReIn,
            const double *eImIn, std::size_t stride, double *t, double *failed, std::size_t groups)
