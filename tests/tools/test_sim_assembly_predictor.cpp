@@ -37,8 +37,8 @@ TEST(SimulatorAssemblyPredictor, RevolutionMissingANeededPulseAtThePassEndIsReje
     std::vector<sim::TruthRow> rows;
     sim::AssemblyPredictor predictor({st}, 25e-9, 0, 1e9, [&](const sim::TruthRow &r) { rows.push_back(r); });
     // T R P R P | T R P R P | T R  (P: blade 1 of the previous turn, then blade 0)
-    const std::vector<Rec> recs = {{0, 0}, {1, 0}, {2, 1}, {1, 1}, {2, 0}, {0, 0}, {1, 0},
-                                   {2, 1}, {1, 1}, {2, 0}, {0, 0}, {1, 0}};
+    const std::vector<Rec> recs = {{0, 0}, {1, 0}, {2, 1}, {1, 1}, {2, 0}, {0, 0},
+                                   {1, 0}, {2, 1}, {1, 1}, {2, 0}, {0, 0}, {1, 0}};
     for (std::size_t i = 0; i < recs.size(); ++i) {
         sim::Pulse p;
         p.channel = recs[i].ch;
@@ -46,7 +46,10 @@ TEST(SimulatorAssemblyPredictor, RevolutionMissingANeededPulseAtThePassEndIsReje
         p.stage = recs[i].ch == 0 ? -1 : 0;
         p.probe = recs[i].ch == 0 ? -1 : recs[i].ch - 1;
         p.exactTicks = p.recTicks = 1000.0 + 100.0 * static_cast<double>(i);
-        predictor.push(p, static_cast<std::uint32_t>(p.exactTicks));
+        vibrolan::TIndex rec;
+        rec.WCh(p.channel);
+        rec.Ticks = static_cast<std::uint32_t>(p.exactTicks);
+        predictor.push(&p, &rec, 1);
     }
     predictor.finish();
     const sim::PairTally &t = predictor.tallies()[0][0];

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <ranges>
 
 namespace vibrolan::sim {
 
@@ -89,32 +90,24 @@ void AssemblyPredictor::ChannelIndex::makeRoom(std::int64_t keepFrom)
 
 std::uint64_t AssemblyPredictor::ChannelIndex::lowerBound(std::int64_t k) const
 {
-    std::uint64_t lo = head, n = tail - head;
-    while (n > 0) {
-        const std::uint64_t half = n / 2;
-        if ((*this)[lo + half].k < k) {
-            lo += half + 1;
-            n -= half + 1;
-        } else {
-            n = half;
-        }
-    }
-    return lo;
+    return *std::ranges::partition_point(std::views::iota(head, tail),
+                                         [&](std::uint64_t pos) { return (*this)[pos].k < k; });
 }
 
-void AssemblyPredictor::pushAll(const Pulse *pulses, const std::uint32_t *ticks, std::size_t n)
+void AssemblyPredictor::push(const Pulse *pulses, const TIndex *records, std::size_t n)
 {
-    // As push() record by record, with the fields that only settle() changes
-    // in locals (a channel ring's stores could alias them, which would make
-    // the compiler read them again after every record).
+    // The fields that only settle() changes are held in locals (a channel
+    // ring's stores could alias them, which would make the compiler read
+    // them again after every record).
     std::int64_t next = next_, base = base_, due = due_;
     for (std::size_t i = 0; i < n; ++i) {
         const Pulse &p = pulses[i];
         const std::int64_t k = next++;
         channels_[p.channel].push(k, base, p);
+        // Most records neither settle a revolution nor count as a tacho pulse.
         if (k >= due || tachoChannel_[p.channel]) {
             next_ = next;
-            settle(p, ticks[i], k);
+            settle(p, records[i].Ticks, k);
             base = base_;
             due = due_;
         }

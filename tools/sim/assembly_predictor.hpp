@@ -9,6 +9,7 @@
 // divisor or signature detector), the pulse windows and the time range.
 #pragma once
 
+#include "recording/tindex.hpp"
 #include "sim/pulse_sources.hpp"
 
 #include <array>
@@ -58,18 +59,9 @@ public:
     AssemblyPredictor(std::vector<PredictorStage> stages, double tickPeriod, double rangeFrom, double rangeTo,
                       RowSink sink);
 
-    // The next record of the pass (record numbers count from 0).
-    void push(const Pulse &pulse, std::uint32_t ticks)
-    {
-        const std::int64_t k = next_++;
-        channels_[pulse.channel].push(k, base_, pulse);
-        // Most records neither settle a revolution nor count as a tacho pulse.
-        if (k >= due_ || tachoChannel_[pulse.channel])
-            settle(pulse, ticks, k);
-    }
-    // push() for n records in a row, the counter values in `ticks`: the
-    // same, with the state that a record may change kept at hand.
-    void pushAll(const Pulse *pulses, const std::uint32_t *ticks, std::size_t n);
+    // The next n records of the pass (record numbers count from 0): each
+    // pulse and the record written for it.
+    void push(const Pulse *pulses, const TIndex *records, std::size_t n);
     // The pass ends after the records pushed so far.
     void finish();
 

@@ -73,6 +73,14 @@ void OutputFile::fail(const std::string &what, int error)
     throw FileError(target_, what + systemErrorText(error));
 }
 
+void OutputFile::useCache()
+{
+    const int fl = ::fcntl(fd_, F_GETFL);
+    if (fl < 0 || ::fcntl(fd_, F_SETFL, fl & ~O_DIRECT) < 0)
+        fail("cannot write: ", errno);
+    direct_ = false;
+}
+
 void OutputFile::writeAll(const char *p, std::size_t n)
 {
     while (n > 0) {
@@ -84,10 +92,7 @@ void OutputFile::writeAll(const char *p, std::size_t n)
             // refuse them (or a short write left the offset out of step):
             // the rest goes through the cache.
             if (errno == EINVAL && direct_) {
-                const int fl = ::fcntl(fd_, F_GETFL);
-                if (fl < 0 || ::fcntl(fd_, F_SETFL, fl & ~O_DIRECT) < 0)
-                    fail("cannot write: ", errno);
-                direct_ = false;
+                useCache();
                 continue;
             }
             fail("cannot write: ", errno);
@@ -189,12 +194,8 @@ void OutputFile::commit()
         if (direct_) {
             const std::size_t whole = n / kAlign * kAlign;
             writeAll(fill_, whole);
-            if (direct_ && whole < n) {
-                const int fl = ::fcntl(fd_, F_GETFL);
-                if (fl < 0 || ::fcntl(fd_, F_SETFL, fl & ~O_DIRECT) < 0)
-                    fail("cannot write: ", errno);
-                direct_ = false;
-            }
+            if (direct_ && whole < n)
+                useCache();
             writeAll(fill_ + whole, n - whole);
         } else {
             writeAll(fill_, n);

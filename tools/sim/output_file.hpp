@@ -56,6 +56,7 @@ private:
     void writeOverflowing(const char *data, std::size_t n);
     void handOver(); // the full buffer goes out
     void writeAll(const char *p, std::size_t n);
+    void useCache(); // the rest of the file through the page cache
     void writerLoop();
     void stopWriter();
     void waitForWriter(); // rethrows the writer's error

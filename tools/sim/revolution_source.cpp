@@ -422,11 +422,11 @@ private:
             double rec = exact;
             if (jitter && lane != 0)                                     // the tacho has no timing noise
                 rec += placeNoise_[i] * faults_.jitterNs * 1e-9 / tick_; // as the probe source rounds it
-            // Into its place among those before it; nearly always where it is.
-            // (Written field by field into its place: a whole Pulse built
-            // aside and copied stalls on the partly overlapping moves.)
-            // (Strictly after the last one, it stays: one comparison in the
-            // usual case, the source order read only for equal times.)
+            // Into its place among those before it; nearly always where it is
+            // (strictly after the last one, it stays: one comparison in the
+            // usual case, the source order read only for equal times). Its
+            // times are written in place: a whole Pulse built aside and
+            // copied stalls on the partly overlapping moves.
             std::size_t at = end++;
             if (at > first && !(pend[at - 1].recTicks < rec))
                 while (at > first && before(rec, lane, pend[at - 1].recTicks, lanes[at - 1])) {

@@ -290,7 +290,6 @@ SimulationResult simulate(const Scenario &input, const SimulationOptions &opt)
     // when there is one source, else merged pulses gathered here.
     constexpr std::size_t kRun = 8192;
     std::vector<TIndex> records(kRun);
-    std::vector<std::uint32_t> ticks(kRun);
     std::vector<Pulse> gathered;
     const bool oneSource = merger.sources() == 1;
     double lastTicks = 0;
@@ -309,10 +308,12 @@ SimulationResult simulate(const Scenario &input, const SimulationOptions &opt)
             // The pass's records go to the prediction too; the pulse that
             // ends the pass and `tail` records in all after it are written only.
             std::size_t inPass = 0;
+            bool passEndsHere = false;
             if (passEnd == UINT64_MAX) {
                 while (inPass < n && !endsPass(run[inPass]))
                     ++inPass;
-                if (inPass < n)
+                passEndsHere = inPass < n;
+                if (passEndsHere)
                     passEnd = written + inPass;
             }
             if (passEnd != UINT64_MAX && written + n >= passEnd + tail) {
@@ -320,15 +321,13 @@ SimulationResult simulate(const Scenario &input, const SimulationOptions &opt)
                 more = false;
             }
             for (std::size_t i = 0; i < n; ++i) {
-                ticks[i] = counterValue(run[i].recTicks, sc.startTicks);
                 TIndex &rec = records[i];
                 rec.Ch = run[i].channel;
                 rec.Marker = 0;
-                rec.Ticks = ticks[i];
+                rec.Ticks = counterValue(run[i].recTicks, sc.startTicks);
             }
-            if (inPass > 0)
-                predictor.pushAll(run.data(), ticks.data(), inPass);
-            if (passEnd != UINT64_MAX && passEnd >= written && passEnd < written + n)
+            predictor.push(run.data(), records.data(), inPass);
+            if (passEndsHere)
                 predictor.finish();
             if (bldx)
                 for (std::size_t i = 0; i < n; ++i)
