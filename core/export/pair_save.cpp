@@ -25,6 +25,7 @@ template <class T> std::span<const std::byte> bytesOf(const std::vector<T> &v)
     return std::as_bytes(std::span<const T>(v));
 }
 
+// The speed channel stores rpm; its factor is the data set's k1 (value = raw * k1 + k0).
 struct SpeedChannel {
     std::string units;
     float factor;
@@ -298,15 +299,15 @@ void SavePairSeries(const TCfgDfm &cfg, TPairLocation at, int kind, TSpeedUnit s
         const auto n = static_cast<std::int32_t>(size - skip);
         data.AddBuffer(n, "double", "single",
                        bytesOf(std::span<const double>(pair.UTS_Time).subspan(skip, size - skip)),
-                       bytesOf(time.subspan(skip)), kUtsChannel, kCharName, "sec", "sec", 100.0f, 0, 1.0f,
+                       bytesOf(time.subspan(skip)), kUtsChannel, kCharName, "sec", "sec", 100.0f, 0, 0.0f,
                        1.0f, nullptr);
     }
 
     const auto revolutions = static_cast<std::int32_t>(size - skip);
     data.AddBuffer(revolutions, "single", "single",
                    bytesOf(std::span<const float>(pair.Freq).subspan(skip, size - skip)),
-                   bytesOf(time.subspan(skip)), "Tacho", kCharName, tacho.units, "sec", uts, 100.0f, 0,
-                   tacho.factor, 1.0f, nullptr);
+                   bytesOf(time.subspan(skip)), "Tacho", kCharName, tacho.units, "sec", uts, 100.0f, 0, 0.0f,
+                   tacho.factor, nullptr);
 
     // A histogram is not a series over revolutions: nothing to skip and no
     // universal time to refer to.
@@ -322,7 +323,7 @@ void SavePairSeries(const TCfgDfm &cfg, TPairLocation at, int kind, TSpeedUnit s
         report(progress, std::to_string(b + 1));
         data.AddBuffer(static_cast<std::int32_t>(c.y.size()), "single", "single", bytesOf(c.y), bytesOf(c.x),
                        "blade" + std::to_string(b + 1), kCharName, writer.units(), "sec", uts, 100.0f, 0,
-                       1.0f, 1.0f, nullptr);
+                       0.0f, 1.0f, nullptr);
     }
     report(progress, kTachoLabel);
     data.Destroy();
@@ -373,7 +374,7 @@ void SavePairSlice(const TCfgDfm &cfg, TPairLocation at, int kind, TSpeedUnit sp
     const auto n = static_cast<std::int32_t>(size);
     data.AddBuffer(n, "single", "single", bytesOf(std::span<const float>(pair.Freq).first(size)),
                    bytesOf(std::span<const float>(pair.Time).first(size)), "Tacho", kCharName, tacho.units,
-                   "sek", 100.0f, 0, tacho.factor, 1.0f, nullptr);
+                   "sek", 100.0f, 0, 0.0f, tacho.factor, nullptr);
     data.Destroy();
 }
 

@@ -86,7 +86,9 @@ TEST_F(CliExport, SavesTheRunsBladeSeriesWithTheSpeedInHertz)
     const auto k = keys(out);
     EXPECT_EQ(k.readString("ZAMI", "Test", ""), "Выбег   ");
     EXPECT_EQ(k.readString("Tacho", "YUnits", ""), "Hz");
-    EXPECT_EQ(k.readString("Tacho", "k0", ""), "0.0166666675359011");
+    EXPECT_EQ(k.readString("Tacho", "k0", ""), "0");
+    EXPECT_EQ(k.readString("Tacho", "k1", ""), "0.0166666675359011");
+    EXPECT_EQ(k.readString("blade1", "k0", ""), "0");
     EXPECT_EQ(k.readString("blade1", "YUnits", ""), "мм");
 
     // The saved data set is described by the info command like any input file.
@@ -123,7 +125,8 @@ TEST_F(CliExport, SavesTheSliceRevolutionByBlade)
     const auto blades = samples<float>(out / "ТУВРА.dat").size() / revolutions;
     EXPECT_EQ(samples<float>(out / "ТУВРА.dat").size(), revolutions * blades);
     EXPECT_GT(blades, 1u);
-    EXPECT_EQ(k.readString("Tacho", "k0", ""), "1");
+    EXPECT_EQ(k.readString("Tacho", "k0", ""), "0");
+    EXPECT_EQ(k.readString("Tacho", "k1", ""), "1");
 }
 
 // A run-through data set fed back as data-file input: its last channel's

@@ -28,11 +28,11 @@ TEST(DataFileInfo, DescribesASavedDataSetChannelByChannel)
                   "date: \"30.12.1899\"\n"
                   "channels: 3\n"
                   "channel 1 \"Tacho\": 5 samples, values single in \"Hz\", argument single in \"sec\", "
-                  "frequency 100, k0 0.0166666675, k1 1\n"
+                  "frequency 100, k0 0, k1 0.0166666675\n"
                   "channel 2 \"blade1\": 5 samples, values single in \"мм\", argument single in \"sec\", "
-                  "frequency 100, k0 1, k1 1\n"
+                  "frequency 100, k0 0, k1 1\n"
                   "channel 3 \"blade2\": 5 samples, values single in \"мм\", argument single in \"sec\", "
-                  "frequency 100, k0 1, k1 1\n");
+                  "frequency 100, k0 0, k1 1\n");
 }
 
 TEST(DataFileInfo, DescribesAPraxFileAndRefusesWhatItCannotRead)

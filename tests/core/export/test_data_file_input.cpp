@@ -49,7 +49,7 @@ std::vector<float> counting(std::size_t n)
 
 // A pair saved in run-through mode comes back through the run-down path: every
 // channel in file order becomes a blade series, as the file describes its
-// values (stored value * k1 + k0; the saver writes k0 1), the last channel's
+// values (stored value * k1 + k0), the last channel's
 // argument (the revolution times) the speed series, and Time counts samples.
 TEST(DataFileInput, ReadsASavedRunThroughPairBack)
 {
@@ -74,20 +74,44 @@ TEST(DataFileInput, ReadsASavedRunThroughPairBack)
     const TPair &p = cfg.Stages[0].Pairs[0];
     ASSERT_EQ(p.Size, 7);
     EXPECT_EQ(cfg.Stages[0].Pairs[1].Size, 42);
-    std::vector<float> tacho;
-    for (float f : src.Freq)
-        tacho.push_back(f + 1.0f);
-    EXPECT_EQ(p.Ampl[0], tacho);
+    EXPECT_EQ(p.Ampl[0], src.Freq);
     for (std::size_t b = 0; b < 3; ++b) {
         std::vector<float> ampl;
         for (std::size_t i = 0; i < 7; ++i)
-            ampl.push_back(amplAt(b, i) + 1.0f);
+            ampl.push_back(amplAt(b, i));
         EXPECT_EQ(p.Ampl[b + 1], ampl) << "blade " << b + 1;
         EXPECT_EQ(p.AmplOffs[b + 1], 0);
     }
     EXPECT_TRUE(p.Ampl[4].empty());
     EXPECT_EQ(p.Freq, src.Time);
     EXPECT_EQ(p.Time, counting(7));
+}
+
+// The deflections (kind 0: dynamic part + middle line) and the speed in Hz
+// come back as the run held them, whichever decimal separator the key file
+// uses: the saver's k0 is 0 and its speed factor is the multiplier k1.
+TEST(DataFileInput, DeflectionsAndSpeedInHzComeBackExactly)
+{
+    for (const char sep : {'.', ','}) {
+        TempDir tmp;
+        const TCfgDfm saved = ResultFixture(9, 3, TMode::mdDynamic);
+        const TPair &src = saved.Stages[0].Pairs[0];
+        SavePairSeries(saved, {0, 0}, 0, TSpeedUnit::suHz, tmp / "hz", fixedEnv(sep));
+
+        TCfgDfm cfg;
+        RecordingMessageSink sink;
+        const std::vector<std::filesystem::path> files{test::keyFileOf(tmp / "hz")};
+        OpenDataFiles(cfg, files, sink, fixedEnv(sep));
+        EXPECT_TRUE(sink.messages().empty());
+        const TPair &p = cfg.Stages[0].Pairs[0];
+        ASSERT_EQ(p.Size, 9) << sep;
+        ASSERT_EQ(p.Ampl[0].size(), 9u) << sep;
+        for (std::size_t i = 0; i < 9; ++i)
+            EXPECT_NEAR(p.Ampl[0][i], src.Freq[i] / 60.0, 1e-6 * src.Freq[i] / 60.0) << sep << " " << i;
+        for (std::size_t b = 0; b < 3; ++b)
+            for (std::size_t i = 0; i < 9; ++i)
+                EXPECT_EQ(p.Ampl[b + 1][i], amplAt(b, i) + test::middleAt(b, i)) << sep << " blade " << b + 1;
+    }
 }
 
 // Two run-down files fill pairs 0 and 1; a recording keeps its position in

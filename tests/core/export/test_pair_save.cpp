@@ -76,7 +76,12 @@ TEST_P(TimeCodeSkip, WritesUniversalTimeAndSkipsItsLockingRevolutions)
         EXPECT_EQ(keys.readString(name, "UTS_Channel", "none"), c.utsChannel ? "UTS_Time" : "none");
         EXPECT_EQ(keys.readString(name, "YUnits", ""), "мм");
         EXPECT_EQ(keys.readString(name, "XUnits", ""), "sec");
-        EXPECT_EQ(keys.readString(name, "k0", ""), "1");
+        EXPECT_EQ(keys.readString(name, "k0", ""), "0");
+        EXPECT_EQ(keys.readString(name, "k1", ""), "1");
+    }
+    if (c.utsChannel) {
+        EXPECT_EQ(keys.readString("UTS_Time", "k0", ""), "0");
+        EXPECT_EQ(keys.readString("UTS_Time", "k1", ""), "1");
     }
     EXPECT_EQ(keys.readString("Tacho", "UTS_Channel", "none"), c.utsChannel ? "UTS_Time" : "none");
 }
@@ -237,15 +242,15 @@ TEST(Slice, HoldsDeflectionsRevolutionByRevolutionWithATurnAxis)
     EXPECT_EQ(samplesOf<float>(tmp / "s" / "Tacho.dat"), cfg.Stages[0].Pairs[0].Freq);
 }
 
-// The speed factor is the single 1/60, widened and printed with 15
-// significant digits in the regional format.
+// The speed factor is the single 1/60 as the multiplier k1 (k0 stays 0),
+// widened and printed with 15 significant digits in the regional format.
 TEST(SpeedUnit, NamesTheUnitAndWritesItsFactor)
 {
     const struct {
         TSpeedUnit unit;
         char separator;
         const char *units;
-        const char *k0;
+        const char *k1;
     } cases[] = {{TSpeedUnit::suHz, ',', "Hz", "0,0166666675359011"},
                  {TSpeedUnit::suHz, '.', "Hz", "0.0166666675359011"},
                  {TSpeedUnit::suRpm, ',', "rpm", "1"}};
@@ -257,7 +262,8 @@ TEST(SpeedUnit, NamesTheUnitAndWritesItsFactor)
         for (const auto *set : {"a", "b"}) {
             const auto keys = readKeys(tmp / set);
             EXPECT_EQ(keys.readString("Tacho", "YUnits", ""), c.units) << set;
-            EXPECT_EQ(keys.readString("Tacho", "k0", ""), c.k0) << set;
+            EXPECT_EQ(keys.readString("Tacho", "k1", ""), c.k1) << set;
+            EXPECT_EQ(keys.readString("Tacho", "k0", ""), "0") << set;
         }
     }
 }
