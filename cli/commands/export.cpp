@@ -1,6 +1,6 @@
 // vibrolan-cli export: runs the analysis of a configuration (the program's
 // "Старт") and saves one pair's results, or its 3D slice, as a ZAMI data set,
-// as the program's "Сохранить" commands do.
+// or the whole run as one HDF5 file, as the program's "Сохранить" commands do.
 #include "command.hpp"
 #include "run_setup.hpp"
 
@@ -9,6 +9,7 @@
 #include "config/cfg_dfm.hpp"
 #include "export/data_file_input.hpp"
 #include "export/pair_save.hpp"
+#include "export/run_hdf5.hpp"
 #include "recording/angle_gates.hpp"
 #include "run/processing_run.hpp"
 
@@ -26,6 +27,8 @@ std::string usage()
 {
     return "usage: vibrolan-cli export CONFIG.lfm --pair NAME --out DIR [--kind K] [--hz] [--slice]\n"
            "                          [--recording FILE] [--data FILE]... [--decimal SEP]\n"
+           "       vibrolan-cli export CONFIG.lfm --hdf5 OUT.h5 [--recording FILE] [--data FILE]...\n"
+           "  --hdf5 OUT.h5  save the whole run (every checked pair, every series) as one HDF5 file\n"
            "  --kind K     graph kind 0..6 (run-through) or 0..5 (steady state), default 0\n"
            "  --hz         rotation speed in Hz instead of rpm\n"
            "  --slice      save the 3D deflection slice instead of the per-blade series\n"
@@ -34,7 +37,7 @@ std::string usage()
 }
 
 struct Options {
-    std::string config, pair, out, recording;
+    std::string config, pair, out, recording, hdf5;
     std::vector<std::filesystem::path> data;
     int kind = 0;
     bool hz = false;
@@ -64,6 +67,8 @@ Options parse(const std::vector<std::string> &a)
         if (a[i] == "--pair") {
             o.pair = value();
             pairGiven = true;
+        } else if (a[i] == "--hdf5") {
+            o.hdf5 = value();
         } else if (a[i] == "--out") {
             o.out = value();
         } else if (a[i] == "--kind") {
@@ -89,9 +94,55 @@ Options parse(const std::vector<std::string> &a)
             throw ValueError("unexpected argument \"" + a[i] + "\"\n" + usage());
         }
     }
+    if (!o.hdf5.empty()) {
+        if (o.config.empty() || pairGiven || !o.out.empty() || o.slice || o.hz)
+            throw ValueError("--hdf5 saves the whole run: give a configuration and no --pair, --out, "
+                             "--slice or --hz\n" +
+                             usage());
+        return o;
+    }
     if (o.config.empty() || !pairGiven || o.out.empty())
-        throw ValueError("a configuration, --pair and --out are required\n" + usage());
+        throw ValueError("a configuration, --pair and --out (or --hdf5) are required\n" + usage());
     return o;
+}
+
+// Runs the analysis of the loaded configuration on its input.
+TRunResult runAnalysis(TCfgDfm &cfg, const Options &o, MessageSink &sink, const DataFileEnv &env)
+{
+    if (!o.data.empty())
+        OpenRequiredDataFiles(cfg, o.data, sink, env);
+    TAngleGates gates;
+    cli::loadRunGates(cfg, gates);
+    TRunInputs inputs;
+    inputs.CfgFileName = o.config;
+    inputs.Gates = &gates;
+    return ProcessingRun(cfg, inputs, sink, env.numberFormat);
+}
+
+int noRecording(cli::CommandContext &ctx, const TCfgDfm &cfg)
+{
+    ctx.err << "vibrolan-cli export: the recording \"" << cfg.FileName << "\" does not exist\n";
+    return 1;
+}
+
+int exportHdf5(cli::CommandContext &ctx, const Options &o)
+{
+    TCfgDfm cfg;
+    cli::loadRunConfig(cfg, o.config, o.recording);
+    StderrMessageSink sink;
+    const TRunResult run = runAnalysis(cfg, o, sink, DataFileEnv{});
+    if (run.status == TRunStatus::NoRecording)
+        return noRecording(ctx, cfg);
+    TRunHdf5Info info;
+    info.ProgramVersion = VIBROLAN_VERSION;
+    info.ConfigFile = std::filesystem::absolute(o.config);
+    info.RecordingFile = o.data.empty() ? std::filesystem::path(cfg.FileName) : std::filesystem::path();
+    info.TickPeriod = run.TickPeriod;
+    info.RevCount = run.RevCount;
+    info.Pairs = run.CheckedPairs;
+    SaveRunHdf5(cfg, info, o.hdf5);
+    ctx.out << run.CheckedPairs.size() << " pairs saved in " << o.hdf5 << "\n";
+    return 0;
 }
 
 int runExport(cli::CommandContext &ctx)
@@ -101,6 +152,8 @@ int runExport(cli::CommandContext &ctx)
         return 2;
     }
     const Options o = parse(ctx.args);
+    if (!o.hdf5.empty())
+        return exportHdf5(ctx, o);
 
     TCfgDfm cfg;
     cli::loadRunConfig(cfg, o.config, o.recording);
@@ -122,19 +175,9 @@ int runExport(cli::CommandContext &ctx)
     StderrMessageSink sink;
     DataFileEnv env;
     env.numberFormat.decimalSeparator = o.decimal;
-    if (!o.data.empty())
-        OpenRequiredDataFiles(cfg, o.data, sink, env);
-
-    TAngleGates gates;
-    cli::loadRunGates(cfg, gates);
-    TRunInputs inputs;
-    inputs.CfgFileName = o.config;
-    inputs.Gates = &gates;
-    const TRunResult run = ProcessingRun(cfg, inputs, sink, env.numberFormat);
-    if (run.status == TRunStatus::NoRecording) {
-        ctx.err << "vibrolan-cli export: the recording \"" << cfg.FileName << "\" does not exist\n";
-        return 1;
-    }
+    const TRunResult run = runAnalysis(cfg, o, sink, env);
+    if (run.status == TRunStatus::NoRecording)
+        return noRecording(ctx, cfg);
 
     const TSpeedUnit speed = o.hz ? TSpeedUnit::suHz : TSpeedUnit::suRpm;
     if (o.slice)
@@ -149,7 +192,9 @@ int runExport(cli::CommandContext &ctx)
 }
 
 const bool registered = cli::registerCommand(
-    {"export", "export CONFIG.lfm --pair NAME --out DIR [--kind K] [--hz] [--slice]   save a pair's results",
+    {"export",
+     "export CONFIG.lfm --pair NAME --out DIR [--kind K] [--hz] [--slice] | --hdf5 OUT.h5   save a pair's "
+     "results or the whole run",
      runExport});
 
 } // namespace
