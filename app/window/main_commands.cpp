@@ -13,6 +13,7 @@
 #include "cursor/my_cursor.hpp"
 #include "export/data_file_input.hpp"
 #include "export/pair_save.hpp"
+#include "export/run_hdf5.hpp"
 #include "output/report.hpp"
 #include "plots/blade_locations.hpp"
 #include "plots/graph_kinds.hpp"
@@ -377,6 +378,9 @@ void TMain::_NStartMIExecute()
 
     NSavePairs->clear();
     NSaveSlices->clear();
+    runPairs_ = result.CheckedPairs;
+    runTickPeriod_ = result.TickPeriod;
+    _NSaveRun->setEnabled(true);
     for (const auto &[stage, pair] : result.CheckedPairs) {
         const QString name = fromStd(
             CfgDfm->Stages[static_cast<std::size_t>(stage)].Pairs[static_cast<std::size_t>(pair)].NamePair);
@@ -429,6 +433,35 @@ void savePair(TMain &w, const QString &pairName, bool slice, MessageSink &messag
     w.BladeForm->hide();
 }
 } // namespace
+
+void TMain::NSaveRunExecute()
+{
+    FileRequest request;
+    request.mode = FileRequest::Mode::Save;
+    request.caption = QStringLiteral("Сохранение всего расчёта");
+    request.filter = QStringLiteral("файл HDF5|*.h5");
+    request.defaultSuffix = QStringLiteral("h5");
+    const QStringList names = chooseFile_(request);
+    if (names.isEmpty())
+        return;
+    TRunHdf5Info info;
+    info.ProgramVersion = VIBROLAN_VERSION;
+    info.ConfigFile = toPath(CfgFileName);
+    info.RecordingFile =
+        CfgDfm->TypeFile == 1 ? std::filesystem::path() : std::filesystem::path(CfgDfm->FileName);
+    info.TickPeriod = runTickPeriod_;
+    std::copy_n(RevCount.begin(), info.RevCount.size(), info.RevCount.begin());
+    info.Pairs = runPairs_;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    try {
+        SaveRunHdf5(*CfgDfm, info, toPath(names.first()));
+    } catch (const std::exception &e) {
+        QApplication::restoreOverrideCursor();
+        messages_->show({"Ошибка", e.what(), Buttons::Ok, Severity::Error});
+        return;
+    }
+    QApplication::restoreOverrideCursor();
+}
 
 void TMain::NPairClick(const QString &pairName) { savePair(*this, pairName, false, *messages_, chooseFile_); }
 void TMain::NsliceClick(const QString &pairName) { savePair(*this, pairName, true, *messages_, chooseFile_); }

@@ -209,6 +209,7 @@ void TMain::buildMenu()
     QMenu *save = file->addMenu(QStringLiteral("Сохранить"));
     NSavePairs = save->addMenu(QStringLiteral("Параметры вибрации"));
     _NRpt = act(save, QStringLiteral("Отчет"), &TMain::_NRptExecute);
+    _NSaveRun = act(save, QStringLiteral("Весь расчёт (HDF5)..."), &TMain::NSaveRunExecute);
     NSaveSlices = save->addMenu(QStringLiteral("&3D параметры (ТУВРА)"));
     _NExit = act(file, QStringLiteral("Выйти"), &TMain::_NExitExecute);
 
@@ -255,6 +256,7 @@ void TMain::buildMenu()
     connect(InternetBrowseURL1, &QAction::triggered, this, [this] { OpenHelp(ContactFile); });
 
     _NRpt->setEnabled(false);
+    _NSaveRun->setEnabled(false);
     _NStartMI->setEnabled(false);
     _NStopMI->setEnabled(false);
     _NPausMI->setEnabled(false);

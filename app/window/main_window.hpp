@@ -16,6 +16,8 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 class QAction;
 class QCheckBox;
@@ -87,6 +89,7 @@ public:
 
     // Menu actions.
     QAction *_NOpenFile = nullptr, *_NRpt = nullptr, *_NExit = nullptr;
+    QAction *_NSaveRun = nullptr; // "Весь расчёт (HDF5)...", enabled by a run
     QAction *_NStartMI = nullptr, *_NStopMI = nullptr, *_NPausMI = nullptr;
     QAction *_NGeneral = nullptr, *_NCfgFree = nullptr, *_NCfgConnect = nullptr, *_NCfgShrouded = nullptr;
     QAction *_NTaho = nullptr, *_NReport = nullptr, *_CalcMI = nullptr;
@@ -171,6 +174,7 @@ public:
     // Save entries under "Сохранить"; the entry's caption names the pair.
     void NPairClick(const QString &pairName);
     void NsliceClick(const QString &pairName);
+    void NSaveRunExecute();
     void OpenHelp(const QString &file);
     void MemoContextPopup();
 
@@ -234,6 +238,9 @@ private:
     bool started_ = false; // start-up is over: the dialogs may ask for a missing recording
     std::array<BladeCurves, 4> lastCurves_;
     QString runSuffix_; // " от <date>" the last run appended to the caption
+    // What the whole-run file needs of the last run beside the configuration.
+    std::vector<std::pair<int, int>> runPairs_;
+    double runTickPeriod_ = 0;
 };
 
 } // namespace vibrolan::app

@@ -69,6 +69,7 @@ private slots:
         TMain w(windowOn(simulated.lfm, dir.path(), sink));
         w.fmt.decimalSeparator = '.';
         QVERIFY(!w.CfgDfm->FileName.empty());
+        QVERIFY(!w._NSaveRun->isEnabled()); // nothing to save before a run
         w._NStartMI->setEnabled(true);
         w._NStartMI->trigger();
         for (const auto &m : sink.messages())
@@ -124,6 +125,18 @@ private slots:
         for (const auto &e : std::filesystem::recursive_directory_iterator(dir.path()))
             zami = zami || e.path().extension() == ".zami";
         QVERIFY(zami);
+        // The whole run as one HDF5 file, ".h5" added to a bare name.
+        QVERIFY(w._NSaveRun->isEnabled());
+        QCOMPARE(w._NSaveRun->text(), QStringLiteral("Весь расчёт (HDF5)..."));
+        answerFileDialog(qs(dir / "run"), &title);
+        w._NSaveRun->trigger();
+        QCOMPARE(title, QStringLiteral("Сохранение всего расчёта"));
+        {
+            std::ifstream h5(dir / "run.h5", std::ios::binary);
+            char signature[8] = {};
+            h5.read(signature, 8);
+            QCOMPARE(QByteArray(signature, 8), QByteArray("\x89HDF\r\n\x1a\n", 8));
+        }
         const std::size_t before = sink.messages().size();
 
         // Graph kind "Скорость": new titles, series 4 keeps a curve.
