@@ -2,13 +2,18 @@
 
 #include "base/errors.hpp"
 #include "base/file_io.hpp"
+#include "base/unique_fd.hpp"
+#include "export/hdf5_file_driver.hpp"
 #include "export/hdf5_handles.hpp"
 #include "export/pair_save.hpp"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <fcntl.h>
 #include <limits>
-#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace vibrolan {
 
@@ -19,8 +24,6 @@ using hdf5::Writer;
 
 // Bumped when a reader would have to change.
 constexpr std::int64_t kLayoutVersion = 1;
-// Growth step of the in-memory file.
-constexpr std::size_t kImageIncrement = std::size_t{16} << 20;
 
 std::string trimmed(std::string_view s)
 {
@@ -199,6 +202,41 @@ void writeRun(const Writer &w, hid_t root, const TCfgDfm &cfg, const TRunHdf5Inf
     }
 }
 
+// A unique temporary file beside the target.
+std::filesystem::path makeTemporary(const std::filesystem::path &file)
+{
+    std::filesystem::path dir = file.parent_path();
+    if (dir.empty())
+        dir = ".";
+    std::string tmpl = (dir / ("." + file.filename().string() + ".XXXXXX")).string();
+    const int fd = ::mkstemp(tmpl.data());
+    if (fd < 0)
+        throw FileError(file, "cannot create: " + systemErrorText(errno));
+    ::close(fd);
+    return tmpl;
+}
+
+// Flushes the finished file to the disk, gives it the target's permissions
+// (the usual 0666 & ~umask for a new one) and puts it in place.
+void commit(const std::filesystem::path &temp, const std::filesystem::path &file)
+{
+    UniqueFd fd(::open(temp.c_str(), O_RDWR | O_CLOEXEC));
+    if (fd.get() < 0)
+        throw FileError(file, "cannot write: " + systemErrorText(errno));
+    struct stat st {};
+    if (::stat(file.c_str(), &st) == 0) {
+        ::fchmod(fd.get(), st.st_mode & 07777);
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(fd.get(), 0666 & ~mask);
+    }
+    if (::fsync(fd.get()) != 0 || ::close(fd.release()) != 0)
+        throw FileError(file, "cannot write: " + systemErrorText(errno));
+    if (::rename(temp.c_str(), file.c_str()) != 0)
+        throw FileError(file, "cannot replace: " + systemErrorText(errno));
+}
+
 } // namespace
 
 std::string Hdf5MemberName(const std::string &name, const std::string &fallback,
@@ -223,35 +261,33 @@ void SaveRunHdf5(const TCfgDfm &cfg, const TRunHdf5Info &info, const std::filesy
         throw ValueError("\"" + file.string() + "\" does not name a file");
     if (isReadOnlyFile(file))
         throw FileError(file, "cannot write: the file is read-only");
-    // The library builds the file in memory and never touches the disk: after
-    // a failed write it can neither close a file cleanly nor shut down
-    // without tripping over it. The finished image is then written like every
-    // other file of the program, through a temporary file and a rename.
-    const hdf5::QuietErrors quiet;
-    Handle fapl(H5Pcreate(H5P_FILE_ACCESS), H5Pclose);
-    if (fapl.get() < 0 || H5Pset_fapl_core(fapl.get(), kImageIncrement, 0) < 0)
-        throw FileError(file, "cannot set up the HDF5 library");
-    Handle f(H5Fcreate(file.filename().c_str(), H5F_ACC_TRUNC, H5P_DEFAULT, fapl.get()), H5Fclose);
-    if (f.get() < 0)
-        throw FileError(file, "cannot create the HDF5 file");
-    {
-        const Writer w(f.get(), file);
-        Handle root(H5Gopen2(f.get(), "/", H5P_DEFAULT), H5Gclose);
-        if (root.get() < 0)
-            w.fail("cannot open the root group");
-        writeRun(w, root.get(), cfg, info);
+    const std::filesystem::path temp = makeTemporary(file);
+    try {
+        const hdf5::QuietErrors quiet;
+        hdf5::IoLatch latch;
+        Handle fapl(hdf5::LatchingFileAccess(latch), H5Pclose);
+        if (fapl.get() < 0)
+            throw FileError(file, "cannot set up the HDF5 library");
+        Handle f(H5Fcreate(temp.c_str(), H5F_ACC_TRUNC, H5P_DEFAULT, fapl.get()), H5Fclose);
+        if (f.get() < 0)
+            throw FileError(file, "cannot create the HDF5 file");
+        {
+            const Writer w(f.get(), file);
+            Handle root(H5Gopen2(f.get(), "/", H5P_DEFAULT), H5Gclose);
+            if (root.get() < 0)
+                w.fail("cannot open the root group");
+            writeRun(w, root.get(), cfg, info);
+        }
+        const bool closed = f.close() >= 0;
+        if (latch.error != 0)
+            throw FileError(file, "cannot write: " + systemErrorText(latch.error));
+        if (!closed)
+            throw FileError(file, "cannot complete the HDF5 file");
+        commit(temp, file);
+    } catch (...) {
+        ::unlink(temp.c_str());
+        throw;
     }
-    if (H5Fflush(f.get(), H5F_SCOPE_GLOBAL) < 0)
-        throw FileError(file, "cannot complete the HDF5 file");
-    const ssize_t size = H5Fget_file_image(f.get(), nullptr, 0);
-    if (size < 0)
-        throw FileError(file, "cannot complete the HDF5 file");
-    // Left uninitialised: the image may be large and is filled at once.
-    const std::unique_ptr<char[]> image(new char[static_cast<std::size_t>(size)]);
-    if (H5Fget_file_image(f.get(), image.get(), static_cast<std::size_t>(size)) != size)
-        throw FileError(file, "cannot complete the HDF5 file");
-    f.close();
-    writeFileAtomically(file, std::string_view(image.get(), static_cast<std::size_t>(size)));
 }
 
 } // namespace vibrolan
