@@ -1,6 +1,7 @@
 #include "export/hdf5_handles.hpp"
 
 #include "base/errors.hpp"
+#include "export/hdf5_chunks.hpp"
 
 #include <algorithm>
 #include <array>
@@ -12,7 +13,7 @@ namespace {
 // Rows of up to 64 Ki values per chunk: a blade's series reads in a few
 // chunks, and a chunk (256 KiB) stays within the library's default cache.
 constexpr hsize_t kChunkColumns = 65536;
-constexpr unsigned kDeflateLevel = 1;
+constexpr int kDeflateLevel = 1;
 
 Handle utf8String()
 {
@@ -101,8 +102,17 @@ void Writer::dataset(hid_t parent, const char *name, hid_t type, const void *dat
     Handle d(H5Dcreate2(parent, name, fileType, space.get(), lcpl_.get(), dcpl.get(), H5P_DEFAULT), H5Dclose);
     if (d.get() < 0)
         fail(std::string("cannot create the dataset \"") + name + "\"");
-    if (!empty && H5Dwrite(d.get(), type, H5S_ALL, H5S_ALL, H5P_DEFAULT, data) < 0)
-        fail(std::string("cannot write the dataset \"") + name + "\"");
+    const auto refused = [&] { fail(std::string("cannot write the dataset \"") + name + "\""); };
+    if (compress && !empty && fileType == H5T_IEEE_F32LE) {
+        ChunkLayout layout;
+        layout.rank = rank;
+        layout.rows = rank == 2 ? dims[0] : 1;
+        layout.columns = dims[rank - 1];
+        layout.chunkColumns = std::min(dims[rank - 1], kChunkColumns);
+        WriteDeflatedChunks(d.get(), static_cast<const float *>(data), layout, kDeflateLevel, refused);
+    } else if (!empty && H5Dwrite(d.get(), type, H5S_ALL, H5S_ALL, H5P_DEFAULT, data) < 0) {
+        refused();
+    }
     attribute(d.get(), "units", units);
     if (d.close() < 0)
         fail(std::string("cannot write the dataset \"") + name + "\"");

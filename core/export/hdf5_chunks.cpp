@@ -1,0 +1,143 @@
+#include "export/hdf5_chunks.hpp"
+
+#include <libdeflate.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace vibrolan::hdf5 {
+
+namespace {
+
+struct CompressorDeleter {
+    void operator()(libdeflate_compressor *c) const { libdeflate_free_compressor(c); }
+};
+using Compressor = std::unique_ptr<libdeflate_compressor, CompressorDeleter>;
+
+Compressor makeCompressor(int level)
+{
+    Compressor c(libdeflate_alloc_compressor(level));
+    if (!c)
+        throw std::bad_alloc();
+    return c;
+}
+
+// Shuffles (4 byte planes) and deflates `chunk` values into `out`; a chunk
+// shorter than `padded` values is completed with zeros, as the library
+// stores edge chunks whole.
+void compressChunk(const float *data, std::size_t chunk, std::size_t padded, std::string &out,
+                   libdeflate_compressor *c)
+{
+    // The shuffle filter's layout: byte j of every value in plane j.
+    std::vector<unsigned char> planes(padded * 4, 0);
+    const auto *bytes = reinterpret_cast<const unsigned char *>(data);
+    for (std::size_t i = 0; i < chunk; ++i)
+        for (std::size_t j = 0; j < 4; ++j)
+            planes[j * padded + i] = bytes[i * 4 + j];
+    out.resize(libdeflate_zlib_compress_bound(c, planes.size()));
+    const std::size_t n = libdeflate_zlib_compress(c, planes.data(), planes.size(), out.data(), out.size());
+    if (n == 0)
+        throw std::runtime_error("deflate refused a chunk");
+    out.resize(n);
+}
+
+} // namespace
+
+void WriteDeflatedChunks(hid_t dset, const float *data, const ChunkLayout &layout, int level,
+                         const std::function<void()> &fail)
+{
+    const std::size_t perRow = (layout.columns + layout.chunkColumns - 1) / layout.chunkColumns;
+    const std::size_t total = layout.rows * perRow;
+    if (total == 0)
+        return;
+    const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+    // Workers run at most this far ahead of the writer, so memory stays small.
+    const std::size_t window = 4 * static_cast<std::size_t>(threads);
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<std::string> slots(window);
+    std::vector<std::size_t> slotChunk(window, SIZE_MAX);
+    std::size_t written = 0;
+    bool stop = false;
+    std::exception_ptr error;
+    std::atomic<std::size_t> next{0};
+
+    auto work = [&] {
+        try {
+            const Compressor c = makeCompressor(level);
+            std::string out;
+            for (std::size_t k = next++; k < total; k = next++) {
+                {
+                    std::unique_lock lock(mutex);
+                    changed.wait(lock, [&] { return stop || k < written + window; });
+                    if (stop)
+                        return;
+                }
+                const std::size_t row = k / perRow, block = k % perRow;
+                const std::size_t col = block * layout.chunkColumns;
+                const std::size_t count = std::min(layout.chunkColumns, layout.columns - col);
+                compressChunk(data + row * layout.columns + col, count, layout.chunkColumns, out, c.get());
+                const std::lock_guard lock(mutex);
+                slots[k % window].swap(out);
+                slotChunk[k % window] = k;
+                changed.notify_all();
+            }
+        } catch (...) {
+            const std::lock_guard lock(mutex);
+            if (!error)
+                error = std::current_exception();
+            stop = true;
+            changed.notify_all();
+        }
+    };
+    std::vector<std::thread> pool;
+    for (unsigned t = 0; t < threads; ++t)
+        pool.emplace_back(work);
+    auto finish = [&] {
+        {
+            const std::lock_guard lock(mutex);
+            stop = true;
+            changed.notify_all();
+        }
+        for (auto &t : pool)
+            t.join();
+    };
+
+    std::string chunk;
+    bool refused = false;
+    for (std::size_t k = 0; k < total && !refused; ++k) {
+        {
+            std::unique_lock lock(mutex);
+            changed.wait(lock, [&] { return stop || slotChunk[k % window] == k; });
+            if (slotChunk[k % window] != k)
+                break; // a worker failed
+            chunk.swap(slots[k % window]);
+            slotChunk[k % window] = SIZE_MAX;
+            written = k + 1;
+            changed.notify_all();
+        }
+        const std::size_t row = k / perRow, col = (k % perRow) * layout.chunkColumns;
+        const std::array<hsize_t, 2> offset2{row, col};
+        const hsize_t offset1 = col;
+        const hsize_t *offset = layout.rank == 1 ? &offset1 : offset2.data();
+        refused = H5Dwrite_chunk(dset, H5P_DEFAULT, 0, offset, chunk.size(), chunk.data()) < 0;
+    }
+    finish();
+    if (error)
+        std::rethrow_exception(error);
+    if (refused)
+        fail();
+}
+
+} // namespace vibrolan::hdf5
