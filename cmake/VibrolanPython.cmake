@@ -21,5 +21,5 @@ function(vibrolan_add_pytest name file)
     add_test(NAME ${name}
              COMMAND ${Python3_EXECUTABLE} -m pytest -q -p no:cacheprovider ${file}
              WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
-    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${ARG_ENVIRONMENT}")
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${ARG_ENVIRONMENT};PYTHONDONTWRITEBYTECODE=1")
 endfunction()

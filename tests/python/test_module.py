@@ -265,3 +265,15 @@ def test_the_gil_is_released_while_the_run_works(tmp_path):
     assert took > 0.03, "the run is too short to show anything"
     # Holding the GIL, the run would stop this thread for all of its duration.
     assert stall < 0.5 * took, (took, stall)
+
+
+def test_data_files_are_an_input_as_on_the_command_line(runup, tmp_path):
+    # A run-down data set saved by the program: its revolution times become the pair's speed.
+    run_cli("export", runup["config"], "--pair", "Pa1", "--kind", "1", "--out", tmp_path / "set")
+    res = vibrolan.analyze(runup["config"], data=[tmp_path / "set" / "set.zami"])
+    times = np.fromfile(tmp_path / "set" / "blade1.x", dtype="<f4")
+    pair = res.stages[0].pairs["Pa1"]
+    assert pair.revolutions + 1 == len(times)  # the run drops the last sample, as after every pass
+    np.testing.assert_array_equal(pair.speed_rpm, times[:-1])
+    with pytest.raises(vibrolan.BadValueError, match="none of the data files"):
+        vibrolan.analyze(runup["config"], data=[tmp_path / "missing.zami"])
