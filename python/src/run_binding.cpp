@@ -45,14 +45,13 @@ struct RunOutput {
     }
 };
 
-// Calls the Python progress function, at most once per percent and phase.
+// Calls the Python progress function, at most once per percent and phase,
+// and lets Ctrl+C (a pending signal) end the run at the same moments.
 class ProgressRelay {
 public:
     explicit ProgressRelay(py::object fn) : fn_(std::move(fn)) {}
     void operator()(const std::string &phase, std::int64_t done, std::int64_t total)
     {
-        if (fn_.is_none())
-            return;
         const int pct =
             total > 0 ? static_cast<int>(100 * std::clamp<std::int64_t>(done, 0, total) / total) : -1;
         if (phase == phase_ && pct == pct_)
@@ -60,7 +59,10 @@ public:
         phase_ = phase;
         pct_ = pct;
         const py::gil_scoped_acquire gil;
-        fn_(phase, done, total); // an exception raised there ends the run
+        if (PyErr_CheckSignals() != 0)
+            throw py::error_already_set();
+        if (!fn_.is_none())
+            fn_(phase, done, total); // an exception raised there ends the run
     }
 
 private:

@@ -277,3 +277,21 @@ def test_data_files_are_an_input_as_on_the_command_line(runup, tmp_path):
     np.testing.assert_array_equal(pair.speed_rpm, times[:-1])
     with pytest.raises(vibrolan.BadValueError, match="none of the data files"):
         vibrolan.analyze(runup["config"], data=[tmp_path / "missing.zami"])
+
+
+def test_ctrl_c_ends_a_run_without_a_progress_function(tmp_path):
+    import signal
+
+    written = vibrolan.simulate("rundown", tmp_path, name="long", seed=2, truth=False)
+    took = time.perf_counter()
+    vibrolan.analyze(written["config"])
+    took = time.perf_counter() - took
+    assert took > 0.03, "the run is too short to interrupt"
+    # Ctrl+C a tenth into the run: the run ends at its next progress step.
+    timer = threading.Timer(0.1 * took, lambda: os.kill(os.getpid(), signal.SIGINT))
+    started = time.perf_counter()
+    timer.start()
+    with pytest.raises(KeyboardInterrupt):
+        vibrolan.analyze(written["config"])
+    assert time.perf_counter() - started < 0.8 * took
+    timer.join()
