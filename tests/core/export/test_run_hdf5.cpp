@@ -20,9 +20,9 @@ TEST(Hdf5MemberName, GivesEveryStageAndPairAPlainUniqueName)
     const struct {
         const char *name;
         const char *expected;
-    } cases[] = {{"Ст1", "Ст1"},          {"Ст1", "Ст1 (2)"},     {"Ст1  ", "Ст1 (3)"}, {"a/b", "a_b"},
-                 {"", "stage 5"},          {"   ", "stage 5 (2)"}, {".", "stage 5 (3)"}, {"..", "stage 5 (4)"},
-                 {"/", "_"},               {".hidden", ".hidden"}};
+    } cases[] = {{"Ст1", "Ст1"},  {"Ст1", "Ст1 (2)"},     {"Ст1  ", "Ст1 (3)"}, {"a/b", "a_b"},
+                 {"", "stage 5"}, {"   ", "stage 5 (2)"}, {".", "stage 5 (3)"}, {"..", "stage 5 (4)"},
+                 {"/", "_"},      {".hidden", ".hidden"}};
     for (const auto &c : cases)
         EXPECT_EQ(Hdf5MemberName(c.name, "stage 5", taken), c.expected) << '"' << c.name << '"';
 }
