@@ -7,7 +7,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -165,6 +168,54 @@ TEST(PolyFit, IsGenLSFitsSvdPathBitForBit)
         EXPECT_EQ(coef, viaCoef) << "order " << order;
         EXPECT_EQ(fitted, viaFitted) << "order " << order;
         EXPECT_EQ(mse, viaMse) << "order " << order;
+    }
+}
+
+// The powers of float-held abscissas (the program's series) are formed
+// directly; they must stay the runtime's pow bit for bit, over the whole float
+// range and at the values where the runtime's pow has its own rules.
+TEST(PolyFit, FloatAbscissasKeepTheRuntimesPowersBitForBit)
+{
+    std::mt19937_64 gen(2385);
+    std::uniform_int_distribution<std::uint32_t> bitsOf;
+    std::vector<double> special = {0.0,
+                                   -0.0,
+                                   1.0,
+                                   -1.0,
+                                   (double)std::numeric_limits<float>::denorm_min(),
+                                   -(double)std::numeric_limits<float>::min(),
+                                   (double)std::numeric_limits<float>::max(),
+                                   -(double)std::numeric_limits<float>::max(),
+                                   std::numeric_limits<double>::infinity(),
+                                   -std::numeric_limits<double>::infinity(),
+                                   std::numeric_limits<double>::quiet_NaN(),
+                                   1.0 + 0x1p-30, // not a float: the runtime's pow
+                                   3.4e38 * 4.0};
+    for (int i = 0; i < 200000; ++i) {
+        const float f = std::bit_cast<float>(bitsOf(gen));
+        if (std::isfinite(f))
+            special.push_back(f);
+    }
+    auto same = [](double a, double b) {
+        return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+    };
+    // Every power through a fit of three points per value (order 2 uses x^0 .. x^2).
+    for (std::size_t i = 0; i < special.size(); ++i) {
+        const double x[3] = {special[i], 1.5, -2.385};
+        const double y[3] = {0.25, -1.0, 3.0};
+        double h[9];
+        for (int r = 0; r < 3; ++r)
+            for (int j = 0; j < 3; ++j)
+                h[r * 3 + j] = hrt_pow_FLTREG_(x[r], (double)j);
+        double fitted[3] = {}, coef[3] = {}, mse = 0, viaFitted[3] = {}, viaCoef[3] = {}, viaMse = 0;
+        const int32_t a = PolyFit(x, y, 3, 2, fitted, coef, &mse);
+        const int32_t b = GenLSFit(h, 3, 3, y, nullptr, 0, viaFitted, viaCoef, nullptr, &viaMse);
+        ASSERT_EQ(a, b) << special[i];
+        for (int r = 0; r < 3; ++r) {
+            ASSERT_TRUE(same(fitted[r], viaFitted[r])) << special[i];
+            ASSERT_TRUE(same(coef[r], viaCoef[r])) << special[i];
+        }
+        ASSERT_TRUE(same(mse, viaMse)) << special[i];
     }
 }
 
