@@ -15,6 +15,7 @@
 //   bench_run [--records N] [--dir DIR] [--keep]
 #include "base/message_sink.hpp"
 #include "base/number_format.hpp"
+#include "base/parallel_for.hpp"
 #include "compute/stage_calc.hpp"
 #include "config/cfg_dfm.hpp"
 #include "recording/recording_image.hpp"
@@ -28,6 +29,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -49,6 +51,13 @@ long rssAnonKb()
         if (line.rfind("RssAnon:", 0) == 0)
             return std::atol(line.c_str() + 8);
     return 0;
+}
+
+double processCpuSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
 }
 
 long maxRssKb()
@@ -198,9 +207,15 @@ int main(int argc, char **argv)
                 rejected += cfg.Stages[s].Pairs[p].SizeOfBad;
             }
 
-        // The stage computation alone, on the same series (same sizes, same windows).
+        // The stage computation alone, on the same series (same sizes, same
+        // windows), on one thread and on every core.
         t0 = Clock::now();
-        CalcStages(cfg);
+        const double cpu0 = processCpuSeconds();
+        CalcStages(cfg, {}, TCalcOptions{1, {}});
+        const double computeOneSeconds = since(t0);
+        const double computeOneCpu = processCpuSeconds() - cpu0;
+        t0 = Clock::now();
+        CalcStages(cfg, {}, TCalcOptions{0, {}});
         const double computeSeconds = since(t0);
 
         {
@@ -226,9 +241,13 @@ int main(int argc, char **argv)
                     walkRate / baseRate);
         std::printf("after the pass in the run (ranges, histograms, stage computation): %.3f s\n",
                     afterPassSeconds);
-        std::printf("stage computation alone: %.3f s = %.3g blade revolutions/s\n", computeSeconds,
-                    static_cast<double>(samples) / static_cast<double>(pairs) * static_cast<double>(blades) /
-                        computeSeconds);
+        const double bladeRevs =
+            static_cast<double>(samples) / static_cast<double>(pairs) * static_cast<double>(blades);
+        std::printf("stage computation alone: %.3f s = %.3g blade revolutions/s on one thread; %.3f s = %.3g "
+                    "blade revolutions/s on %u threads (ratio %.2f); one thread's CPU time %.3f s = %.3g blade "
+                    "revolutions per CPU second\n",
+                    computeOneSeconds, bladeRevs / computeOneSeconds, computeSeconds, bladeRevs / computeSeconds,
+                    WorkerThreads(0), computeOneSeconds / computeSeconds, computeOneCpu, bladeRevs / computeOneCpu);
         std::printf("whole run: %.3f s\n", runSeconds);
         std::printf("peak memory: ru_maxrss %.1f MB (mapped file %.1f MB counts in it); anonymous resident "
                     "%.1f MB before the run, peak %.1f MB during it\n",

@@ -21,17 +21,31 @@ using namespace sigmath;
 namespace {
 
 // The runtime's pow keeps x^0 = 1 (zero included) and the sign rule of
-// integral powers of negative x. For the powers 0 .. 2 of a finite non-zero x
-// that a float can hold (the program's series are floats), x^2 is exact in a
-// double, so the runtime's pow, accurate to well under one unit in the last
-// place, returns exactly 1, x and x * x: those are formed directly, a large
-// share of a long fit's time otherwise. Everything else asks the runtime.
-double power(double x, std::size_t j)
+// integral powers of negative x.
+double power(double x, std::size_t j) { return rt::pow(x, static_cast<double>(j)); }
+
+// For the powers 0 .. 2 of a finite non-zero x that a float can hold (the
+// program's series are floats), x^2 is exact in a double, so the runtime's
+// pow, accurate to well under one unit in the last place, returns exactly 1,
+// x and x * x: those are formed directly (the pow calls were a large share of
+// a long fit's time). Everything else asks the runtime.
+bool floatHeld(double x)
 {
-    if (j <= 2 && x != 0.0 && std::fabs(x) <= static_cast<double>(FLT_MAX) &&
-        static_cast<double>(static_cast<float>(x)) == x)
-        return j == 0 ? 1.0 : j == 1 ? x : x * x;
-    return rt::pow(x, static_cast<double>(j));
+    return x != 0.0 && std::fabs(x) <= static_cast<double>(FLT_MAX) &&
+           static_cast<double>(static_cast<float>(x)) == x;
+}
+
+// Row i of the observation matrix: x^0 .. x^(k-1).
+void powersOf(double x, std::size_t k, double *row)
+{
+    if (k <= 3 && floatHeld(x)) {
+        const double p[3] = {1.0, x, x * x};
+        for (std::size_t j = 0; j < k; ++j)
+            row[j] = p[j];
+        return;
+    }
+    for (std::size_t j = 0; j < k; ++j)
+        row[j] = power(x, j);
 }
 
 } // namespace
@@ -52,8 +66,7 @@ SIGMATH_EXPORT int32_t PolyFit(const double *x, const double *y, int32_t n, int3
         if (!h.ok())
             return fail(SM_ERR_NO_MEMORY);
         for (std::size_t i = 0; i < m; ++i)
-            for (std::size_t j = 0; j < k; ++j)
-                h[i * k + j] = power(x[i], j);
+            powersOf(x[i], k, &h[i * k]);
 
         // From here on exactly GenLSFit's unweighted algorithm 0.
         const int32_t cols = static_cast<int32_t>(k);
@@ -66,10 +79,17 @@ SIGMATH_EXPORT int32_t PolyFit(const double *x, const double *y, int32_t n, int3
             b[i] = y[i];
         if (const int32_t status = fit::solveSvd(h.data(), b.data(), n, cols, coef); status != SM_NO_ERROR)
             return status;
+        double row[3];
         for (std::size_t i = 0; i < m; ++i) {
             double sum = 0.0;
-            for (std::size_t j = 0; j < k; ++j)
-                sum += power(x[i], j) * coef[j];
+            if (k <= 3) {
+                powersOf(x[i], k, row);
+                for (std::size_t j = 0; j < k; ++j)
+                    sum += row[j] * coef[j];
+            } else {
+                for (std::size_t j = 0; j < k; ++j)
+                    sum += power(x[i], j) * coef[j];
+            }
             fitted[i] = sum;
         }
         *mse = fit::meanSquaredError(y, fitted, n);

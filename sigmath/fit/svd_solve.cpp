@@ -14,6 +14,7 @@
 #include "frame/runtime.hpp"
 #include "frame/status.hpp"
 
+#include <cmath>
 #include <cstddef>
 
 namespace sigmath::fit {
@@ -26,6 +27,10 @@ double withSignOf(double magnitude, double sign)
 {
     return sign >= 0.0 ? rt::fabs(magnitude) : -rt::fabs(magnitude);
 }
+
+// |x| inline: exact, as the runtime's fabs; the bidiagonalisation takes one
+// per matrix entry and column.
+double absolute(double x) { return std::fabs(x); }
 
 struct Matrix {
     double *p;
@@ -70,7 +75,7 @@ double bidiagonalise(const Matrix &a, std::size_t m, std::size_t n, double *w, d
         scale = 0.0;
         double s = 0.0;
         for (std::size_t r = i; r < m; ++r)
-            scale += rt::fabs(a(r, i));
+            scale += absolute(a(r, i));
         if (scale != 0.0) {
             for (std::size_t r = i; r < m; ++r) {
                 a(r, i) /= scale;
