@@ -62,56 +62,82 @@ void rotateColumns(const Matrix &x, std::size_t rows, std::size_t i, std::size_t
 // Householder bidiagonalisation: w gets the diagonal, e the superdiagonal
 // (e[0] = 0); the left reflections are applied to b too. dots has n + 1
 // entries. Returns anorm = max |w[i]| + |e[i]|.
+//
+// Every sum runs over the rows in their order, as the textbook loop has it,
+// but the steps that only need one row at a time share a pass: the update of
+// a row by the column reflection, its rescaling, its update by the row
+// reflection (built from the row i finished first) and its term of the next
+// column's scale. Three passes per column instead of six; the sums are kept
+// in registers. The results are those of one pass per step, bit for bit.
 double bidiagonalise(const Matrix &a, std::size_t m, std::size_t n, double *w, double *e, double *dots,
                      double *b)
 {
     double g = 0.0;
     double scale = 0.0;
     double anorm = 0.0;
+    double nextScale = 0.0; // the scale of column i, summed by the previous pass
     for (std::size_t i = 0; i < n; ++i) {
         const std::size_t l = i + 1;
         e[i] = scale * g;
         g = 0.0;
-        scale = 0.0;
         double s = 0.0;
-        for (std::size_t r = i; r < m; ++r)
-            scale += absolute(a(r, i));
-        if (scale != 0.0) {
+        if (i == 0) {
+            scale = 0.0;
+            for (std::size_t r = i; r < m; ++r)
+                scale += absolute(a(r, i));
+        } else {
+            scale = nextScale;
+        }
+        const double colScale = scale;
+        const bool column = scale != 0.0;
+        if (column) {
             for (std::size_t r = i; r < m; ++r) {
-                a(r, i) /= scale;
-                s += a(r, i) * a(r, i);
+                const double v = a(r, i) / scale;
+                a(r, i) = v;
+                s += v * v;
             }
-            double f = a(i, i);
+            const double f = a(i, i);
             g = -withSignOf(rt::sqrt(s), f);
             const double h = f * g - s;
             a(i, i) = f - g;
-            // All column dots in one pass over the rows, then all updates in
-            // another: each column's update depends only on column i.
-            // dots[n] belongs to b.
             for (std::size_t j = l; j <= n; ++j)
                 dots[j] = 0.0;
-            for (std::size_t r = i; r < m; ++r) {
-                for (std::size_t j = l; j < n; ++j)
-                    dots[j] += a(r, i) * a(r, j);
-                dots[n] += a(r, i) * b[r];
+            if (n - l == 2) { // the quadratic fit: two columns and b, in registers
+                double d0 = 0.0, d1 = 0.0, db = 0.0;
+                for (std::size_t r = i; r < m; ++r) {
+                    const double v = a(r, i);
+                    d0 += v * a(r, l);
+                    d1 += v * a(r, l + 1);
+                    db += v * b[r];
+                }
+                dots[l] = d0;
+                dots[l + 1] = d1;
+                dots[n] = db;
+            } else {
+                double db = 0.0;
+                for (std::size_t r = i; r < m; ++r) {
+                    for (std::size_t j = l; j < n; ++j)
+                        dots[j] += a(r, i) * a(r, j);
+                    db += a(r, i) * b[r];
+                }
+                dots[n] = db;
             }
             for (std::size_t j = l; j <= n; ++j)
                 dots[j] /= h;
-            for (std::size_t r = i; r < m; ++r) {
-                for (std::size_t j = l; j < n; ++j)
-                    a(r, j) += dots[j] * a(r, i);
-                b[r] += dots[n] * a(r, i);
-            }
-            for (std::size_t r = i; r < m; ++r)
-                a(r, i) *= scale;
+            // Row i by the column reflection first: the row reflection is built from it.
+            for (std::size_t j = l; j < n; ++j)
+                a(i, j) += dots[j] * a(i, i);
+            b[i] += dots[n] * a(i, i);
+            a(i, i) *= scale;
         }
         w[i] = scale * g;
         g = 0.0;
         s = 0.0;
         scale = 0.0;
+        bool row = false;
         if (i + 1 != n) {
             for (std::size_t j = l; j < n; ++j)
-                scale += rt::fabs(a(i, j));
+                scale += absolute(a(i, j));
             if (scale != 0.0) {
                 for (std::size_t j = l; j < n; ++j) {
                     a(i, j) /= scale;
@@ -123,17 +149,35 @@ double bidiagonalise(const Matrix &a, std::size_t m, std::size_t n, double *w, d
                 a(i, l) = f - g;
                 for (std::size_t j = l; j < n; ++j)
                     e[j] = a(i, j) / h;
-                for (std::size_t r = l; r < m; ++r) {
-                    double sum = 0.0;
-                    for (std::size_t j = l; j < n; ++j)
-                        sum += a(r, j) * a(i, j);
-                    for (std::size_t j = l; j < n; ++j)
-                        a(r, j) += sum * e[j];
-                }
-                for (std::size_t j = l; j < n; ++j)
-                    a(i, j) *= scale;
+                row = true;
             }
         }
+        // The rows below i: the column reflection, the rescaling of column i,
+        // the row reflection and the next column's scale, row by row.
+        double next = 0.0;
+        const bool more = i + 1 != n;
+        for (std::size_t r = l; r < m; ++r) {
+            if (column) {
+                const double v = a(r, i);
+                for (std::size_t j = l; j < n; ++j)
+                    a(r, j) += dots[j] * v;
+                b[r] += dots[n] * v;
+                a(r, i) = v * colScale;
+            }
+            if (row) {
+                double sum = 0.0;
+                for (std::size_t j = l; j < n; ++j)
+                    sum += a(r, j) * a(i, j);
+                for (std::size_t j = l; j < n; ++j)
+                    a(r, j) += sum * e[j];
+            }
+            if (more)
+                next += absolute(a(r, l));
+        }
+        nextScale = next;
+        if (row)
+            for (std::size_t j = l; j < n; ++j)
+                a(i, j) *= scale;
         const double norm = rt::fabs(w[i]) + rt::fabs(e[i]);
         if (norm > anorm)
             anorm = norm;
