@@ -29,14 +29,14 @@ double power(double x, std::size_t j) { return rt::pow(x, static_cast<double>(j)
 // pow, accurate to well under one unit in the last place, returns exactly 1,
 // x and x * x: those are formed directly (the pow calls were a large share of
 // a long fit's time). Everything else asks the runtime.
-bool floatHeld(double x)
+inline bool floatHeld(double x)
 {
     return x != 0.0 && std::fabs(x) <= static_cast<double>(FLT_MAX) &&
            static_cast<double>(static_cast<float>(x)) == x;
 }
 
 // Row i of the observation matrix: x^0 .. x^(k-1).
-void powersOf(double x, std::size_t k, double *row)
+inline void powersOf(double x, std::size_t k, double *row)
 {
     if (k <= 3 && floatHeld(x)) {
         const double p[3] = {1.0, x, x * x};
@@ -65,8 +65,23 @@ SIGMATH_EXPORT int32_t PolyFit(const double *x, const double *y, int32_t n, int3
         rt::Buffer<double> h(m * k);
         if (!h.ok())
             return fail(SM_ERR_NO_MEMORY);
-        for (std::size_t i = 0; i < m; ++i)
-            powersOf(x[i], k, &h[i * k]);
+        if (k == 3) { // the quadratic fit of the program's long series
+            for (std::size_t i = 0; i < m; ++i) {
+                const double xi = x[i];
+                double *row = &h[i * 3];
+                if (floatHeld(xi)) {
+                    row[0] = 1.0;
+                    row[1] = xi;
+                    row[2] = xi * xi;
+                } else {
+                    for (std::size_t j = 0; j < 3; ++j)
+                        row[j] = power(xi, j);
+                }
+            }
+        } else {
+            for (std::size_t i = 0; i < m; ++i)
+                powersOf(x[i], k, &h[i * k]);
+        }
 
         // From here on exactly GenLSFit's unweighted algorithm 0.
         const int32_t cols = static_cast<int32_t>(k);
