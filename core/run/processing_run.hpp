@@ -48,6 +48,9 @@ struct TRunInputs {
     TAngleGates *Gates = nullptr;
     // Threads of the stage computation (0: one per core); the results do not depend on it.
     unsigned Threads = 0;
+    // The plain forms: one walk of the recording per stage. The results are
+    // the same; the tests compare the fast forms with it.
+    bool Straightforward = false;
 };
 
 enum class TRunStatus {
