@@ -597,10 +597,21 @@ void AssembleStages(TCfgDfm &cfg, TPulsePass &pass, std::span<const TStageTacho>
         queues.want(timeChan);
         queues.keepAll(timeChan);
     }
+    // The stages handle their marks a stretch at a time, one stage after the
+    // other: only marks beyond every one reported so far are passed on.
+    std::int64_t reported = -1;
+    const TPassProgress forward = [&](std::int64_t total, std::int64_t position, double time, double speed,
+                                      double distance) {
+        if (position <= reported)
+            return;
+        reported = position;
+        progress(total, position, time, speed, distance);
+    };
+    const TPassProgress &stageProgress = progress ? forward : progress;
     std::vector<std::unique_ptr<StagePass>> walks;
     bool counted = false;
     for (std::size_t s = 0; s < stages; ++s) {
-        walks.push_back(std::make_unique<StagePass>(cfg, s, pass, progress, tachos[s].Divisor,
+        walks.push_back(std::make_unique<StagePass>(cfg, s, pass, stageProgress, tachos[s].Divisor,
                                                     tachos[s].Detector, &queues));
         counted = counted || tachos[s].Divisor != 1;
     }

@@ -47,8 +47,8 @@ struct TStageTacho {
 // decoder fed as that sequence feeds it). The rejection reports are left to
 // the caller (ShowRejections, stage by stage). pass.TachoDivisor and
 // pass.Detector are not used; `tachos` has one entry per stage (ValueError
-// otherwise). Calls `progress` once per mark of every stage, in the order of
-// the marks in the recording.
+// otherwise). Calls `progress` at the marks of the stages, at positions that
+// only grow (a mark before one already reported is not reported).
 void AssembleStages(TCfgDfm &cfg, TPulsePass &pass, std::span<const TStageTacho> tachos,
                     const TPassProgress &progress = {});
 
