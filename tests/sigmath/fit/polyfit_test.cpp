@@ -219,4 +219,49 @@ TEST(PolyFit, FloatAbscissasKeepTheRuntimesPowersBitForBit)
     }
 }
 
+// A fit planned once over the abscissas gives PolyFit's results bit for bit
+// for every ordinate, and its status where PolyFit fails.
+TEST(PolyFit, PlannedFitIsPolyFitBitForBit)
+{
+    std::mt19937_64 gen(1729);
+    std::uniform_real_distribution<double> u(-2.385, 3.1);
+    auto same = [](double a, double b) {
+        return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b) ||
+               (std::isnan(a) && std::isnan(b));
+    };
+    struct Case {
+        int n, order;
+        bool floats; // abscissas a float holds, as the program's
+    };
+    for (const Case c : {Case{1, 0, true}, Case{3, 2, true}, Case{40, 2, true}, Case{5000, 2, true},
+                         Case{257, 2, false}, Case{300, 4, false}, Case{60, 1, true}, Case{2, 2, true}}) {
+        std::vector<double> x(c.n);
+        for (int i = 0; i < c.n; ++i)
+            x[i] = c.floats ? static_cast<float>(2900.0 + 40.0 * u(gen)) : u(gen);
+        SigmathPolyPlan *plan = nullptr;
+        const int32_t planStatus = PolyFitPlanCreate(x.data(), c.n, c.order, &plan);
+        ASSERT_NE(plan, nullptr);
+        for (int trial = 0; trial < 4; ++trial) {
+            std::vector<double> y(c.n);
+            for (double &v : y)
+                v = trial == 3 ? 0.0 : static_cast<float>(u(gen) * 0.37);
+            if (trial == 2 && c.n > 3)
+                y[c.n / 2] = std::numeric_limits<double>::quiet_NaN();
+            const std::size_t k = c.order + 1;
+            std::vector<double> f1(c.n, kSentinel), f2(c.n, kSentinel), c1(k, kSentinel), c2(k, kSentinel);
+            double m1 = kSentinel, m2 = kSentinel;
+            const int32_t s1 = PolyFit(x.data(), y.data(), c.n, c.order, f1.data(), c1.data(), &m1);
+            const int32_t s2 = PolyFitPlanned(plan, y.data(), f2.data(), c2.data(), &m2);
+            ASSERT_EQ(s1, s2) << c.n << " " << c.order;
+            EXPECT_EQ(s1, planStatus);
+            for (int i = 0; i < c.n; ++i)
+                ASSERT_TRUE(same(f1[i], f2[i])) << c.n << " " << c.order << " trial " << trial << " at " << i;
+            for (std::size_t j = 0; j < k; ++j)
+                ASSERT_TRUE(same(c1[j], c2[j])) << c.n << " " << c.order << " trial " << trial;
+            ASSERT_TRUE(same(m1, m2));
+        }
+        PolyFitPlanFree(plan);
+    }
+}
+
 } // namespace
