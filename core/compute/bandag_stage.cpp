@@ -6,6 +6,7 @@
 #include "compute/stall_separation.hpp"
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 namespace vibrolan {
@@ -51,8 +52,24 @@ void CalcBandagStageWith(TCfgDfm &cfg, std::size_t stage, TCalcProgressRelay &pr
             filter = [&](std::span<float> f) {
                 return RepairSpikesCounted(f, cfg.LoTaho, cfg.HiTaho).Changed;
             };
-        const std::optional<std::uint16_t> plan = dynamic ? std::optional(cfg.Method) : std::nullopt;
-        ForEachBlade(speed, blades, filter, plan, progress, stage, p, [&](std::size_t b) {
+        // The fits over the speeds (or the times) and the windows are the
+        // same for every blade: planned once, unless every fit is to be made on its own.
+        const bool planned = !progress.options.Straightforward;
+        const bool polynomial = cfg.Method == kMethodPolynomial;
+        std::optional<TPolyPlan> timeFit;
+        if (planned && !dynamic)
+            timeFit.emplace(head(pair.Time, n), 2);
+        const auto prepare = [&] {
+            if (!dynamic)
+                return;
+            (void)speed.plan(cfg.Method);
+            if (planned) {
+                (void)speed.fit();
+                if (polynomial && n > 2)
+                    (void)speed.windowFits(cfg.Method);
+            }
+        };
+        ForEachBlade(speed, blades, filter, prepare, progress, stage, p, [&](std::size_t b) {
             pair.MiddleLine[b] = TArrSingle(n);
             pair.Velocity[b] = TArrSingle(n);
             pair.Stress[b] = TArrSingle(n);
@@ -68,18 +85,30 @@ void CalcBandagStageWith(TCfgDfm &cfg, std::size_t stage, TCalcProgressRelay &pr
             pair.Mean[b] = CalcStationarySwing(sa, speed.stats(), kNoInletAngle, st.Diametr, st.KfSigma,
                                                cfg.b1, pair.stStallingOscill[b], pair.stStress[b]);
             if (dynamic) {
-                DetrendPoly(F, ampl, head(pair.MiddleLine[b], n));
+                if (planned)
+                    DetrendPoly(speed.fit(), ampl, head(pair.MiddleLine[b], n));
+                else
+                    DetrendPoly(F, ampl, head(pair.MiddleLine[b], n));
                 CalcVelocityStress(ampl, pair.MiddleLine[b], F, kNoInletAngle, st.Diametr, st.KfSigma,
                                    pair.Velocity[b], pair.Stress[b]);
                 // The stress of a shrouded blade follows the displacement itself.
                 ScaleSeries(ampl, st.KfSigma, pair.Stress[b]);
-                SeparateStall(pair.Stress[b], F, speed.plan(cfg.Method), pair.ResonanceCurve[b], cfg.dN,
-                              intervals[b], pair.CmprssResnceCurve[b], cfg.Method, pair.StallingOscill[b]);
+                if (planned && polynomial && n > 2)
+                    SeparateStall(pair.Stress[b], F, speed.plan(cfg.Method), speed.windowFits(cfg.Method),
+                                  pair.ResonanceCurve[b], cfg.dN, intervals[b], pair.CmprssResnceCurve[b],
+                                  cfg.Method, pair.StallingOscill[b]);
+                else
+                    SeparateStall(pair.Stress[b], F, speed.plan(cfg.Method), pair.ResonanceCurve[b], cfg.dN,
+                                  intervals[b], pair.CmprssResnceCurve[b], cfg.Method,
+                                  pair.StallingOscill[b]);
                 pair.RMS[b] = SeriesStats(ampl).RMS;
             } else {
                 pair.RMS[b] = sa.RMS;
                 pair.Mean[b] = sa.Mean;
-                DetrendPoly(head(pair.Time, n), ampl, head(pair.MiddleLine[b], n));
+                if (planned)
+                    DetrendPoly(*timeFit, ampl, head(pair.MiddleLine[b], n));
+                else
+                    DetrendPoly(head(pair.Time, n), ampl, head(pair.MiddleLine[b], n));
                 CalcVelocityStress(ampl, pair.MiddleLine[b], F, kNoInletAngle, st.Diametr, st.KfSigma,
                                    pair.Velocity[b], pair.Stress[b]);
                 pair.Astat[b] = pair.Mean[b];

@@ -4,6 +4,7 @@
 #include "compute/stage_common.hpp"
 #include "compute/stall_separation.hpp"
 
+#include <optional>
 #include <vector>
 
 namespace vibrolan {
@@ -49,8 +50,24 @@ void CalcFreeStageWith(TCfgDfm &cfg, std::size_t stage, TCalcProgressRelay &prog
             filter = [&](std::span<float> f) {
                 return SuppressSpikesCounted(f, cfg.thNumPoint, cfg.LoTaho, cfg.HiTaho).Changed;
             };
-        const std::optional<std::uint16_t> plan = dynamic ? std::optional(cfg.Method) : std::nullopt;
-        ForEachBlade(speed, blades, filter, plan, progress, stage, p, [&](std::size_t b) {
+        // The fits over the speeds (or the times) and the windows are the
+        // same for every blade: planned once, unless every fit is to be made on its own.
+        const bool planned = !progress.options.Straightforward;
+        const bool polynomial = cfg.Method == kMethodPolynomial;
+        std::optional<TPolyPlan> timeFit;
+        if (planned && !dynamic)
+            timeFit.emplace(head(pair.Time, n), 2);
+        const auto prepare = [&] {
+            if (!dynamic)
+                return;
+            (void)speed.plan(cfg.Method);
+            if (planned) {
+                (void)speed.fit();
+                if (polynomial && n > 2)
+                    (void)speed.windowFits(cfg.Method);
+            }
+        };
+        ForEachBlade(speed, blades, filter, prepare, progress, stage, p, [&](std::size_t b) {
             pair.MiddleLine[b] = TArrSingle(n);
             pair.Velocity[b] = TArrSingle(n);
             pair.Stress[b] = TArrSingle(n);
@@ -70,10 +87,17 @@ void CalcFreeStageWith(TCfgDfm &cfg, std::size_t stage, TCalcProgressRelay &prog
             CalcStationarySwing(s, speed.stats(), st.BIn, st.Diametr, st.KfSigma, cfg.b1,
                                 pair.stStallingOscill[b], pair.stStress[b]);
             const std::span<const float> abscissa = dynamic ? std::span<const float>(F) : head(pair.Time, n);
-            DetrendPoly(abscissa, ampl, head(pair.MiddleLine[b], n));
+            if (!planned)
+                DetrendPoly(abscissa, ampl, head(pair.MiddleLine[b], n));
+            else
+                DetrendPoly(dynamic ? speed.fit() : *timeFit, ampl, head(pair.MiddleLine[b], n));
             CalcVelocityStress(ampl, pair.MiddleLine[b], F, st.BIn, st.Diametr, st.KfSigma, pair.Velocity[b],
                                pair.Stress[b]);
-            if (dynamic)
+            if (dynamic && planned && polynomial && n > 2)
+                SeparateStall(pair.Stress[b], F, speed.plan(cfg.Method), speed.windowFits(cfg.Method),
+                              pair.ResonanceCurve[b], cfg.dN, intervals[b], pair.CmprssResnceCurve[b],
+                              cfg.Method, pair.StallingOscill[b]);
+            else if (dynamic)
                 SeparateStall(pair.Stress[b], F, speed.plan(cfg.Method), pair.ResonanceCurve[b], cfg.dN,
                               intervals[b], pair.CmprssResnceCurve[b], cfg.Method, pair.StallingOscill[b]);
         });

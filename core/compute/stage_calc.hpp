@@ -33,6 +33,9 @@ struct TCalcOptions {
     unsigned Threads = 1;
     // Called on the calling thread with every blade's progress, in blade order.
     TCalcPositionFn Position;
+    // Every fit made on its own for every blade, as the plain loop does: the
+    // results are the same; the tests compare the planned fits with it.
+    bool Straightforward = false;
 };
 
 // Computes every free and shrouded stage in order; other stage kinds are left

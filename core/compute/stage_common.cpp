@@ -67,18 +67,31 @@ std::size_t StageBladeSeries(const TStage &st)
 
 void ForEachBlade(TPairSpeed &speed, std::size_t blades,
                   const std::function<std::size_t(std::span<float>)> &filter,
-                  const std::optional<std::uint16_t> &planMethod, TCalcProgressRelay &progress,
-                  std::size_t stage, std::size_t pair, const std::function<void(std::size_t)> &job)
+                  const std::function<void()> &prepare, TCalcProgressRelay &progress, std::size_t stage,
+                  std::size_t pair, const std::function<void(std::size_t)> &job)
 {
+    if (progress.options.Straightforward) {
+        // The plain blade loop, on the calling thread.
+        for (std::size_t b = 0; b < blades; ++b) {
+            if (filter)
+                speed.filter(filter);
+            (void)speed.stats();
+            if (prepare)
+                prepare();
+            job(b);
+            progress.after(stage, pair, b, blades);
+        }
+        return;
+    }
     std::size_t b = 0;
     while (b < blades) {
         if (filter)
             speed.filter(filter);
         // While a pass still changes the speeds, the next blade sees other ones.
         const std::size_t end = filter && !speed.settled() ? b + 1 : blades;
-        if (planMethod)
-            (void)speed.plan(*planMethod);
         (void)speed.stats();
+        if (prepare)
+            prepare();
         const std::size_t first = b;
         ParallelFor(
             end - first, progress.options.Threads, [&](std::size_t i) { job(first + i); },

@@ -275,7 +275,7 @@ TRunResult ProcessingRun(TCfgDfm &cfg, const TRunInputs &inputs, MessageSink &si
         BladeRanges(cfg.Stages[s]);
         BladeHistograms(cfg.Stages[s], sink);
     }
-    CalcStages(cfg, cb.blade, TCalcOptions{inputs.Threads, cb.calc});
+    CalcStages(cfg, cb.blade, TCalcOptions{inputs.Threads, cb.calc, inputs.Straightforward});
     if (cb.report)
         cb.report(cfg);
     for (std::size_t s = 0; s < stageCount(cfg); ++s) {

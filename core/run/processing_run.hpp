@@ -48,8 +48,9 @@ struct TRunInputs {
     TAngleGates *Gates = nullptr;
     // Threads of the stage computation (0: one per core); the results do not depend on it.
     unsigned Threads = 0;
-    // The plain forms: one walk of the recording per stage. The results are
-    // the same; the tests compare the fast forms with it.
+    // The plain forms: one walk of the recording per stage, every fit of the
+    // stage computation made on its own. The results are the same; the tests
+    // compare the fast forms with them.
     bool Straightforward = false;
 };
 

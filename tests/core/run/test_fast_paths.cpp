@@ -6,6 +6,7 @@
 #include "tools/sim_test_support.hpp"
 
 #include "base/histogram.hpp"
+#include "compute/spike_filters.hpp"
 #include "output/report.hpp"
 #include "recording/angle_gates.hpp"
 #include "run/processing_run.hpp"
@@ -13,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -104,11 +106,15 @@ struct Variant {
     unsigned threads;
 };
 
-Snapshot runOnce(const std::filesystem::path &lfm, const Variant &v, TAngleGates *gates)
+using Tweak = std::function<void(TCfgDfm &)>;
+
+Snapshot runOnce(const std::filesystem::path &lfm, const Variant &v, TAngleGates *gates, const Tweak &tweak)
 {
     TCfgDfm cfg;
     cfg.InitDefault();
     cfg.LoadFromFile(lfm);
+    if (tweak)
+        tweak(cfg);
     cfg.UseGates = gates != nullptr;
     RecordingMessageSink sink;
     TRunInputs inputs;
@@ -146,15 +152,15 @@ void expectSame(const Snapshot &ref, const Snapshot &got, const std::string &wha
 
 // Runs the plain form and the fast one with 1, 2, 3 and 7 threads.
 void compareForms(const std::filesystem::path &lfm, const std::string &name, TAngleGates *gates = nullptr,
-                  const std::function<void(const Snapshot &)> &checkReference = {})
+                  const std::function<void(const Snapshot &)> &checkReference = {}, const Tweak &tweak = {})
 {
-    const Snapshot ref = runOnce(lfm, {true, 1}, gates);
+    const Snapshot ref = runOnce(lfm, {true, 1}, gates, tweak);
     // The comparison means something only when the run produced revolutions.
     ASSERT_FALSE(ref.report.empty()) << name;
     if (checkReference)
         checkReference(ref);
     for (unsigned threads : {1U, 2U, 3U, 7U})
-        expectSame(ref, runOnce(lfm, {false, threads}, gates),
+        expectSame(ref, runOnce(lfm, {false, threads}, gates, tweak),
                    name + ", " + std::to_string(threads) + " threads");
 }
 
@@ -209,5 +215,25 @@ TEST(FastPaths, SignatureTachoAndGatesGiveThePlainFormsResults)
         g.rpillar = 0.65F;
         gates.AddGt(g);
         compareForms(lfm, "gates", &gates, [](const Snapshot &ref) { EXPECT_FALSE(ref.messages.empty()); });
+    }
+}
+
+// The spike guards (the speed series filtered again before every blade until
+// a pass changes nothing) and the running-mean separation.
+TEST(FastPaths, SpikeGuardsAndRunningMeanGiveThePlainFormsResults)
+{
+    TempDir dir;
+    const auto lfm = simulatePreset(dir, shortPreset("faults"));
+    for (const std::uint16_t method : {0, 1}) {
+        SCOPED_TRACE(method);
+        compareForms(lfm, "faults with guards", nullptr, {}, [method](TCfgDfm &cfg) {
+            cfg.thNumPoint = static_cast<std::uint16_t>(kPointWordOn | 3);
+            cfg.LoTaho = 0.05;
+            cfg.HiTaho = 0.5;
+            cfg.mgNumPoint = static_cast<std::uint16_t>(kPointWordOn | 2);
+            cfg.LoAmpl = 0.001;
+            cfg.HiAmpl = 0.02;
+            cfg.Method = method;
+        });
     }
 }
