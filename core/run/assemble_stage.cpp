@@ -493,7 +493,7 @@ private:
             ++p.SizeOfBad;
         } else if (static_cast<std::size_t>(p.Size) < kMaxSeriesLength) {
             const auto i = static_cast<std::size_t>(p.Size);
-            growTo(p, nb, withUts, (i / 1024 + 1) * 1024);
+            ensureGrown(pairIndex, nb, withUts, (i / 1024 + 1) * 1024);
             p.Freq[i] = static_cast<float>(Speed);
             p.Time[i] = static_cast<float>(runTime);
             if (withUts) {
@@ -517,7 +517,17 @@ private:
         // Samples beyond the series capacity are not stored: the series stay
         // at their last accepted revolution.
         if (p.Size % 1024 == 0)
-            growTo(p, nb, withUts, static_cast<std::size_t>(p.Size) + 1024);
+            ensureGrown(pairIndex, nb, withUts, static_cast<std::size_t>(p.Size) + 1024);
+    }
+
+    // growTo, skipped where this pass has grown every series of the pair that
+    // far already (nothing else changes their sizes during the pass).
+    void ensureGrown(std::size_t pairIndex, std::size_t nb, bool withUts, std::size_t need)
+    {
+        if (queues_ && need <= grown_[pairIndex])
+            return;
+        growTo(st_.Pairs[pairIndex], nb, withUts, need);
+        grown_[pairIndex] = std::max(grown_[pairIndex], need);
     }
 
     TCfgDfm &cfg_;
@@ -543,6 +553,7 @@ private:
     bool started_ = false, done_ = false;
     std::vector<TimeSlot> timeSlots_;
     mutable std::array<std::size_t, 64> hint_{}; // per channel: where the last search ended
+    std::array<std::size_t, kMaxPairs> grown_{}; // per pair: every series holds this many samples
 };
 
 // The channel histogram of the pass range, for the start marks counted from the end.

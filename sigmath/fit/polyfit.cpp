@@ -141,6 +141,7 @@ SIGMATH_EXPORT int32_t PolyFit(const double *x, const double *y, int32_t n, int3
 struct SigmathPolyPlan {
     int32_t status = SM_NO_ERROR;
     std::vector<double> x;
+    std::vector<double> rows; // the observation matrix, kept for the fitted values (k <= 3)
     std::size_t k = 0;
     fit::SvdFactors factors;
 };
@@ -157,6 +158,8 @@ SIGMATH_EXPORT int32_t PolyFitPlanCreate(const double *x, int32_t n, int32_t ord
             p->x.assign(x, x + m);
             std::vector<double> h(m * p->k);
             buildDesign(x, m, p->k, h.data());
+            if (p->k <= 3) // the same powers fittedValues would form again
+                p->rows = h;
             p->status = fit::factorSvd(h.data(), n, static_cast<int32_t>(p->k), p->factors);
         }
         const int32_t status = p->status;
@@ -180,7 +183,17 @@ SIGMATH_EXPORT int32_t PolyFitPlanned(const SigmathPolyPlan *plan, const double 
         for (std::size_t i = 0; i < m; ++i)
             b[i] = y[i];
         fit::solveFactored(plan->factors, b.data(), coef);
-        fittedValues(plan->x.data(), m, plan->k, coef, fitted);
+        if (!plan->rows.empty()) {
+            const std::size_t k = plan->k;
+            for (std::size_t i = 0; i < m; ++i) {
+                double sum = 0.0;
+                for (std::size_t j = 0; j < k; ++j)
+                    sum += plan->rows[i * k + j] * coef[j];
+                fitted[i] = sum;
+            }
+        } else {
+            fittedValues(plan->x.data(), m, plan->k, coef, fitted);
+        }
         *mse = fit::meanSquaredError(y, fitted, static_cast<int32_t>(m));
         return SM_NO_ERROR;
     });
