@@ -38,8 +38,9 @@ TEST(ParallelFor, EveryItemOnceAndProgressInOrderOnTheCallingThread)
             ASSERT_EQ(done.size(), count);
             for (std::size_t i = 0; i < count; ++i)
                 EXPECT_EQ(done[i], i);
-            if (WorkerThreads(threads) == 1 && count > 0) // the plain loop
+            if (WorkerThreads(threads) == 1 && count > 0) { // the plain loop
                 EXPECT_EQ(workers, std::set<std::thread::id>{caller});
+            }
         }
     }
 }
