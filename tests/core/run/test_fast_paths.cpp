@@ -183,8 +183,9 @@ TEST(FastPaths, EveryPresetGivesThePlainFormsResults)
         TempDir dir;
         const auto lfm = simulatePreset(dir, shortPreset(name));
         compareForms(lfm, name, nullptr, [&](const Snapshot &ref) {
-            if (name == "faults") // the rejection reports must be there to be compared
+            if (name == "faults") { // the rejection reports must be there to be compared
                 EXPECT_FALSE(ref.messages.empty());
+            }
         });
     }
 }
