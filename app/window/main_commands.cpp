@@ -272,24 +272,63 @@ void TMain::openRecording(const QString &name)
     GeneralDlg->hide();
 }
 
+namespace {
+
+// Paint events are processed at most this often during a run: the pass
+// reports every revolution, hundreds of thousands of them.
+constexpr qint64 kRepaintMs = 25;
+
+bool repaintDue(QElapsedTimer &clock)
+{
+    if (clock.isValid() && clock.elapsed() < kRepaintMs)
+        return false;
+    clock.start();
+    return true;
+}
+
+} // namespace
+
 void TMain::PassProgress(std::int64_t Total, std::int64_t Position, double Time, double Speed,
                          double Distance)
 {
-    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    // The bar moves in 200 steps; a step is taken when the position passes
+    // into it (the marks seldom fall on its exact boundary).
+    const std::int64_t every = std::max<std::int64_t>(1, Total / 200);
+    const std::int64_t step = Position / every;
+    const bool newStep = step != passStep_;
+    if (!newStep && !repaintDue(paintClock_))
+        return;
+    passStep_ = step;
     ProgressForm->Freq->setText(FormatFixed(Speed, 6, 3, fmt));
     ProgressForm->Time->setText(FormatFixed(Time, 6, 3, fmt));
     ProgressForm->LbDist->setText(FormatFixed(Distance, 6, 2, fmt));
     const int total = static_cast<int>(std::clamp<std::int64_t>(Total, 0, INT32_MAX));
     ProgressForm->ProgressBar1->setMaximum(total);
-    const std::int64_t every = Total / 200;
-    if (every == 0 || Position % every == 0)
-        ProgressForm->ProgressBar1->setValue(static_cast<int>(std::clamp<std::int64_t>(Position, 0, total)));
+    ProgressForm->ProgressBar1->setValue(static_cast<int>(std::clamp<std::int64_t>(Position, 0, total)));
+    if (newStep && !repaintDue(paintClock_))
+        return;
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void TMain::BladeProgress(std::uint16_t blade)
 {
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     BladeForm->Label2->setText(QString::number(blade));
+}
+
+void TMain::CalcProgress(const TCalcPosition &at)
+{
+    const TStage &st = CfgDfm->Stages[at.Stage];
+    BladeForm->Where->setText(
+        QStringLiteral("Ступень %1, пара %2")
+            .arg(QString::fromStdString(st.NameStage), QString::fromStdString(st.Pairs[at.Pair].NamePair)));
+    BladeForm->Label2->setText(QString::number(at.Blade));
+    const int total = static_cast<int>(std::min<std::size_t>(at.Total, INT32_MAX));
+    BladeForm->Bar->setVisible(true);
+    BladeForm->Bar->setRange(0, std::max(1, total));
+    BladeForm->Bar->setValue(static_cast<int>(std::min<std::size_t>(at.Done, INT32_MAX)));
+    if (repaintDue(paintClock_) || at.Done == at.Total)
+        QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 QStringList TMain::reportLines() const
@@ -316,6 +355,8 @@ void TMain::_NStartMIExecute()
             ProgressForm->show();
         } else {
             ProgressForm->hide();
+            BladeForm->Where->clear();
+            BladeForm->Bar->setVisible(false);
             BladeForm->show();
         }
         QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
@@ -327,7 +368,9 @@ void TMain::_NStartMIExecute()
         if (waiting && total > 0)
             waiting->WFProgressFunct(static_cast<double>(done) / static_cast<double>(total));
     };
-    cb.blade = [this](std::uint16_t b) { BladeProgress(b); };
+    cb.calc = [this](const TCalcPosition &at) { CalcProgress(at); };
+    passStep_ = -1;
+    paintClock_.invalidate();
     cb.report = [this](const TCfgDfm &cfg) {
         if (Report) {
             Report->Clear();
@@ -414,6 +457,8 @@ void savePair(TMain &w, const QString &pairName, bool slice, MessageSink &messag
     env.numberFormat = w.fmt;
     const auto unit = w.ComboBox1->currentIndex() == 1 ? TSpeedUnit::suHz : TSpeedUnit::suRpm;
     const int kind = std::max(0, w.CbxGraph->currentIndex());
+    w.BladeForm->Where->clear();
+    w.BladeForm->Bar->setVisible(false);
     w.BladeForm->show();
     const TSaveProgress progress = [&w](std::string_view label) {
         if (!label.empty())

@@ -6,9 +6,11 @@
 #include "base/message_sink.hpp"
 #include "base/number_format.hpp"
 #include "base/program_lock.hpp"
+#include "compute/stage_calc.hpp"
 #include "config/cfg_dfm.hpp"
 #include "plots/blade_locations.hpp"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 
 #include <memory>
@@ -148,9 +150,13 @@ public:
 
     std::unique_ptr<TBladeReport> Report; // created by the first run
     std::unique_ptr<TAngleGates> Gates;   // created empty
+    QElapsedTimer paintClock_;            // the last repaint during a run
+    std::int64_t passStep_ = -1;          // the pass bar's last step
     // Progress of the pulse pass: (Total, Position, Time, Speed, Distance).
     void PassProgress(std::int64_t Total, std::int64_t Position, double Time, double Speed, double Distance);
     void BladeProgress(std::uint16_t blade);
+    // Progress of the stage computation: stage, pair, blade and the share done.
+    void CalcProgress(const TCalcPosition &at);
 
     bool lockHeld() const;
     MessageSink &messages() { return *messages_; }

@@ -17,11 +17,11 @@
 #include "run/tacho_read.hpp"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <filesystem>
 #include <ostream>
 #include <sstream>
-#include <string>
 #include <unistd.h>
 #include <vector>
 
@@ -29,11 +29,11 @@ namespace {
 
 using namespace vibrolan;
 
-// Progress on stderr: one line per phase, a percentage while it runs.
+// Progress on stderr: one line per phase, a bar while it runs.
 class ProgressPrinter {
 public:
-    // On a terminal the figure is redrawn in place; into a file or pipe only
-    // every quarter is written, one line each, so logs stay readable.
+    // On a terminal a bar is redrawn in place; into a file or pipe every
+    // quarter is written as a line of its own, so logs stay readable.
     explicit ProgressPrinter(std::ostream &err) : err_(err), interactive_(::isatty(2) != 0) {}
     void phase(std::string_view caption)
     {
@@ -43,25 +43,40 @@ public:
     }
     void percent(const std::string &what, std::int64_t done, std::int64_t total)
     {
-        const int pct = total > 0 ? static_cast<int>(100 * std::min(done, total) / total) : 100;
+        const int pct =
+            total > 0 ? static_cast<int>(100 * std::clamp<std::int64_t>(done, 0, total) / total) : 100;
         if (pct == last_ && what == what_)
             return;
+        const bool newPhase = what != what_;
         last_ = pct;
         what_ = what;
         if (!interactive_) {
-            if (pct % 25 == 0)
+            if (pct % 25 == 0 || newPhase)
                 err_ << what << ": " << pct << "%\n";
             return;
         }
-        err_ << "\r" << what << ": " << pct << "%" << std::flush;
+        constexpr int kWidth = 30;
+        const int filled = pct * kWidth / 100;
+        err_ << "\r" << what << " [" << std::string(static_cast<std::size_t>(filled), '#')
+             << std::string(static_cast<std::size_t>(kWidth - filled), '.') << "] " << pct << "%\x1b[K"
+             << std::flush;
         open_ = true;
     }
-    void count(const std::string &what, long n)
+    // The stage computation: on a terminal the bar over all blade series,
+    // named after the stage and pair it is on; otherwise a line per pair.
+    void calc(const TCfgDfm &cfg, const TCalcPosition &at)
     {
-        if (!interactive_)
-            return;
-        err_ << "\r" << what << " " << n << std::flush;
-        open_ = true;
+        const std::string where = "stage " + cfg.Stages[at.Stage].NameStage + " pair " +
+                                  cfg.Stages[at.Stage].Pairs[at.Pair].NamePair;
+        const auto done = static_cast<std::int64_t>(at.Done), total = static_cast<std::int64_t>(at.Total);
+        if (interactive_) {
+            percent("stage computation, " + where, done, total);
+        } else if (where != where_) {
+            const int pct =
+                total > 0 ? static_cast<int>(100 * std::clamp<std::int64_t>(done, 0, total) / total) : 100;
+            err_ << "stage computation: " << where << " (" << pct << "%)\n";
+        }
+        where_ = where;
     }
     void endLine()
     {
@@ -69,13 +84,14 @@ public:
             err_ << "\n";
         open_ = false;
         last_ = -1;
+        what_.clear();
     }
 
 private:
     std::ostream &err_;
     bool interactive_;
     int last_ = -1;
-    std::string what_;
+    std::string what_, where_;
     bool open_ = false;
 };
 
@@ -146,18 +162,31 @@ void writeSeries(const TCfgDfm &cfg, const TRunResult &run, const std::filesyste
     }
 }
 
+// The thread count of --threads: a whole number from 1 to 256.
+unsigned parseThreads(const std::string &v)
+{
+    unsigned n = 0;
+    const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), n);
+    if (v.empty() || ec != std::errc{} || end != v.data() + v.size() || n < 1 || n > 256)
+        throw ValueError("--threads needs a whole number from 1 to 256, got \"" + v + "\"");
+    return n;
+}
+
 std::string usage()
 {
     return "usage: vibrolan-cli analyze CONFIG.lfm [--recording FILE | --data FILE...] [--report OUT.txt]\n"
-           "                           [--tacho OUT.csv] [--series DIR]\n"
+           "                           [--tacho OUT.csv] [--series DIR] [--threads N]\n"
            "  --data FILE  take stage 0's pairs from up to five .zami/.prx data files instead of\n"
-           "               the recording (repeat the option; --tacho needs a recording)\n";
+           "               the recording (repeat the option; --tacho needs a recording)\n"
+           "  --threads N  threads of the stage computation (default: one per core; the results\n"
+           "               are the same for any number)\n";
 }
 
 int runAnalyze(cli::CommandContext &ctx)
 {
     std::string config, recording, reportFile, tachoFile, seriesDir;
     std::vector<std::filesystem::path> data;
+    unsigned threads = 0; // one per core
     const auto &a = ctx.args;
     for (std::size_t i = 0; i < a.size(); ++i) {
         auto value = [&]() -> const std::string & {
@@ -175,6 +204,8 @@ int runAnalyze(cli::CommandContext &ctx)
             tachoFile = value();
         else if (a[i] == "--series")
             seriesDir = value();
+        else if (a[i] == "--threads")
+            threads = parseThreads(value());
         else if (!a[i].empty() && a[i][0] == '-')
             throw ValueError("unknown option " + a[i] + "\n" + usage());
         else if (config.empty())
@@ -214,7 +245,7 @@ int runAnalyze(cli::CommandContext &ctx)
         pp.percent("pass", pos, total);
     };
     cb.unpack = [&](std::int64_t done, std::int64_t total) { pp.percent("unpacking", done, total); };
-    cb.blade = [&](std::uint16_t blade) { pp.count("blade", blade); };
+    cb.calc = [&](const TCalcPosition &at) { pp.calc(cfg, at); };
     cb.report = [&](const TCfgDfm &c) {
         report.Clear();
         report.GenerateReport(c, fmt);
@@ -222,6 +253,7 @@ int runAnalyze(cli::CommandContext &ctx)
     TRunInputs inputs;
     inputs.CfgFileName = config;
     inputs.Gates = &gates;
+    inputs.Threads = threads;
     const TRunResult run = ProcessingRun(cfg, inputs, sink, fmt, cb);
     pp.endLine();
     if (run.status == TRunStatus::NoRecording) {
@@ -250,7 +282,7 @@ int runAnalyze(cli::CommandContext &ctx)
 const bool registered = cli::registerCommand(
     {"analyze",
      "analyze CONFIG.lfm [--recording FILE | --data FILE...] [--report OUT.txt] [--tacho OUT.csv] "
-     "[--series DIR]",
+     "[--series DIR] [--threads N]",
      runAnalyze});
 
 } // namespace

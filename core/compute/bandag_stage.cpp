@@ -6,12 +6,16 @@
 #include "compute/stall_separation.hpp"
 
 #include <algorithm>
+#include <optional>
+#include <vector>
 
 namespace vibrolan {
 
 using namespace stage_detail;
 
-void CalcBandagStage(TCfgDfm &cfg, std::size_t stage, const TBladeProgress &progress)
+namespace stage_detail {
+
+void CalcBandagStageWith(TCfgDfm &cfg, std::size_t stage, TCalcProgressRelay &progress)
 {
     CheckStageInputs(cfg, stage);
     TStage &st = cfg.Stages[stage];
@@ -21,61 +25,100 @@ void CalcBandagStage(TCfgDfm &cfg, std::size_t stage, const TBladeProgress &prog
     const bool speedGuard = (cfg.thNumPoint & kPointWordOn) != 0;
     constexpr double kNoInletAngle = 0; // shrouded rows: cos β = 1
 
-    // Fresh result series in both modes; single-point spike repair.
+    // Per blade: fresh result series in both modes, single-point spike
+    // repair, the swing, detrending, velocity and stress; a blade touches
+    // only its own series, the pair's speeds are shared and only read.
     for (std::size_t p = 0; p < st.CountPairs; ++p) {
         TPair &pair = st.Pairs[p];
-        if (!pair.Checked)
+        if (!pair.Checked || blades == 0)
             continue;
         const std::size_t n = seriesLength(pair);
-        for (std::size_t b = 0; b < blades; ++b) {
+        // The per-blade tables take their memory here, not in the threads.
+        for (auto *table : {&pair.MiddleLine, &pair.Velocity, &pair.Stress, &pair.ResonanceCurve,
+                            &pair.StallingOscill, &pair.Ampl})
+            (void)table->data();
+        (void)pair.CmprssResnceCurve.data();
+        (void)pair.AmplOffs.data();
+        (void)pair.Mean.data();
+        (void)pair.RMS.data();
+        (void)pair.stStallingOscill.data();
+        (void)pair.stStress.data();
+        if (!dynamic)
+            (void)pair.Astat.data();
+        std::vector<std::int32_t> intervals(blades, pair.CountInterval);
+        TPairSpeed speed(pair, cfg.dN);
+        std::function<std::size_t(std::span<float>)> filter;
+        if (speedGuard)
+            filter = [&](std::span<float> f) {
+                return RepairSpikesCounted(f, cfg.LoTaho, cfg.HiTaho).Changed;
+            };
+        // The fits over the speeds (or the times) and the windows are the
+        // same for every blade: planned once, unless every fit is to be made on its own.
+        const bool planned = !progress.options.Straightforward;
+        const bool polynomial = cfg.Method == kMethodPolynomial;
+        std::optional<TPolyPlan> timeFit;
+        if (planned && !dynamic)
+            timeFit.emplace(head(pair.Time, n), 2);
+        const auto prepare = [&] {
+            if (!dynamic)
+                return;
+            (void)speed.plan(cfg.Method);
+            if (planned) {
+                (void)speed.fit();
+                if (polynomial && n > 2)
+                    (void)speed.windowFits(cfg.Method);
+            }
+        };
+        ForEachBlade(speed, blades, filter, prepare, progress, stage, p, [&](std::size_t b) {
             pair.MiddleLine[b] = TArrSingle(n);
             pair.Velocity[b] = TArrSingle(n);
             pair.Stress[b] = TArrSingle(n);
             pair.ResonanceCurve[b] = TArrSingle(n);
             pair.StallingOscill[b] = TArrSingle(n);
             pair.CmprssResnceCurve[b] = std::vector<std::uint32_t>(kIntervalListBlock);
-            if (amplGuard)
-                RepairSpikes(pair.AmplSeries(b).first(n), cfg.LoAmpl, cfg.HiAmpl);
-        }
-    }
-
-    for (std::size_t p = 0; p < st.CountPairs; ++p) {
-        TPair &pair = st.Pairs[p];
-        if (!pair.Checked)
-            continue;
-        const std::size_t n = seriesLength(pair);
-        TPairSpeed speed(pair, cfg.dN);
-        for (std::size_t b = 0; b < blades; ++b) {
-            if (speedGuard)
-                speed.filter([&](std::span<float> f) {
-                    return RepairSpikesCounted(f, cfg.LoTaho, cfg.HiTaho).Changed;
-                });
-            const std::span<float> F = speed.series();
             const std::span<float> ampl = pair.AmplSeries(b).first(n);
-            pair.Mean[b] = CalcStationarySwing(ampl, F, kNoInletAngle, st.Diametr, st.KfSigma, cfg.b1,
-                                               pair.stStallingOscill[b], pair.stStress[b]);
+            if (amplGuard)
+                RepairSpikes(ampl, cfg.LoAmpl, cfg.HiAmpl);
+
+            const std::span<float> F = speed.series();
+            const TSeriesStats sa = SeriesStats(ampl);
+            pair.Mean[b] = CalcStationarySwing(sa, speed.stats(), kNoInletAngle, st.Diametr, st.KfSigma,
+                                               cfg.b1, pair.stStallingOscill[b], pair.stStress[b]);
             if (dynamic) {
-                DetrendPoly(F, ampl, head(pair.MiddleLine[b], n));
+                if (planned)
+                    DetrendPoly(speed.fit(), ampl, head(pair.MiddleLine[b], n));
+                else
+                    DetrendPoly(F, ampl, head(pair.MiddleLine[b], n));
                 CalcVelocityStress(ampl, pair.MiddleLine[b], F, kNoInletAngle, st.Diametr, st.KfSigma,
                                    pair.Velocity[b], pair.Stress[b]);
                 // The stress of a shrouded blade follows the displacement itself.
                 ScaleSeries(ampl, st.KfSigma, pair.Stress[b]);
-                SeparateStall(pair.Stress[b], F, speed.plan(cfg.Method), pair.ResonanceCurve[b], cfg.dN,
-                              pair.CountInterval, pair.CmprssResnceCurve[b], cfg.Method,
-                              pair.StallingOscill[b]);
+                if (planned && polynomial && n > 2)
+                    SeparateStall(pair.Stress[b], F, speed.plan(cfg.Method), speed.windowFits(cfg.Method),
+                                  pair.ResonanceCurve[b], cfg.dN, intervals[b], pair.CmprssResnceCurve[b],
+                                  cfg.Method, pair.StallingOscill[b]);
+                else
+                    SeparateStall(pair.Stress[b], F, speed.plan(cfg.Method), pair.ResonanceCurve[b], cfg.dN,
+                                  intervals[b], pair.CmprssResnceCurve[b], cfg.Method,
+                                  pair.StallingOscill[b]);
                 pair.RMS[b] = SeriesStats(ampl).RMS;
             } else {
-                const TSeriesStats s = SeriesStats(ampl);
-                pair.RMS[b] = s.RMS;
-                pair.Mean[b] = s.Mean;
-                DetrendPoly(head(pair.Time, n), ampl, head(pair.MiddleLine[b], n));
+                pair.RMS[b] = sa.RMS;
+                pair.Mean[b] = sa.Mean;
+                if (planned)
+                    DetrendPoly(*timeFit, ampl, head(pair.MiddleLine[b], n));
+                else
+                    DetrendPoly(head(pair.Time, n), ampl, head(pair.MiddleLine[b], n));
                 CalcVelocityStress(ampl, pair.MiddleLine[b], F, kNoInletAngle, st.Diametr, st.KfSigma,
                                    pair.Velocity[b], pair.Stress[b]);
                 pair.Astat[b] = pair.Mean[b];
+                // The stress of steady state follows the detrended displacement.
+                pair.Stress[b] = TArrSingle(n);
+                if (n > 2)
+                    ScaleSeries(ampl, st.KfSigma, pair.Stress[b]);
             }
-            if (progress)
-                progress(static_cast<std::uint16_t>(b + 1));
-        }
+        });
+        pair.CountInterval = intervals[blades - 1];
     }
 
     if (!dynamic) {
@@ -87,22 +130,21 @@ void CalcBandagStage(TCfgDfm &cfg, std::size_t stage, const TBladeProgress &prog
                 st.Harm[h][b] = THarmCoeffs{0, 0};
             st.HarmStage[h] = Ttriad{0, 0, 0};
         }
-        // The stress of steady state follows the detrended displacement as well.
-        for (std::size_t p = 0; p < st.CountPairs; ++p) {
-            TPair &pair = st.Pairs[p];
-            if (!pair.Checked)
-                continue;
-            const std::size_t n = seriesLength(pair);
-            for (std::size_t b = 0; b < blades; ++b) {
-                pair.Stress[b] = TArrSingle(n);
-                if (n > 2)
-                    ScaleSeries(pair.AmplSeries(b).first(n), st.KfSigma, pair.Stress[b]);
-            }
-        }
     }
 
     PairDeviations(st);
     StageAggregates(st);
+}
+
+} // namespace stage_detail
+
+void CalcBandagStage(TCfgDfm &cfg, std::size_t stage, const TBladeProgress &progress,
+                     const TCalcOptions &options)
+{
+    TCalcProgressRelay relay{progress, options};
+    if (stage < cfg.Stages.size())
+        relay.total = StageBladeSeries(cfg.Stages[stage]);
+    CalcBandagStageWith(cfg, stage, relay);
 }
 
 } // namespace vibrolan

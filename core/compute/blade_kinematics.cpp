@@ -24,8 +24,12 @@ void CalcVelocityStress(std::span<const float> a, std::span<const float> m, std:
 float CalcStationarySwing(std::span<const float> a, std::span<const float> F, double beta, double D, float K,
                           float b1, float &stStallingOscill, float &stStress)
 {
-    const TSeriesStats sa = SeriesStats(a);
-    const TSeriesStats sf = SeriesStats(F);
+    return CalcStationarySwing(SeriesStats(a), SeriesStats(F), beta, D, K, b1, stStallingOscill, stStress);
+}
+
+float CalcStationarySwing(const TSeriesStats &sa, const TSeriesStats &sf, double beta, double D, float K,
+                          float b1, float &stStallingOscill, float &stStress)
+{
     const double amin = sa.Min, amax = sa.Max, amean = sa.Mean;
     if (amean == 0)
         stStallingOscill = 0;

@@ -4,11 +4,16 @@
 #include "compute/stage_common.hpp"
 #include "compute/stall_separation.hpp"
 
+#include <optional>
+#include <vector>
+
 namespace vibrolan {
 
 using namespace stage_detail;
 
-void CalcFreeStage(TCfgDfm &cfg, std::size_t stage, const TBladeProgress &progress)
+namespace stage_detail {
+
+void CalcFreeStageWith(TCfgDfm &cfg, std::size_t stage, TCalcProgressRelay &progress)
 {
     CheckStageInputs(cfg, stage);
     TStage &st = cfg.Stages[stage];
@@ -17,13 +22,52 @@ void CalcFreeStage(TCfgDfm &cfg, std::size_t stage, const TBladeProgress &progre
     const bool amplGuard = (cfg.mgNumPoint & kPointWordOn) != 0;
     const bool speedGuard = (cfg.thNumPoint & kPointWordOn) != 0;
 
-    // Fresh result series; spike-protected displacement statistics.
+    // Per blade: fresh result series, the spike-protected displacement
+    // statistics, the swing, detrending, velocity and stress, and in
+    // run-through mode the resonance/stall split. A blade touches only its
+    // own series; the pair's speeds are shared and only read.
     for (std::size_t p = 0; p < st.CountPairs; ++p) {
         TPair &pair = st.Pairs[p];
-        if (!pair.Checked)
+        if (!pair.Checked || blades == 0)
             continue;
         const std::size_t n = seriesLength(pair);
-        for (std::size_t b = 0; b < blades; ++b) {
+        // The per-blade tables take their memory here, not in the threads.
+        for (auto *table : {&pair.MiddleLine, &pair.Velocity, &pair.Stress, &pair.StallingOscill, &pair.Ampl})
+            (void)table->data();
+        (void)pair.AmplOffs.data();
+        (void)pair.Mean.data();
+        (void)pair.RMS.data();
+        (void)pair.stStallingOscill.data();
+        (void)pair.stStress.data();
+        if (dynamic) {
+            (void)pair.ResonanceCurve.data();
+            (void)pair.CmprssResnceCurve.data();
+        }
+        std::vector<std::int32_t> intervals(blades, pair.CountInterval);
+        TPairSpeed speed(pair, cfg.dN);
+        std::function<std::size_t(std::span<float>)> filter;
+        if (speedGuard)
+            filter = [&](std::span<float> f) {
+                return SuppressSpikesCounted(f, cfg.thNumPoint, cfg.LoTaho, cfg.HiTaho).Changed;
+            };
+        // The fits over the speeds (or the times) and the windows are the
+        // same for every blade: planned once, unless every fit is to be made on its own.
+        const bool planned = !progress.options.Straightforward;
+        const bool polynomial = cfg.Method == kMethodPolynomial;
+        std::optional<TPolyPlan> timeFit;
+        if (planned && !dynamic)
+            timeFit.emplace(head(pair.Time, n), 2);
+        const auto prepare = [&] {
+            if (!dynamic)
+                return;
+            (void)speed.plan(cfg.Method);
+            if (planned) {
+                (void)speed.fit();
+                if (polynomial && n > 2)
+                    (void)speed.windowFits(cfg.Method);
+            }
+        };
+        ForEachBlade(speed, blades, filter, prepare, progress, stage, p, [&](std::size_t b) {
             pair.MiddleLine[b] = TArrSingle(n);
             pair.Velocity[b] = TArrSingle(n);
             pair.Stress[b] = TArrSingle(n);
@@ -34,45 +78,46 @@ void CalcFreeStage(TCfgDfm &cfg, std::size_t stage, const TBladeProgress &progre
             const TSeriesStats s = SeriesStats(ampl);
             pair.Mean[b] = s.Mean;
             pair.RMS[b] = s.RMS;
-        }
-    }
 
-    // Swing, detrending, velocity and stress; in run-through mode the
-    // resonance/stall split.
-    for (std::size_t p = 0; p < st.CountPairs; ++p) {
-        TPair &pair = st.Pairs[p];
-        if (!pair.Checked)
-            continue;
-        const std::size_t n = seriesLength(pair);
-        TPairSpeed speed(pair, cfg.dN);
-        for (std::size_t b = 0; b < blades; ++b) {
             if (dynamic) {
                 pair.ResonanceCurve[b] = TArrSingle(n);
                 pair.CmprssResnceCurve[b] = std::vector<std::uint32_t>(kIntervalListBlock);
             }
-            if (speedGuard)
-                speed.filter([&](std::span<float> f) {
-                    return SuppressSpikesCounted(f, cfg.thNumPoint, cfg.LoTaho, cfg.HiTaho).Changed;
-                });
             const std::span<float> F = speed.series();
-            const std::span<float> ampl = pair.AmplSeries(b).first(n);
-            CalcStationarySwing(ampl, F, st.BIn, st.Diametr, st.KfSigma, cfg.b1, pair.stStallingOscill[b],
-                                pair.stStress[b]);
+            CalcStationarySwing(s, speed.stats(), st.BIn, st.Diametr, st.KfSigma, cfg.b1,
+                                pair.stStallingOscill[b], pair.stStress[b]);
             const std::span<const float> abscissa = dynamic ? std::span<const float>(F) : head(pair.Time, n);
-            DetrendPoly(abscissa, ampl, head(pair.MiddleLine[b], n));
+            if (!planned)
+                DetrendPoly(abscissa, ampl, head(pair.MiddleLine[b], n));
+            else
+                DetrendPoly(dynamic ? speed.fit() : *timeFit, ampl, head(pair.MiddleLine[b], n));
             CalcVelocityStress(ampl, pair.MiddleLine[b], F, st.BIn, st.Diametr, st.KfSigma, pair.Velocity[b],
                                pair.Stress[b]);
-            if (dynamic)
+            if (dynamic && planned && polynomial && n > 2)
+                SeparateStall(pair.Stress[b], F, speed.plan(cfg.Method), speed.windowFits(cfg.Method),
+                              pair.ResonanceCurve[b], cfg.dN, intervals[b], pair.CmprssResnceCurve[b],
+                              cfg.Method, pair.StallingOscill[b]);
+            else if (dynamic)
                 SeparateStall(pair.Stress[b], F, speed.plan(cfg.Method), pair.ResonanceCurve[b], cfg.dN,
-                              pair.CountInterval, pair.CmprssResnceCurve[b], cfg.Method,
-                              pair.StallingOscill[b]);
-            if (progress)
-                progress(static_cast<std::uint16_t>(b + 1));
-        }
+                              intervals[b], pair.CmprssResnceCurve[b], cfg.Method, pair.StallingOscill[b]);
+        });
+        // Every blade writes the same count; the last one's stays.
+        pair.CountInterval = intervals[blades - 1];
     }
 
     PairDeviations(st);
     StageAggregates(st);
+}
+
+} // namespace stage_detail
+
+void CalcFreeStage(TCfgDfm &cfg, std::size_t stage, const TBladeProgress &progress,
+                   const TCalcOptions &options)
+{
+    TCalcProgressRelay relay{progress, options};
+    if (stage < cfg.Stages.size())
+        relay.total = StageBladeSeries(cfg.Stages[stage]);
+    CalcFreeStageWith(cfg, stage, relay);
 }
 
 } // namespace vibrolan

@@ -1,9 +1,11 @@
 #include "compute/stage_common.hpp"
 
 #include "base/errors.hpp"
+#include "base/parallel_for.hpp"
 #include "compute/series_ops.hpp"
 #include "compute/series_stats.hpp"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -44,6 +46,60 @@ void StageAggregates(TStage &st)
     }
 }
 
+void TCalcProgressRelay::after(std::size_t stage, std::size_t pair, std::size_t b, std::size_t blades)
+{
+    ++done;
+    if (blade)
+        blade(static_cast<std::uint16_t>(b + 1));
+    if (options.Position)
+        options.Position(TCalcPosition{stage, pair, static_cast<std::uint16_t>(b + 1),
+                                       static_cast<std::uint16_t>(blades), done, total});
+}
+
+std::size_t StageBladeSeries(const TStage &st)
+{
+    std::size_t n = 0;
+    for (std::size_t p = 0; p < std::min<std::size_t>(st.CountPairs, st.Pairs.size()); ++p)
+        if (st.Pairs[p].Checked)
+            n += st.CountBlade;
+    return n;
+}
+
+void ForEachBlade(TPairSpeed &speed, std::size_t blades,
+                  const std::function<std::size_t(std::span<float>)> &filter,
+                  const std::function<void()> &prepare, TCalcProgressRelay &progress, std::size_t stage,
+                  std::size_t pair, const std::function<void(std::size_t)> &job)
+{
+    if (progress.options.Straightforward) {
+        // The plain blade loop, on the calling thread.
+        for (std::size_t b = 0; b < blades; ++b) {
+            if (filter)
+                speed.filter(filter);
+            (void)speed.stats();
+            if (prepare)
+                prepare();
+            job(b);
+            progress.after(stage, pair, b, blades);
+        }
+        return;
+    }
+    std::size_t b = 0;
+    while (b < blades) {
+        if (filter)
+            speed.filter(filter);
+        // While a pass still changes the speeds, the next blade sees other ones.
+        const std::size_t end = filter && !speed.settled() ? b + 1 : blades;
+        (void)speed.stats();
+        if (prepare)
+            prepare();
+        const std::size_t first = b;
+        ParallelFor(
+            end - first, progress.options.Threads, [&](std::size_t i) { job(first + i); },
+            [&](std::size_t i) { progress.after(stage, pair, first + i, blades); });
+        b = end;
+    }
+}
+
 } // namespace stage_detail
 
 void CheckStageInputs(const TCfgDfm &cfg, std::size_t stage)
@@ -81,7 +137,7 @@ void CheckStageInputs(const TCfgDfm &cfg, std::size_t stage)
     }
 }
 
-void CalcStages(TCfgDfm &cfg, const TBladeProgress &progress)
+void CalcStages(TCfgDfm &cfg, const TBladeProgress &progress, const TCalcOptions &options)
 {
     const std::size_t stages = std::min<std::size_t>(cfg.CountStage, std::min(kMaxStages, cfg.Stages.size()));
     if (cfg.CountStage > stages)
@@ -91,14 +147,17 @@ void CalcStages(TCfgDfm &cfg, const TBladeProgress &progress)
         const TTypeStage t = cfg.Stages[s].TypeStage;
         return t == TTypeStage::tsFree || t == TTypeStage::tsBandag;
     };
+    stage_detail::TCalcProgressRelay relay{progress, options};
     for (std::size_t s = 0; s < stages; ++s)
-        if (computed(s))
+        if (computed(s)) {
             CheckStageInputs(cfg, s);
+            relay.total += stage_detail::StageBladeSeries(cfg.Stages[s]);
+        }
     for (std::size_t s = 0; s < stages; ++s) {
         if (cfg.Stages[s].TypeStage == TTypeStage::tsFree)
-            CalcFreeStage(cfg, s, progress);
+            stage_detail::CalcFreeStageWith(cfg, s, relay);
         else if (cfg.Stages[s].TypeStage == TTypeStage::tsBandag)
-            CalcBandagStage(cfg, s, progress);
+            stage_detail::CalcBandagStageWith(cfg, s, relay);
     }
 }
 

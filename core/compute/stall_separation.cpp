@@ -6,6 +6,7 @@
 
 #include <sigmath/fit.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -13,15 +14,15 @@ namespace vibrolan {
 
 namespace {
 
+// fits: the windows planned beforehand, or none (each window fitted on its own).
 void fitWindows(std::span<const float> stress, std::span<const float> speed, const TStallPlan &plan,
-                std::span<float> curve)
+                const TStallFits *fits, std::span<float> curve)
 {
     std::vector<double> x, y, fitted;
     std::array<double, 3> coef{};
     double mse = 0;
-    for (const TStallWindow &w : plan.Windows) {
-        x.assign(speed.begin() + static_cast<std::ptrdiff_t>(w.Start),
-                 speed.begin() + static_cast<std::ptrdiff_t>(w.Start + w.Count));
+    for (std::size_t k = 0; k < plan.Windows.size(); ++k) {
+        const TStallWindow &w = plan.Windows[k];
         y.assign(stress.begin() + static_cast<std::ptrdiff_t>(w.Start),
                  stress.begin() + static_cast<std::ptrdiff_t>(w.Start + w.Count));
         // A window too short for a quadratic is refused by the fit, which then
@@ -29,8 +30,14 @@ void fitWindows(std::span<const float> stress, std::span<const float> speed, con
         // window's fit there (samples no fit reached read 0, clamped below).
         fitted.assign(curve.begin() + static_cast<std::ptrdiff_t>(w.Start),
                       curve.begin() + static_cast<std::ptrdiff_t>(w.Start + w.Count));
-        (void)PolyFit(x.data(), y.data(), static_cast<std::int32_t>(w.Count), 2, fitted.data(), coef.data(),
-                      &mse);
+        if (fits) {
+            (void)fits->Windows[k].Fit(y.data(), fitted.data(), coef.data(), &mse);
+        } else {
+            x.assign(speed.begin() + static_cast<std::ptrdiff_t>(w.Start),
+                     speed.begin() + static_cast<std::ptrdiff_t>(w.Start + w.Count));
+            (void)PolyFit(x.data(), y.data(), static_cast<std::int32_t>(w.Count), 2, fitted.data(),
+                          coef.data(), &mse);
+        }
         for (std::size_t i = 0; i < w.Count; ++i)
             curve[w.Start + i] = ClampToSingle(fitted[i]);
     }
@@ -84,9 +91,20 @@ void runningMean(std::span<const float> stress, double dN, std::span<float> curv
 
 } // namespace
 
-void SeparateStall(std::span<const float> stress, std::span<const float> speed, const TStallPlan &plan,
-                   std::span<float> curve, double dN, std::int32_t &CountInterval,
-                   std::vector<std::uint32_t> &intervals, std::uint16_t method, std::span<float> stall)
+TStallFits PlanStallFits(std::span<const float> speed, const TStallPlan &plan)
+{
+    TStallFits fits;
+    fits.Windows.reserve(plan.Windows.size());
+    for (const TStallWindow &w : plan.Windows)
+        fits.Windows.emplace_back(speed.subspan(w.Start, w.Count), 2);
+    return fits;
+}
+
+namespace {
+
+void separate(std::span<const float> stress, std::span<const float> speed, const TStallPlan &plan,
+              const TStallFits *fits, std::span<float> curve, double dN, std::int32_t &CountInterval,
+              std::vector<std::uint32_t> &intervals, std::uint16_t method, std::span<float> stall)
 {
     CheckStallStep(dN);
     const std::size_t n = stress.size();
@@ -99,13 +117,31 @@ void SeparateStall(std::span<const float> stress, std::span<const float> speed, 
     if (method == kMethodPolynomial) {
         if (plan.n != n)
             throw ValueError("SeparateStall: the speed windows were found for another series");
-        fitWindows(stress, speed, plan, curve);
+        if (fits && fits->Windows.size() != plan.Windows.size())
+            throw ValueError("SeparateStall: the window fits were planned for other windows");
+        fitWindows(stress, speed, plan, fits, curve);
         writeIntervals(plan, curve, CountInterval, intervals);
     } else {
         runningMean(stress, dN, curve);
     }
     for (std::size_t i = 0; i < n; ++i)
         stall[i] = stress[i] - curve[i];
+}
+
+} // namespace
+
+void SeparateStall(std::span<const float> stress, std::span<const float> speed, const TStallPlan &plan,
+                   std::span<float> curve, double dN, std::int32_t &CountInterval,
+                   std::vector<std::uint32_t> &intervals, std::uint16_t method, std::span<float> stall)
+{
+    separate(stress, speed, plan, nullptr, curve, dN, CountInterval, intervals, method, stall);
+}
+
+void SeparateStall(std::span<const float> stress, std::span<const float> speed, const TStallPlan &plan,
+                   const TStallFits &fits, std::span<float> curve, double dN, std::int32_t &CountInterval,
+                   std::vector<std::uint32_t> &intervals, std::uint16_t method, std::span<float> stall)
+{
+    separate(stress, speed, plan, &fits, curve, dN, CountInterval, intervals, method, stall);
 }
 
 void SeparateStall(std::span<const float> stress, std::span<const float> speed, std::span<float> curve,

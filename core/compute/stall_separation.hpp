@@ -2,6 +2,7 @@
 // and the remaining stall oscillation.
 #pragma once
 
+#include "compute/detrend_poly.hpp"
 #include "compute/stall_windows.hpp"
 
 #include <cstdint>
@@ -28,6 +29,19 @@ void SeparateStall(std::span<const float> stress, std::span<const float> speed, 
 // (PlanStallWindows over the same speed and dN).
 void SeparateStall(std::span<const float> stress, std::span<const float> speed, const TStallPlan &plan,
                    std::span<float> curve, double dN, std::int32_t &CountInterval,
+                   std::vector<std::uint32_t> &intervals, std::uint16_t method, std::span<float> stall);
+
+// The fits of the polynomial method's windows, planned over the speed
+// windows once for every blade of a pair (one per window of `plan`).
+struct TStallFits {
+    std::vector<TPolyPlan> Windows;
+};
+TStallFits PlanStallFits(std::span<const float> speed, const TStallPlan &plan);
+
+// The same as above with the window fits planned beforehand (PlanStallFits
+// over the same speed and plan); the results are those of the form above.
+void SeparateStall(std::span<const float> stress, std::span<const float> speed, const TStallPlan &plan,
+                   const TStallFits &fits, std::span<float> curve, double dN, std::int32_t &CountInterval,
                    std::vector<std::uint32_t> &intervals, std::uint16_t method, std::span<float> stall);
 
 } // namespace vibrolan

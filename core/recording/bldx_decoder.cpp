@@ -2,8 +2,10 @@
 
 #include "base/errors.hpp"
 #include "base/file_io.hpp"
+#include "base/parallel_for.hpp"
 #include "recording/channel_dictionary.hpp"
 
+#include <algorithm>
 #include <cstring>
 
 namespace vibrolan {
@@ -173,22 +175,39 @@ UnpackResult unpackRecordingImage(std::span<const std::uint8_t> file, MessageSin
         total += 6 * view->records();
         pos += view->byteSize;
     }
-    result.image.reserve(total);
-    result.image.assign(file.begin(), file.begin() + result.headLength);
-
-    std::size_t pos = result.headLength;
-    for (const auto &view : views) {
-        const std::size_t at = result.image.size();
-        result.image.resize(at + 6 * view.records());
-        const bool ok = decodeBldxBlock(view, result.image.data() + at);
-        if (!ok) {
-            result.image.resize(at);
-            showDamaged(sink);
-        }
-        result.blocks.push_back({view.records(), ok});
-        pos += view.byteSize;
-        reportProgress(progress, static_cast<std::int64_t>(pos), static_cast<std::int64_t>(file.size()));
+    // The blocks are independent: they are decoded on every core, each into
+    // its place in the image; the messages and the progress follow in block
+    // order, and the records of damaged blocks are closed up afterwards.
+    result.image.resize(total);
+    std::copy(file.begin(), file.begin() + result.headLength, result.image.begin());
+    std::vector<std::size_t> at(views.size());
+    std::size_t next = result.headLength;
+    for (std::size_t i = 0; i < views.size(); ++i) {
+        at[i] = next;
+        next += 6 * views[i].records();
     }
+    std::vector<char> ok(views.size(), 0);
+    std::size_t pos = result.headLength;
+    ParallelFor(
+        views.size(), 0,
+        [&](std::size_t i) { ok[i] = decodeBldxBlock(views[i], result.image.data() + at[i]); },
+        [&](std::size_t i) {
+            if (!ok[i])
+                showDamaged(sink);
+            result.blocks.push_back({views[i].records(), ok[i] != 0});
+            pos += views[i].byteSize;
+            reportProgress(progress, static_cast<std::int64_t>(pos), static_cast<std::int64_t>(file.size()));
+        });
+    std::size_t kept = result.headLength;
+    for (std::size_t i = 0; i < views.size(); ++i) {
+        const std::size_t bytes = 6 * views[i].records();
+        if (!ok[i])
+            continue;
+        if (kept != at[i])
+            std::memmove(result.image.data() + kept, result.image.data() + at[i], bytes);
+        kept += bytes;
+    }
+    result.image.resize(kept);
     if (result.truncated) {
         showDamaged(sink);
         reportProgress(progress, static_cast<std::int64_t>(file.size()),

@@ -4,7 +4,9 @@
 #include "base/file_io.hpp"
 #include "base/unique_fd.hpp"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -47,6 +49,9 @@ RecordingImage RecordingImage::mapFile(const std::filesystem::path &file)
         void *address = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE, fd.get(), 0);
         if (address == MAP_FAILED)
             throw FileError(file, "cannot map: " + systemErrorText(errno));
+        // The pass walks the records in order: the kernel may read ahead far
+        // and need not keep what lies behind (it matters with a cold cache).
+        (void)::madvise(address, length, MADV_SEQUENTIAL);
         image.mapping_->address = address;
         image.mapping_->length = length;
         image.data_ = static_cast<const std::uint8_t *>(address);
@@ -126,6 +131,17 @@ void writeRecordingFile(const std::filesystem::path &file, const RecordingHeader
                         std::span<const TIndex> records)
 {
     writeFileAtomically(file, recordingBytes(header, records));
+}
+
+void AdviseWillNeed(std::span<const std::uint8_t> image, std::size_t offset, std::size_t length)
+{
+    if (offset >= image.size())
+        return;
+    length = std::min(length, image.size() - offset);
+    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const auto from = reinterpret_cast<std::uintptr_t>(image.data() + offset) & ~(page - 1);
+    const auto to = reinterpret_cast<std::uintptr_t>(image.data() + offset + length);
+    (void)::madvise(reinterpret_cast<void *>(from), to - from, MADV_WILLNEED);
 }
 
 } // namespace vibrolan

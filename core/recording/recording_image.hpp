@@ -77,4 +77,8 @@ std::vector<std::uint8_t> recordingBytes(const RecordingHeader &header, std::spa
 void writeRecordingFile(const std::filesystem::path &file, const RecordingHeader &header,
                         std::span<const TIndex> records);
 
+// Asks the kernel to read bytes [offset, offset + length) of an image in
+// ahead of use (a mapped file from a cold cache); harmless for memory.
+void AdviseWillNeed(std::span<const std::uint8_t> image, std::size_t offset, std::size_t length);
+
 } // namespace vibrolan

@@ -13,6 +13,8 @@
 #include "run/pulse_pass.hpp"
 
 #include <cstddef>
+#include <optional>
+#include <span>
 #include <string>
 
 namespace vibrolan {
@@ -30,6 +32,32 @@ void CheckAssemblyInputs(const TCfgDfm &cfg, std::size_t stage);
 // Impuls the identity first, see PreparePairStorage). Calls `progress` once per mark.
 void AssembleStage(TCfgDfm &cfg, std::size_t stage, TPulsePass &pass, MessageSink &sink,
                    const NumberFormat &fmt, const TPassProgress &progress = {});
+
+// The tacho of one stage in a multi-stage pass: the divisor (255: the
+// detector decides) and the detector (not owned; only with divisor 255).
+struct TStageTacho {
+    int Divisor = 1;
+    TTachoDetector *Detector = nullptr;
+};
+
+// The pass for every stage of the configuration in one walk of the records
+// (with a divisor other than 1 a count of the records comes first): each
+// stage keeps its own tacho, marks and revolutions, with the results of
+// AssembleStage run stage after stage with the same pass (the time-code
+// decoder fed as that sequence feeds it). The rejection reports are left to
+// the caller (ShowRejections, stage by stage). pass.TachoDivisor and
+// pass.Detector are not used; `tachos` has one entry per stage (ValueError
+// otherwise). Calls `progress` at the marks of the stages, at positions that
+// only grow (a mark before one already reported is not reported).
+void AssembleStages(TCfgDfm &cfg, TPulsePass &pass, std::span<const TStageTacho> tachos,
+                    const TPassProgress &progress = {});
+
+// The start mark of a stage whose tacho channel has `tachoRecords` records in
+// the pass: the position of its record among them, or none (too few marks).
+std::optional<std::size_t> StartEntry(std::uint64_t tachoRecords, int divisor);
+
+// The rejection reports of the checked pairs of a stage, shown through `sink`.
+void ShowRejections(const TStage &stage, MessageSink &sink, const NumberFormat &fmt);
 
 // The preparation of every pair of the stage (CountPairs of them) for a run: Size := 0, Freq, Time (1024
 // Singles), UTS_Time (1024 Doubles) and one block of 1024 Singles per blade slot, with Impuls[b] := b.

@@ -228,17 +228,42 @@ TRunResult ProcessingRun(TCfgDfm &cfg, const TRunInputs &inputs, MessageSink &si
                 p.Size = 0;
                 p.SizeOfBad = 0;
             }
-        for (std::size_t s = 0; s < stageCount(cfg); ++s) {
+        auto makeDetector = [&](std::size_t s, MessageSink &to) {
             const TStage &st = cfg.Stages[s];
-            pass->TachoDivisor = st.TachoComb.divisor + 1;
-            std::optional<TTachoDetector> detector;
-            if (pass->TachoDivisor == 255)
-                detector.emplace(
-                    std::max<int>(1, st.CountBlade),
-                    signatureFileName(inputs.CfgFileName, cfg.Sensors[st.TachoComb.sensNumber].Chan), sink);
-            pass->Detector = detector ? &*detector : nullptr;
-            AssembleStage(cfg, s, *pass, sink, fmt, cb.pass);
-            pass->Detector = nullptr;
+            return std::make_unique<TTachoDetector>(
+                std::max<int>(1, st.CountBlade),
+                signatureFileName(inputs.CfgFileName, cfg.Sensors[st.TachoComb.sensNumber].Chan), to);
+        };
+        if (inputs.Straightforward) {
+            for (std::size_t s = 0; s < stageCount(cfg); ++s) {
+                pass->TachoDivisor = cfg.Stages[s].TachoComb.divisor + 1;
+                std::unique_ptr<TTachoDetector> detector;
+                if (pass->TachoDivisor == 255)
+                    detector = makeDetector(s, sink);
+                pass->Detector = detector.get();
+                AssembleStage(cfg, s, *pass, sink, fmt, cb.pass);
+                pass->Detector = nullptr;
+            }
+        } else {
+            // All stages in one walk. A stage's detector reports a missing
+            // signature before that stage's rejections, as stage after stage
+            // would: its messages are held until the walk is over.
+            std::vector<std::unique_ptr<TTachoDetector>> detectors(stageCount(cfg));
+            std::vector<RecordingMessageSink> detectorMessages(stageCount(cfg));
+            std::vector<TStageTacho> tachos(stageCount(cfg));
+            for (std::size_t s = 0; s < stageCount(cfg); ++s) {
+                tachos[s].Divisor = cfg.Stages[s].TachoComb.divisor + 1;
+                if (tachos[s].Divisor == 255) {
+                    detectors[s] = makeDetector(s, detectorMessages[s]);
+                    tachos[s].Detector = detectors[s].get();
+                }
+            }
+            AssembleStages(cfg, *pass, tachos, cb.pass);
+            for (std::size_t s = 0; s < stageCount(cfg); ++s) {
+                for (const Message &m : detectorMessages[s].messages())
+                    sink.show(m);
+                ShowRejections(cfg.Stages[s], sink, fmt);
+            }
         }
         result.RevCount = pass->RevCount;
     } // the pulse buffers and the recording image are released here
@@ -250,7 +275,7 @@ TRunResult ProcessingRun(TCfgDfm &cfg, const TRunInputs &inputs, MessageSink &si
         BladeRanges(cfg.Stages[s]);
         BladeHistograms(cfg.Stages[s], sink);
     }
-    CalcStages(cfg, cb.blade);
+    CalcStages(cfg, cb.blade, TCalcOptions{inputs.Threads, cb.calc, inputs.Straightforward});
     if (cb.report)
         cb.report(cfg);
     for (std::size_t s = 0; s < stageCount(cfg); ++s) {

@@ -36,6 +36,7 @@ struct TRunCallbacks {
     TPassProgress pass;   // once per tacho mark of every stage
     ProgressFn unpack;    // unpacking a compressed recording
     TBladeProgress blade; // the stage computation, per blade
+    TCalcPositionFn calc; // the stage computation, per blade, with its stage and pair
     // Generates the report from the results (the run clears nothing itself).
     std::function<void(const TCfgDfm &)> report;
 };
@@ -45,6 +46,12 @@ struct TRunInputs {
     std::filesystem::path CfgFileName;
     // The program's angle gates; none: no gate filters any pulse.
     TAngleGates *Gates = nullptr;
+    // Threads of the stage computation (0: one per core); the results do not depend on it.
+    unsigned Threads = 0;
+    // The plain forms: one walk of the recording per stage, every fit of the
+    // stage computation made on its own. The results are the same; the tests
+    // compare the fast forms with them.
+    bool Straightforward = false;
 };
 
 enum class TRunStatus {

@@ -2,7 +2,9 @@
 // fitting routines share. Arguments are validated by the callers.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace sigmath::fit {
 
@@ -19,6 +21,33 @@ double meanSquaredError(const double *y, const double *fitted, int32_t n);
 // (Householder). a and b are overwritten; coef is written only on success.
 // Returns 0, -20001, or -20003 when the SVD does not converge.
 int32_t solveDesign(int32_t algorithm, double *a, double *b, int32_t n, int32_t k, double *coef);
+
+// The SVD solve split in two for many right-hand sides over one matrix: the
+// factorisation records what the solve does to b (the left reflections with
+// their vectors, the rotations of U^T b) and keeps w (cut off) and V.
+struct SvdFactors {
+    struct Reflection {
+        std::size_t column = 0, offset = 0, rows = 0;
+        double h = 0;
+    };
+    struct Rotation {
+        std::size_t i, j;
+        double c, s;
+    };
+    std::size_t m = 0, k = 0;
+    std::vector<double> vectors; // the reflections' vectors, one after the other
+    std::vector<Reflection> reflections;
+    std::vector<Rotation> rotations;
+    std::vector<double> w, v;
+    void addReflection(std::size_t column, const double *first, std::size_t stride, std::size_t rows,
+                       double h);
+};
+// Factors the design matrix a (n x k, overwritten): 0, or -20003 when the SVD
+// does not converge (as solveSvd).
+int32_t factorSvd(double *a, int32_t n, int32_t k, SvdFactors &f);
+// coef for the right-hand side b (m entries, overwritten), bit for bit what
+// solveSvd gives for the matrix of `f` and b.
+void solveFactored(const SvdFactors &f, double *b, double *coef);
 
 // The individual design-matrix solvers (same contract as solveDesign).
 int32_t solveSvd(double *a, double *b, int32_t n, int32_t k, double *coef);

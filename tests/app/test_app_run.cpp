@@ -6,12 +6,16 @@
 #include "sim/simulator.hpp"
 #include "support/temp_dir.hpp"
 #include "window/main_window.hpp"
+#include "windows/blade_form.hpp"
+#include "windows/progress_form.hpp"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMenu>
+#include <QProgressBar>
 #include <QRadioButton>
 #include <QTimer>
 #include <QtTest>
@@ -189,6 +193,48 @@ private slots:
         w._NStartMI->trigger();
         QCOMPARE(sink.messages().size(), before);
         QVERIFY(w.Chart1->pointCount(0) > 0);
+    }
+
+    // The window of the stage computation is painted while it runs, naming
+    // the stage and pair and showing the share done; the pass window too.
+    void progressWindowsArePaintedDuringTheRun()
+    {
+        test::TempDir dir;
+        const auto simulated = simulateRunUp(dir.path());
+        RecordingMessageSink sink;
+        TMain w(windowOn(simulated.lfm, dir.path(), sink));
+        struct PaintLog : QObject {
+            TMain *w = nullptr;
+            QStringList where;
+            QList<int> done;
+            int passPaints = 0;
+            bool eventFilter(QObject *o, QEvent *e) override
+            {
+                if (e->type() == QEvent::Paint && o == w->BladeForm &&
+                    !w->BladeForm->Where->text().isEmpty()) {
+                    where << w->BladeForm->Where->text();
+                    done << w->BladeForm->Bar->value();
+                }
+                if (e->type() == QEvent::Paint && o == w->ProgressForm)
+                    ++passPaints;
+                return false;
+            }
+        } log;
+        log.w = &w;
+        w.BladeForm->installEventFilter(&log);
+        w.ProgressForm->installEventFilter(&log);
+        w._NStartMI->setEnabled(true);
+        w._NStartMI->trigger();
+        QVERIFY(!w.NoResults);
+        QVERIFY(log.passPaints > 0);
+        QVERIFY(!log.where.isEmpty());
+        const TStage &st = w.CfgDfm->Stages[0];
+        QCOMPARE(log.where.first(), QStringLiteral("Ступень %1, пара %2")
+                                        .arg(QString::fromStdString(st.NameStage),
+                                             QString::fromStdString(st.Pairs[0].NamePair)));
+        for (int i = 1; i < log.done.size(); ++i)
+            QVERIFY(log.done[i] >= log.done[i - 1]);
+        QVERIFY(!w.BladeForm->isVisible());
     }
 
     // Before any run, "Тахо" computes the speed curve from the recording.

@@ -19,6 +19,19 @@ typedef double (*SigmathModelFn)(double x, double *coef, int32_t k);
 SIGMATH_API int32_t PolyFit(const double *x, const double *y, int32_t n, int32_t order, double *fitted,
                             double *coef, double *mse);
 
+/* The same fit prepared once for many ordinates over the same abscissas:
+ * PolyFitPlanned(plan, y, ...) gives exactly PolyFit(x, y, n, order, ...)'s
+ * results and status for every y[n]. PolyFitPlanCreate returns the status
+ * known without y (the argument checks, the convergence of the SVD) and sets
+ * *plan (NULL only when memory ran out); a plan with a failed status makes
+ * PolyFitPlanned return that status without writing anything. A plan is
+ * read-only: several threads may use it at once. */
+typedef struct SigmathPolyPlan SigmathPolyPlan;
+SIGMATH_API int32_t PolyFitPlanCreate(const double *x, int32_t n, int32_t order, SigmathPolyPlan **plan);
+SIGMATH_API int32_t PolyFitPlanned(const SigmathPolyPlan *plan, const double *y, double *fitted, double *coef,
+                                   double *mse);
+SIGMATH_API void PolyFitPlanFree(SigmathPolyPlan *plan);
+
 /* General linear least squares with observation matrix H (n x k, 1 <= k <= 90, k <= n).
  * stdDev[n] or NULL (weights 1/stdDev^2); algorithm 0 SVD, 1 Givens, 2 fast Givens,
  * 3 Householder, 4 normal equations + LU, 5 normal equations + Cholesky.

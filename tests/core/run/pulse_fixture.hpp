@@ -3,12 +3,18 @@
 // lag per blade, written as pulse records in time order.
 #pragma once
 
+#include "base/message_sink.hpp"
+#include "base/number_format.hpp"
 #include "config/cfg_dfm.hpp"
 #include "recording/tindex.hpp"
+#include "run/assemble_stage.hpp"
 #include "run/pulse_pass.hpp"
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace vibrolan::test {
@@ -112,6 +118,46 @@ inline TPulsePass makePass(const std::vector<std::uint8_t> &bytes, int D = 1)
     pass.RecCount = bytes.size() / 6;
     pass.TachoDivisor = D;
     return pass;
+}
+
+// AssembleStage on stage 0, and the multi-stage pass (AssembleStages) on a
+// copy of the same configuration and pass: both must give the same series,
+// counts and reports (a detector keeps state, so its runs take the plain pass only).
+inline void assembleBothWays(TCfgDfm &cfg, TPulsePass &pass, MessageSink &sink, const NumberFormat &fmt,
+                             const TPassProgress &progress = {})
+{
+    if (pass.Detector == nullptr) {
+        TCfgDfm fast = cfg;
+        fast.CountStage = 1;
+        TPulsePass fastPass = pass;
+        std::vector<std::int64_t> fastMarks, marks;
+        const TStageTacho tacho{pass.TachoDivisor, nullptr};
+        AssembleStages(
+            fast, fastPass, std::span<const TStageTacho>(&tacho, 1),
+            [&](std::int64_t, std::int64_t pos, double, double, double) { fastMarks.push_back(pos); });
+        RecordingMessageSink fastSink;
+        ShowRejections(fast.Stages[0], fastSink, fmt);
+        RecordingMessageSink plainSink;
+        TCfgDfm plain = cfg;
+        TPulsePass plainPass = pass;
+        AssembleStage(plain, 0, plainPass, plainSink, fmt,
+                      [&](std::int64_t, std::int64_t pos, double, double, double) { marks.push_back(pos); });
+        EXPECT_EQ(fastPass.RevCount[0], plainPass.RevCount[0]);
+        EXPECT_EQ(fastMarks, marks);
+        ASSERT_EQ(fastSink.messages().size(), plainSink.messages().size());
+        for (std::size_t i = 0; i < plainSink.messages().size(); ++i)
+            EXPECT_EQ(fastSink.messages()[i].text, plainSink.messages()[i].text);
+        for (std::size_t p = 0; p < cfg.Stages[0].CountPairs; ++p) {
+            const TPair &a = fast.Stages[0].Pairs[p], &b = plain.Stages[0].Pairs[p];
+            EXPECT_EQ(a.Size, b.Size) << "pair " << p;
+            EXPECT_EQ(a.SizeOfBad, b.SizeOfBad) << "pair " << p;
+            EXPECT_EQ(a.Freq, b.Freq) << "pair " << p;
+            EXPECT_EQ(a.Time, b.Time) << "pair " << p;
+            for (std::size_t k = 0; k < cfg.Stages[0].CountBlade; ++k)
+                EXPECT_EQ(a.Ampl[k], b.Ampl[k]) << "pair " << p << " blade " << k;
+        }
+    }
+    AssembleStage(cfg, 0, pass, sink, fmt, progress);
 }
 
 } // namespace vibrolan::test

@@ -48,7 +48,7 @@ void assemble(Outcome &o, const std::vector<TIndex> &records, int skipBlade, TAn
     TPulsePass pass = makePass(bytes);
     pass.Gates = gates;
     PreparePairStorage(o.cfg.Stages[0]);
-    AssembleStage(o.cfg, 0, pass, o.sink, NumberFormat{});
+    assembleBothWays(o.cfg, pass, o.sink, NumberFormat{});
 }
 
 TAngleGate gate(std::uint8_t ch, double from, double to)

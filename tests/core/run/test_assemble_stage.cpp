@@ -25,11 +25,11 @@ struct PassRun {
         bytes = rec.bytes();
         pass = makePass(bytes, D);
         PreparePairStorage(cfg.Stages[0]);
-        AssembleStage(cfg, 0, pass, sink, NumberFormat{',', {}, {}},
-                      [&](std::int64_t total, std::int64_t pos, double, double, double) {
-                          EXPECT_EQ(total, static_cast<std::int64_t>(pass.RecCount));
-                          marks.push_back(pos);
-                      });
+        assembleBothWays(cfg, pass, sink, NumberFormat{',', {}, {}},
+                         [&](std::int64_t total, std::int64_t pos, double, double, double) {
+                             EXPECT_EQ(total, static_cast<std::int64_t>(pass.RecCount));
+                             marks.push_back(pos);
+                         });
     }
     const TPair &pair(int p = 0) const { return cfg.Stages[0].Pairs[p]; }
 };
@@ -194,7 +194,7 @@ TEST(AssembleStage, GatesThatExcludeEveryTipPulseRejectEveryRevolution)
     r.pass = makePass(bytes);
     r.pass.Gates = &gates;
     PreparePairStorage(r.cfg.Stages[0]);
-    AssembleStage(r.cfg, 0, r.pass, r.sink, NumberFormat{});
+    assembleBothWays(r.cfg, r.pass, r.sink, NumberFormat{});
     EXPECT_EQ(r.pair().Size, 0);
     EXPECT_EQ(r.pair().SizeOfBad, 5);
     ASSERT_EQ(r.sink.messages().size(), 1u);
@@ -206,7 +206,7 @@ TEST(AssembleStage, GatesThatExcludeEveryTipPulseRejectEveryRevolution)
     r.sink.clear();
     PreparePairStorage(r.cfg.Stages[0]);
     r.cfg.Stages[0].Pairs[0].SizeOfBad = 0;
-    AssembleStage(r.cfg, 0, r.pass, r.sink, NumberFormat{});
+    assembleBothWays(r.cfg, r.pass, r.sink, NumberFormat{});
     EXPECT_EQ(r.pair().Size, 5);
     EXPECT_TRUE(r.sink.messages().empty());
 }
@@ -281,7 +281,7 @@ TEST(AssembleStage, SearchesStopAtTheEndOfThePass)
         storeRecord(bytes.data() + 6 * i, recs[i]);
     r.pass = makePass(bytes);
     PreparePairStorage(r.cfg.Stages[0]);
-    AssembleStage(r.cfg, 0, r.pass, r.sink, NumberFormat{});
+    assembleBothWays(r.cfg, r.pass, r.sink, NumberFormat{});
     EXPECT_EQ(r.pair().Size, 3);
 }
 

@@ -7,7 +7,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -165,6 +168,99 @@ TEST(PolyFit, IsGenLSFitsSvdPathBitForBit)
         EXPECT_EQ(coef, viaCoef) << "order " << order;
         EXPECT_EQ(fitted, viaFitted) << "order " << order;
         EXPECT_EQ(mse, viaMse) << "order " << order;
+    }
+}
+
+// The powers of float-held abscissas (the program's series) are formed
+// directly; they must stay the runtime's pow bit for bit, over the whole float
+// range and at the values where the runtime's pow has its own rules.
+TEST(PolyFit, FloatAbscissasKeepTheRuntimesPowersBitForBit)
+{
+    std::mt19937_64 gen(2385);
+    std::uniform_int_distribution<std::uint32_t> bitsOf;
+    std::vector<double> special = {0.0,
+                                   -0.0,
+                                   1.0,
+                                   -1.0,
+                                   (double)std::numeric_limits<float>::denorm_min(),
+                                   -(double)std::numeric_limits<float>::min(),
+                                   (double)std::numeric_limits<float>::max(),
+                                   -(double)std::numeric_limits<float>::max(),
+                                   std::numeric_limits<double>::infinity(),
+                                   -std::numeric_limits<double>::infinity(),
+                                   std::numeric_limits<double>::quiet_NaN(),
+                                   1.0 + 0x1p-30, // not a float: the runtime's pow
+                                   3.4e38 * 4.0};
+    for (int i = 0; i < 200000; ++i) {
+        const float f = std::bit_cast<float>(bitsOf(gen));
+        if (std::isfinite(f))
+            special.push_back(f);
+    }
+    auto same = [](double a, double b) {
+        return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+    };
+    // Every power through a fit of three points per value (order 2 uses x^0 .. x^2).
+    for (std::size_t i = 0; i < special.size(); ++i) {
+        const double x[3] = {special[i], 1.5, -2.385};
+        const double y[3] = {0.25, -1.0, 3.0};
+        double h[9];
+        for (int r = 0; r < 3; ++r)
+            for (int j = 0; j < 3; ++j)
+                h[r * 3 + j] = hrt_pow_FLTREG_(x[r], (double)j);
+        double fitted[3] = {}, coef[3] = {}, mse = 0, viaFitted[3] = {}, viaCoef[3] = {}, viaMse = 0;
+        const int32_t a = PolyFit(x, y, 3, 2, fitted, coef, &mse);
+        const int32_t b = GenLSFit(h, 3, 3, y, nullptr, 0, viaFitted, viaCoef, nullptr, &viaMse);
+        ASSERT_EQ(a, b) << special[i];
+        for (int r = 0; r < 3; ++r) {
+            ASSERT_TRUE(same(fitted[r], viaFitted[r])) << special[i];
+            ASSERT_TRUE(same(coef[r], viaCoef[r])) << special[i];
+        }
+        ASSERT_TRUE(same(mse, viaMse)) << special[i];
+    }
+}
+
+// A fit planned once over the abscissas gives PolyFit's results bit for bit
+// for every ordinate, and its status where PolyFit fails.
+TEST(PolyFit, PlannedFitIsPolyFitBitForBit)
+{
+    std::mt19937_64 gen(1729);
+    std::uniform_real_distribution<double> u(-2.385, 3.1);
+    auto same = [](double a, double b) {
+        return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b) ||
+               (std::isnan(a) && std::isnan(b));
+    };
+    struct Case {
+        int n, order;
+        bool floats; // abscissas a float holds, as the program's
+    };
+    for (const Case c : {Case{1, 0, true}, Case{3, 2, true}, Case{40, 2, true}, Case{5000, 2, true},
+                         Case{257, 2, false}, Case{300, 4, false}, Case{60, 1, true}, Case{2, 2, true}}) {
+        std::vector<double> x(c.n);
+        for (int i = 0; i < c.n; ++i)
+            x[i] = c.floats ? static_cast<float>(2900.0 + 40.0 * u(gen)) : u(gen);
+        SigmathPolyPlan *plan = nullptr;
+        const int32_t planStatus = PolyFitPlanCreate(x.data(), c.n, c.order, &plan);
+        ASSERT_NE(plan, nullptr);
+        for (int trial = 0; trial < 4; ++trial) {
+            std::vector<double> y(c.n);
+            for (double &v : y)
+                v = trial == 3 ? 0.0 : static_cast<float>(u(gen) * 0.37);
+            if (trial == 2 && c.n > 3)
+                y[c.n / 2] = std::numeric_limits<double>::quiet_NaN();
+            const std::size_t k = c.order + 1;
+            std::vector<double> f1(c.n, kSentinel), f2(c.n, kSentinel), c1(k, kSentinel), c2(k, kSentinel);
+            double m1 = kSentinel, m2 = kSentinel;
+            const int32_t s1 = PolyFit(x.data(), y.data(), c.n, c.order, f1.data(), c1.data(), &m1);
+            const int32_t s2 = PolyFitPlanned(plan, y.data(), f2.data(), c2.data(), &m2);
+            ASSERT_EQ(s1, s2) << c.n << " " << c.order;
+            EXPECT_EQ(s1, planStatus);
+            for (int i = 0; i < c.n; ++i)
+                ASSERT_TRUE(same(f1[i], f2[i])) << c.n << " " << c.order << " trial " << trial << " at " << i;
+            for (std::size_t j = 0; j < k; ++j)
+                ASSERT_TRUE(same(c1[j], c2[j])) << c.n << " " << c.order << " trial " << trial;
+            ASSERT_TRUE(same(m1, m2));
+        }
+        PolyFitPlanFree(plan);
     }
 }
 
