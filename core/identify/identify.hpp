@@ -32,6 +32,9 @@ struct IdentifyOptions {
     // Significance of the event detector: a blade's smoothed response must
     // exceed this many times its own noise floor.
     double threshold = 6;
+    // false: fit the plain steady-state response instead of the swept one
+    // (only to show what the sweep does to it; fast sweeps defeat it).
+    bool sweptModel = true;
 };
 
 // A stretch of the run, in time and in speed.
@@ -73,6 +76,10 @@ struct BladeResonance {
     bool sweepInRange = true;
     ResonanceWindow window; // the samples the fit used
     double centreRpm = 0;   // the reference speed of the pair slopes
+    // The window on the stage's grid of revolutions and the revolutions per
+    // block the fit averaged (TraceResonance rebuilds the fit from them).
+    int firstRevolution = 0, lastRevolution = 0, blockSize = 1;
+    bool sweptModel = true;
     std::vector<PairTerm> pairTerms;
 };
 

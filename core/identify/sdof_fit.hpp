@@ -1,0 +1,26 @@
+// The nonlinear part of the fit: natural frequency and damping ratio by
+// Levenberg-Marquardt on the projected residual of SweptSdof (the linear
+// terms re-solved at every step), in log omega and log zeta so both stay
+// positive and steps scale with the resonance's width. A coarse scan of
+// omega over the window's excitation range (at the detector's estimate of
+// zeta, then of zeta at the best omega) gives the start, so a fast sweep
+// whose peak the detector sees late still starts in the right valley.
+#pragma once
+
+#include "identify/swept_sdof.hpp"
+
+namespace vibrolan::identify {
+
+struct SdofFit {
+    double omega = 0, zeta = 0, rss = 0;
+    int evaluations = 0;
+    bool converged = false;
+};
+
+inline constexpr double kMinZeta = 1e-5, kMaxZeta = 0.3;
+
+// omega0, zeta0: the start estimates; omegaLo ... omegaHi: the range scanned
+// (rad/s). The model holds the best fit's linear terms afterwards.
+SdofFit FitSdof(SweptSdof &model, double omega0, double zeta0, double omegaLo, double omegaHi);
+
+} // namespace vibrolan::identify
