@@ -3,6 +3,7 @@
 // Columns a kind does not have read as NaN (nodal diameter: 0).
 #pragma once
 
+#include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -44,12 +45,20 @@ inline std::vector<ModeLine> readModes(const std::filesystem::path &file)
         while (std::getline(ss, cell, ','))
             c.push_back(cell);
         c.resize(17);
-        auto num = [&](std::size_t i) { return c[i].empty() ? NAN : std::stod(c[i]); };
+        // from_chars: "." decimals whatever the locale.
+        auto num = [&](std::size_t i) {
+            double v = NAN;
+            if (!c[i].empty() &&
+                std::from_chars(c[i].data(), c[i].data() + c[i].size(), v).ec != std::errc{})
+                throw std::runtime_error(file.string() + ": bad number \"" + c[i] + "\"");
+            return v;
+        };
+        auto whole = [&](std::size_t i) { return c[i].empty() ? 0 : static_cast<int>(num(i)); };
         ModeLine m;
-        m.stage = std::stoi(c[0]);
-        m.blade = std::stoi(c[1]);
+        m.stage = whole(0);
+        m.blade = whole(1);
         m.kind = c[2];
-        m.engineOrder = c[3].empty() ? 0 : std::stoi(c[3]);
+        m.engineOrder = whole(3);
         m.naturalHz = num(4);
         m.damping = num(5);
         m.amplitudeMm = num(6);
@@ -59,7 +68,7 @@ inline std::vector<ModeLine> readModes(const std::filesystem::path &file)
         m.steadySpeedRpm = num(10);
         m.frequencyHz = num(11);
         m.frequencyEndHz = num(12);
-        m.nodalDiameter = c[13].empty() ? 0 : std::stoi(c[13]);
+        m.nodalDiameter = whole(13);
         m.meanAmplitudeMm = num(14);
         m.timeFromS = num(15);
         m.timeToS = num(16);
