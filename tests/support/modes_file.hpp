@@ -48,8 +48,7 @@ inline std::vector<ModeLine> readModes(const std::filesystem::path &file)
         // from_chars: "." decimals whatever the locale.
         auto num = [&](std::size_t i) {
             double v = NAN;
-            if (!c[i].empty() &&
-                std::from_chars(c[i].data(), c[i].data() + c[i].size(), v).ec != std::errc{})
+            if (!c[i].empty() && std::from_chars(c[i].data(), c[i].data() + c[i].size(), v).ec != std::errc{})
                 throw std::runtime_error(file.string() + ": bad number \"" + c[i] + "\"");
             return v;
         };
