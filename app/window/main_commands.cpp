@@ -94,6 +94,7 @@ void TMain::OpenHelp(const QString &file)
 
 void TMain::_NGeneralExecute()
 {
+    CloseResonances();
     GeneralDlg->CfgRead(*CfgDfm);
     GeneralDlg->setWindowTitle(QStringLiteral("Настройка - ") + CfgFileName);
     // OK writes the picture into the configuration (the dialog stays open
@@ -107,6 +108,7 @@ void TMain::_NGeneralExecute()
 
 void TMain::_NCfgFreeExecute()
 {
+    CloseResonances();
     TCfgFreeDlg &dlg = *GeneralDlg->CfgFreeDlg;
     dlg.SetCfgDfm(*CfgDfm);
     dlg.ReadData(*CfgDfm);
@@ -116,6 +118,7 @@ void TMain::_NCfgFreeExecute()
 
 void TMain::_NCfgShroudedExecute()
 {
+    CloseResonances();
     TCfgBandagDlg &dlg = *GeneralDlg->CfgBandagDlg;
     dlg.SetCfgDfm(*CfgDfm);
     dlg.ReadData(*CfgDfm);
@@ -204,6 +207,8 @@ void TMain::_NOpenFileExecute()
     const QStringList names = chooseFile_(request);
     if (names.isEmpty())
         return;
+    CloseResonances();
+    _NResonances->setEnabled(false);
     Chart1->clearAllSeries();
     // Data files take the pairs of stage 0 in the order selected; a
     // recording keeps its position unused.
@@ -302,6 +307,8 @@ QStringList TMain::reportLines() const
 
 void TMain::_NStartMIExecute()
 {
+    CloseResonances();
+    _NResonances->setEnabled(false);
     Chart1->clearAllSeries();
     std::unique_ptr<TWaitingForm> waiting;
     TRunCallbacks cb;
@@ -385,6 +392,7 @@ void TMain::_NStartMIExecute()
     }
     _NStopMI->setEnabled(true);
     _NPausMI->setEnabled(true);
+    _NResonances->setEnabled(true);
 }
 
 namespace {
