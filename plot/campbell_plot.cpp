@@ -14,7 +14,7 @@ namespace vibrolan::plot {
 
 namespace {
 // Marker radii in pixels: the largest amplitude gets the largest.
-constexpr double kMinRadius = 4, kMaxRadius = 16;
+constexpr double kMinRadius = 3, kMaxRadius = 11;
 } // namespace
 
 CampbellPlot::CampbellPlot(QWidget *parent) : QWidget(parent), plot_(new QCustomPlot(this))

@@ -49,7 +49,9 @@ void TracePlot::setTrace(const identify::ModelTrace &trace, const identify::Blad
                  .arg(r.engineOrder)
                  .arg(number(r.frequencyHz, 2, decimal), number(r.dampingRatio, 4, decimal));
     setTitle(*plot_, title_);
+    // The measured points first, the models over all of them.
     double lo = INFINITY, hi = -INFINITY;
+    std::vector<QVector<double>> xs, models;
     for (std::size_t k = 0; k < trace.pairs.size(); ++k) {
         const identify::PairTrace &p = trace.pairs[k];
         QVector<double> x, measured, model;
@@ -62,17 +64,23 @@ void TracePlot::setTrace(const identify::ModelTrace &trace, const identify::Blad
             lo = std::min(lo, pt.rpm);
             hi = std::max(hi, pt.rpm);
         }
-        const QColor c = seriesColor(static_cast<int>(k));
         QCPGraph *m = plot_->addGraph();
         m->setLineStyle(QCPGraph::lsNone);
-        m->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, c, 4));
+        m->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, seriesColor(static_cast<int>(k)), 4));
         m->setData(x, measured, true);
         m->setName(QStringLiteral("Пара %1 (%2°)").arg(p.pair + 1).arg(number(p.fiDeg, 1, decimal)));
         measured_.push_back(plot_->graphCount() - 1);
+        xs.push_back(std::move(x));
+        models.push_back(std::move(model));
+    }
+    for (std::size_t k = 0; k < models.size(); ++k) {
         QCPGraph *f = plot_->addGraph();
-        f->setPen(QPen(c, 1.5));
-        f->setData(x, model, true);
-        f->removeFromLegend();
+        f->setPen(QPen(seriesColor(static_cast<int>(k)).darker(170), 2));
+        f->setData(xs[k], models[k], true);
+        if (k == 0)
+            f->setName(QStringLiteral("Модель"));
+        else
+            f->removeFromLegend();
         model_.push_back(plot_->graphCount() - 1);
     }
     QVector<double> ex, up, down;

@@ -52,6 +52,9 @@ TResonanceForm::TResonanceForm(const TCfgDfm &cfg, identify::IdentifyResult resu
     auto *plots = new QSplitter(Qt::Horizontal);
     plots->addWidget(Campbell);
     plots->addWidget(Trace);
+    plots->setStretchFactor(0, 1);
+    plots->setStretchFactor(1, 1);
+    plots->setSizes({550, 550}); // halves of the window's width
     auto *split = new QSplitter(Qt::Vertical);
     split->addWidget(Table);
     split->addWidget(plots);
