@@ -133,6 +133,30 @@ private slots:
         w._NStartMI->trigger();
         QVERIFY(!w.ResonanceForm);
     }
+
+    void emptyResultSaysSoAndListsWhatWasNotIdentified()
+    {
+        TCfgDfm cfg;
+        cfg.InitDefault();
+        RecordingMessageSink sink;
+        {
+            TResonanceForm f(cfg, {}, QLatin1Char(','), sink, {});
+            QCOMPARE(f.Table->rowCount(), 0);
+            QCOMPARE(f.Notes->toPlainText(), QStringLiteral("Резонансы не обнаружены."));
+        }
+        identify::IdentifyResult r;
+        r.notIdentifiable.push_back({0, 3, 0, 5000, 5400.4, "порядок возбуждения не определить"});
+        r.notes.push_back("отброшено 2 значения");
+        TResonanceForm f(cfg, r, QLatin1Char(','), sink, {});
+        QCOMPARE(
+            f.Notes->toPlainText(),
+            QStringLiteral("Ступень 1, лопатка 4, 5000 … 5400 об/мин: порядок возбуждения не определить\n"
+                           "отброшено 2 значения"));
+        // A row that is not there draws nothing and says nothing.
+        f.showResonance(0);
+        QCOMPARE(f.shown(), -1);
+        QVERIFY(sink.messages().empty());
+    }
 };
 
 QTEST_MAIN(ResonancesTest)
