@@ -61,9 +61,11 @@ TransientResponse::TransientResponse(const Shaft &shaft, double endS, int engine
     }
 
     // The forcing phasors of all steps, once for every blade.
-    std::vector<double> cRe(steps_ + 1), cIm(steps_ + 1);
+    std::vector<double> cRe(steps_ + 1), cIm(steps_ + 1), om(steps_);
     for (std::size_t k = 0; k <= steps_; ++k)
         phasor(k, cRe[k], cIm[k]);
+    for (std::size_t k = 0; k < steps_; ++k)
+        om[k] = omega(k);
     kept_.resize(blades_.size() * keptPerBlade_);
     peaks_.resize(blades_.size());
     for (std::size_t b = 0; b < blades_.size(); ++b) {
@@ -75,15 +77,14 @@ TransientResponse::TransientResponse(const Shaft &shaft, double endS, int engine
             if (k % stride_ == 0)
                 kept_[b * keptPerBlade_ + k / stride_] = s;
             // A rough envelope for choosing the cycle of the peak.
-            const double om = omega(std::min(k, steps_ - 1));
-            const double env = std::hypot(s.x, s.v / om);
+            const double env = std::hypot(s.x, s.v / om[std::min(k, steps_ - 1)]);
             if (env > best) {
                 best = env;
                 bestStep = k;
             }
             if (k == steps_)
                 break;
-            s = fullStep(bl, k, s, cRe[k], cIm[k], cRe[k + 1], cIm[k + 1]);
+            s = fullStep(bl, om[k], s, cRe[k], cIm[k], cRe[k + 1], cIm[k + 1]);
         }
         // The crest near it, from a fine sampling and a parabola through the
         // three samples around the largest.
@@ -151,10 +152,9 @@ inline Particular particular(double forcing, double zeta, double w, double om, d
 
 } // namespace
 
-TransientResponse::State TransientResponse::fullStep(const Blade &bl, std::size_t k, State s, double cRe,
+TransientResponse::State TransientResponse::fullStep(const Blade &bl, double om, State s, double cRe,
                                                      double cIm, double nRe, double nIm) const
 {
-    const double om = omega(k);
     const Particular p0 =
         particular(forcing_, zeta_, bl.w, om, cRe * bl.eRe - cIm * bl.eIm, cRe * bl.eIm + cIm * bl.eRe);
     const Particular p1 =
@@ -205,7 +205,7 @@ double TransientResponse::at(int b, double t) const
     for (; i < k; ++i) {
         double nRe, nIm;
         phasor(i + 1, nRe, nIm);
-        s = fullStep(bl, i, s, cRe, cIm, nRe, nIm);
+        s = fullStep(bl, omega(i), s, cRe, cIm, nRe, nIm);
         cRe = nRe;
         cIm = nIm;
     }

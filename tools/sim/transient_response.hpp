@@ -61,9 +61,8 @@ private:
     State steadyStart(const Blade &bl) const;
     // Propagates `s` from step k's start by tau (0 <= tau <= h; beyond on the last step).
     State propagate(const Blade &bl, std::size_t k, State s, double tau) const;
-    // One whole step, given the phasors at its start and end.
-    State fullStep(const Blade &bl, std::size_t k, State s, double cRe, double cIm, double nRe,
-                   double nIm) const;
+    // One whole step at the forcing's frequency om, given the phasors at its start and end.
+    State fullStep(const Blade &bl, double om, State s, double cRe, double cIm, double nRe, double nIm) const;
 
     double eo_, zeta_, forcing_;
     Shaft shaft_; // its time queries are thread-safe
