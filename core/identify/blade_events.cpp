@@ -1,9 +1,9 @@
 #include "identify/blade_events.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cmath>
 #include <limits>
 #include <numeric>
 
@@ -204,7 +204,8 @@ std::vector<BladePeak> FindPeaks(const std::vector<double> &level, double thresh
             ++p.halfTo;
         peaks.push_back(p);
     }
-    std::sort(peaks.begin(), peaks.end(), [](const BladePeak &a, const BladePeak &b) { return a.from < b.from; });
+    std::sort(peaks.begin(), peaks.end(),
+              [](const BladePeak &a, const BladePeak &b) { return a.from < b.from; });
     return peaks;
 }
 
@@ -221,7 +222,8 @@ std::vector<BladePeak> FindBladePeaks(const BladeLevel &lv, double threshold, in
         if (!seen)
             peaks.push_back(p);
     }
-    std::sort(peaks.begin(), peaks.end(), [](const BladePeak &a, const BladePeak &b) { return a.from < b.from; });
+    std::sort(peaks.begin(), peaks.end(),
+              [](const BladePeak &a, const BladePeak &b) { return a.from < b.from; });
     return peaks;
 }
 

@@ -34,8 +34,8 @@
 namespace vibrolan::identify {
 
 struct BladeLevel {
-    double noise = 0;          // sigma of one sample
-    std::vector<double> resid; // R * P: deflection minus baseline, NaN where missing
+    double noise = 0;              // sigma of one sample
+    std::vector<double> resid;     // R * P: deflection minus baseline, NaN where missing
     std::vector<double> level;     // per revolution, the z-score above; 0 where no pair has samples
     std::vector<double> levelLong; // the same over 25 revolutions
 };

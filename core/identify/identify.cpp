@@ -12,8 +12,6 @@
 #include "identify/swept_sdof.hpp"
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <cmath>
 #include <numbers>
 #include <optional>
@@ -140,6 +138,39 @@ struct BladeJob {
     // knows every other resonance of the blade.
     std::optional<BladeResonance> fit(std::size_t i, int event, std::string &why,
                                       const BladeResonance *previous = nullptr);
+
+    // The window of a second fit: six half-power bands of the first fit
+    // either side of its peak (the detector's level may misjudge the band
+    // where the probes see the vibration's phase alike), never up to the top
+    // of another resonance of the blade.
+    void refineRange(const BladeResonance &first, std::size_t i, int &from, int &to, int &band) const
+    {
+        const int R = static_cast<int>(st.revolutions());
+        int at = 0;
+        while (at + 1 < R && st.time[static_cast<std::size_t>(at + 1)] <= first.peakTime)
+            ++at;
+        const int a = std::max(0, at - 5), b = std::min(R - 1, at + 5);
+        const double perRev =
+            b > a ? std::fabs(st.rpm[static_cast<std::size_t>(b)] - st.rpm[static_cast<std::size_t>(a)]) /
+                        (b - a)
+                  : 0;
+        const double bandRpm = 2 * first.dampingRatio * first.speedRpm;
+        if (!(perRev > 0) || !(bandRpm > 0))
+            return;
+        band = std::clamp(static_cast<int>(bandRpm / perRev), 1, R);
+        from = at - std::max(10, 6 * band);
+        to = at + std::max(10, 6 * band);
+        // Only resonances: a peak that turned out to be a part of this one is no border.
+        for (const Known &k : known) {
+            const int top = peaks[k.peak].peak;
+            if (k.peak != i && top < at)
+                from = std::max(from, top + 1);
+            if (k.peak != i && top > at)
+                to = std::min(to, top - 1);
+        }
+        from = std::max(from, 0);
+        to = std::min(to, R - 1);
+    }
 };
 
 std::optional<BladeResonance> BladeJob::fit(std::size_t i, int event, std::string &why,
@@ -149,6 +180,8 @@ std::optional<BladeResonance> BladeJob::fit(std::size_t i, int event, std::strin
     const int P = static_cast<int>(st.pairs.size());
     int from = 0, to = 0, band = 1;
     fitRange(st, peaks, i, from, to, band);
+    if (previous)
+        refineRange(*previous, i, from, to, band);
     const int blockSize = std::max(1, band / kBlocksPerBand);
     const FitWindow fw = MakeFitWindow(st, y, from, to, blockSize, arrival);
     std::vector<double> angles;
@@ -217,8 +250,8 @@ std::optional<BladeResonance> BladeJob::fit(std::size_t i, int event, std::strin
     const double toOmega = kTwoPi * eo / 60.0;
     const SdofFit fit =
         previous ? FitSdof(model, kTwoPi * previous->frequencyHz, previous->dampingRatio, 0, 0, false)
-                 : FitSdof(model, toOmega * rpmPeak, zeta0, toOmega * res.window.rpmFrom, toOmega * res.window.rpmTo);
-    if (getenv("IDDBG")) fprintf(stderr, "DBG b%d eo%d pk=%d lvl=%.1f ext=%d..%d half=%d..%d win=%d..%d blk=%d rpmPk=%.0f z0=%.4f -> f=%.2f z=%.4f rpm=%.0f conv=%d ev=%d\n", pk.blade+1, eo, pk.peak, pk.level, pk.from, pk.to, pk.halfFrom, pk.halfTo, from, to, blockSize, rpmPeak, zeta0, fit.omega/kTwoPi, fit.zeta, fit.omega/toOmega, fit.converged, fit.evaluations);
+                 : FitSdof(model, toOmega * rpmPeak, zeta0, toOmega * res.window.rpmFrom,
+                           toOmega * res.window.rpmTo);
     if (!std::isfinite(fit.rss) || !(fit.omega > 0)) {
         why = "подгонка модели не сошлась";
         return std::nullopt;
@@ -452,12 +485,12 @@ IdentifyResult IdentifyResonances(const TCfgDfm &cfg, const IdentifyOptions &opt
                 else if (!why.empty())
                     notIdentifiable(b, e, why);
             }
-            // Once more, each knowing all the others (the first ones fitted knew none).
+            // Once more, each on the window its first fit calls for and knowing
+            // all the others (the first ones fitted knew none).
             for (auto &[i, res] : found) {
                 std::string why;
-                if (found.size() > 1)
-                    if (std::optional<BladeResonance> again = job.fit(i, res.event, why, &res))
-                        res = std::move(*again);
+                if (std::optional<BladeResonance> again = job.fit(i, res.event, why, &res))
+                    res = std::move(*again);
                 out.resonances.push_back(std::move(res));
             }
             for (std::size_t e = 0; e < spans.size(); ++e)
