@@ -21,6 +21,8 @@ inline constexpr double kMinZeta = 1e-5, kMaxZeta = 0.3;
 
 // omega0, zeta0: the start estimates; omegaLo ... omegaHi: the range scanned
 // (rad/s). The model holds the best fit's linear terms afterwards.
-SdofFit FitSdof(SweptSdof &model, double omega0, double zeta0, double omegaLo, double omegaHi);
+// Without `scan` the fit starts at omega0, zeta0 as they are.
+SdofFit FitSdof(SweptSdof &model, double omega0, double zeta0, double omegaLo, double omegaHi,
+                bool scan = true);
 
 } // namespace vibrolan::identify
