@@ -150,9 +150,9 @@ void CampbellPlot::onPlottableClick(QCPAbstractPlottable *plottable, int dataInd
 
 QImage CampbellPlot::picture(int width, int height) { return plot_->toPixmap(width, height).toImage(); }
 
-bool CampbellPlot::savePng(const QString &file, int width, int height, QString *error)
+SaveFailure CampbellPlot::savePng(const QString &file, int width, int height)
 {
-    return savePicture(picture(width, height), file, error);
+    return savePicture(picture(width, height), file);
 }
 
 } // namespace vibrolan::plot

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "identify/identify.hpp"
+#include "plot/plot_style.hpp"
 
 #include <QImage>
 #include <QPointF>
@@ -36,9 +37,8 @@ public:
 
     // The picture at the given size.
     QImage picture(int width, int height);
-    // Saves it as PNG, complete or not at all (an existing file stays as it
-    // was on failure). False with `error` set when it cannot be written.
-    bool savePng(const QString &file, int width, int height, QString *error = nullptr);
+    // Saves it as PNG, complete or not at all (see savePicture()).
+    SaveFailure savePng(const QString &file, int width, int height);
 
 signals:
     void resonanceClicked(int index);

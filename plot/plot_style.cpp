@@ -50,29 +50,37 @@ QColor seriesColor(int k)
     return QColor(kColors[static_cast<std::size_t>(k) % kColors.size()]);
 }
 
-bool savePicture(const QImage &image, const QString &file, QString *error)
+QString SaveFailure::message(const QString &file) const
 {
-    auto fail = [&](const QString &why) {
-        if (error)
-            *error = QStringLiteral("Не удалось сохранить рисунок %1: %2").arg(file, why);
-        return false;
-    };
+    const QString why = kind == Kind::ReadOnly ? QStringLiteral("файл только для чтения") : detail;
+    return QStringLiteral("Не удалось сохранить рисунок %1: %2").arg(file, why);
+}
+
+std::string SaveFailure::englishReason() const
+{
+    return kind == Kind::ReadOnly ? std::string("the file is read-only; it is left as it is")
+                                  : "the picture cannot be written: " + detail.toStdString();
+}
+
+SaveFailure savePicture(const QImage &image, const QString &file)
+{
+    using Kind = SaveFailure::Kind;
     if (image.isNull())
-        return fail(QStringLiteral("пустое изображение"));
+        return {Kind::NotWritten, QStringLiteral("no image")};
     // A file the user protected stays as it is (the write bit counts, whoever runs us).
     if (isReadOnlyFile(std::filesystem::path(file.toStdString())))
-        return fail(QStringLiteral("файл только для чтения"));
+        return {Kind::ReadOnly, {}};
     QSaveFile out(file);
     if (!out.open(QIODevice::WriteOnly))
-        return fail(out.errorString());
+        return {Kind::NotWritten, out.errorString()};
     QImageWriter writer(&out, "png");
     if (!writer.write(image)) {
         out.cancelWriting();
-        return fail(writer.errorString());
+        return {Kind::NotWritten, writer.errorString()};
     }
     if (!out.commit())
-        return fail(out.errorString());
-    return true;
+        return {Kind::NotWritten, out.errorString()};
+    return {};
 }
 
 } // namespace vibrolan::plot

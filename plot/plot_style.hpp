@@ -6,6 +6,8 @@
 #include <QImage>
 #include <QString>
 
+#include <string>
+
 class QCustomPlot;
 
 namespace vibrolan::plot {
@@ -17,8 +19,18 @@ void setTitle(QCustomPlot &plot, const QString &title);
 QColor stageColor(int stage);
 QColor seriesColor(int k);
 
-// PNG through a temporary file renamed over `file` when complete. False with
-// `error` set (Russian) when it cannot be written.
-bool savePicture(const QImage &image, const QString &file, QString *error);
+// Why a picture was not saved, with the system's words for it (detail).
+struct SaveFailure {
+    enum class Kind { None, ReadOnly, NotWritten } kind = Kind::None;
+    QString detail;
+    explicit operator bool() const { return kind != Kind::None; }
+    // For the user (Russian) and for the command line's errors (English).
+    QString message(const QString &file) const;
+    std::string englishReason() const;
+};
+
+// PNG through a temporary file renamed over `file` when complete; an existing
+// file stays as it was when that fails, and a read-only one is not touched.
+SaveFailure savePicture(const QImage &image, const QString &file);
 
 } // namespace vibrolan::plot

@@ -142,9 +142,9 @@ void TResonanceForm::saveDiagram()
     const QStringList names = chooseFile_(request);
     if (names.isEmpty())
         return;
-    QString error;
-    if (!Campbell->savePng(names.first(), 1200, 800, &error))
-        messages_.show({"Ошибка", error.toStdString(), Buttons::Ok, Severity::Error});
+    if (const plot::SaveFailure failure = Campbell->savePng(names.first(), 1200, 800))
+        messages_.show(
+            {"Ошибка", failure.message(names.first()).toStdString(), Buttons::Ok, Severity::Error});
 }
 
 } // namespace vibrolan::app

@@ -15,6 +15,9 @@
 #include "identify/resonance_table.hpp"
 #include "recording/angle_gates.hpp"
 #include "run/processing_run.hpp"
+#ifdef VIBROLAN_HAS_PLOT
+#include "plot/campbell_file.hpp"
+#endif
 
 #include <charconv>
 #include <functional>
@@ -29,7 +32,7 @@ using namespace vibrolan;
 using cli::ProgressPrinter;
 
 struct ResonancesArgs {
-    std::string config, recording, csv;
+    std::string config, recording, csv, plot;
     identify::IdentifyOptions options;
 };
 
@@ -37,12 +40,13 @@ std::string usage()
 {
     return "usage: vibrolan-cli resonances CONFIG.lfm [--recording FILE] [--csv OUT.csv] [--eo N] [--eo-max "
            "N]\n"
-           "                              [--from RPM --to RPM] [--threshold Z]\n"
+           "                              [--from RPM --to RPM] [--threshold Z] [--plot FILE.png]\n"
            "  --eo N         the engine order of every resonance (needed with fewer than three pairs\n"
            "                 at distinct angles)\n"
            "  --eo-max N     the highest engine order tried (default: what the pairs' angles tell apart)\n"
            "  --from, --to   only resonances whose peak lies in this speed band (rev/min)\n"
-           "  --threshold Z  detection threshold in noise units (default 6)\n";
+           "  --threshold Z  detection threshold in noise units (default 6)\n"
+           "  --plot FILE    the Campbell diagram as a PNG picture\n";
 }
 
 double parseNumber(const std::string &option, const std::string &text)
@@ -82,6 +86,13 @@ const std::map<std::string, OptionSetter> &valueOptions()
                     const std::string &v) { a.options.toRpm = parseNumber(o, v); }},
         {"--threshold", [](ResonancesArgs &a, const std::string &o,
                            const std::string &v) { a.options.threshold = parseNumber(o, v); }},
+        {"--plot",
+         [](ResonancesArgs &a, const std::string &, const std::string &v) {
+#ifndef VIBROLAN_HAS_PLOT
+             throw ValueError("--plot: this program was built without its picture library (Qt)");
+#endif
+             a.plot = v;
+         }},
     };
     return options;
 }
@@ -158,13 +169,17 @@ int runResonances(cli::CommandContext &ctx)
     }
     if (!args.csv.empty())
         writeFileAtomically(args.csv, identify::ResonancesCsv(result));
+#ifdef VIBROLAN_HAS_PLOT
+    if (!args.plot.empty())
+        plot::saveCampbellPng(result, args.plot);
+#endif
     return 0;
 }
 
 const bool registered = cli::registerCommand(
     {"resonances",
      "resonances CONFIG.lfm [--recording FILE] [--csv OUT.csv] [--eo N] [--eo-max N] [--from RPM --to RPM] "
-     "[--threshold Z]",
+     "[--threshold Z] [--plot FILE.png]",
      runResonances});
 
 } // namespace

@@ -115,6 +115,11 @@ private slots:
         }
         ::chmod(file.c_str(), 0444);
         QVERIFY_THROWS_EXCEPTION(FileError, plot::saveCampbellPng(sample(), file));
+        // The window's words for it.
+        plot::CampbellPlot p;
+        const plot::SaveFailure f = p.savePng(QString::fromStdString(file.string()), 300, 200);
+        QVERIFY(f.kind == plot::SaveFailure::Kind::ReadOnly);
+        QVERIFY(f.message(QStringLiteral("mine.png")).contains(QStringLiteral("только для чтения")));
         std::ifstream in(file);
         std::string text;
         in >> text;
