@@ -153,6 +153,24 @@ TEST(SimulatorTransient, SlowSweepApproachesTheSteadyState)
     EXPECT_NEAR(peak[1], 1.0, 0.001);
 }
 
+TEST(SimulatorTransient, SweptPeakLossFollowsTheEmpiricalLaw)
+{
+    // The literature's fit of the peak of a linearly swept oscillator,
+    // A / A_steady = 1 - exp(-2.86 eta^-0.445), eta = sweep rate (Hz/s) over
+    // the half-power bandwidth 2 zeta f_n squared, from quasi-steady to far transient.
+    const double fn = 500, zeta = 0.005, bandwidth = 2 * zeta * fn;
+    const double steadyPeak = 0.002 / (2 * zeta * std::sqrt(1 - zeta * zeta));
+    for (double eta : {0.5, 1.5, 4.0, 10.0}) {
+        SCOPED_TRACE(eta);
+        const double rpmPerS = 60.0 / 5 * eta * bandwidth * bandwidth; // EO 5
+        const double seconds = 960 / rpmPerS;                          // +-8 bandwidths around the resonance
+        const sim::Shaft shaft({{0, 5520}, {seconds, 6480}});
+        const sim::TransientResponse tr(shaft, seconds, 5, zeta, 0.002, {fn}, {0.0});
+        const double law = 1 - std::exp(-2.86 * std::pow(eta, -0.445));
+        EXPECT_NEAR(tr.peak(0).amplitudeMm / steadyPeak, law, 0.015);
+    }
+}
+
 TEST(SimulatorTransient, ArrivalsSolveTheDeflectedPassage)
 {
     // With the transient response (and a flutter) the arrivals come from the
