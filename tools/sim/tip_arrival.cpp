@@ -471,9 +471,9 @@ void TipArrival::fastInOrder(std::int64_t rev, double *t)
 
 double TipArrival::general(int b, std::int64_t rev)
 {
-    // The step shrinks by the deflection's slope over the circumference per
-    // revolution (a few hundredths at most, geometry allows no more): a few
-    // steps reach the tolerance.
+    // Each step shrinks the error by the deflection's slope per revolution
+    // over the circumference (typically a few hundredths): a few steps reach
+    // the tolerance; fifty bound the work where the slope is steep.
     const double target = static_cast<double>(rev) + offsets_[b];
     const double tolerance = 1e-4 * tick_;
     double t = shaft_.timeAtAngle(target);

@@ -14,7 +14,10 @@
 // block form gives the same numbers, faster. precise() is the solver the
 // recording used before: three fixed-point steps on the full motion model
 // (cos and atan2 per step) with the exact shaft inverse; it is kept as the
-// reference the fast solution is checked against.
+// reference the fast solution is checked against. A motion beyond the fast
+// solution's model (an integrated response, a flutter, a stall with drift,
+// segment or another depth) takes fixed-point steps on the full model to a
+// ten-thousandth of a tick instead, for every pulse (general()).
 #pragma once
 
 #include "sim/blade_motion.hpp"
