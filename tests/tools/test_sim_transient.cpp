@@ -208,3 +208,21 @@ TEST(SimulatorTransient, ArrivalsSolveTheDeflectedPassage)
         }
     }
 }
+
+TEST(SimulatorTransient, RecordingIsTheSameForAnyNumberOfThreads)
+{
+    // The general solver's arrivals, solved by whichever thread takes a
+    // revolution, and the modes file: the same bytes.
+    const sim::Scenario sc =
+        sim::loadScenarioFile(std::filesystem::path(VIBROLAN_TEST_DATA_DIR) / "sim_runup_fast.json");
+    std::vector<std::string> files;
+    for (unsigned threads : {1u, 3u}) {
+        TempDir dir;
+        sim::SimulationOptions opt;
+        opt.outDir = dir.path();
+        opt.threads = threads;
+        const auto res = sim::simulate(sc, opt);
+        files.push_back(fileBytes(res.bld) + fileBytes(res.truth) + fileBytes(res.modes));
+    }
+    EXPECT_EQ(files[0], files[1]);
+}
