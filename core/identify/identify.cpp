@@ -303,9 +303,12 @@ std::optional<BladeResonance> BladeJob::fit(std::size_t i, int event, std::strin
         res.sweepInRange = perRev == 0 || 2 * fit.zeta * fit.omega / perRev >= kMinRevolutionsPerBand;
     }
     // The same resonance as one fitted already (a peak split in two): not again.
-    for (const Known &k : known)
-        if (!previous && k.eo == eo && std::fabs(k.omega - fit.omega) < 4 * k.zeta * k.omega)
+    for (const Known &k : known) {
+        // Next to it in time; another crossing (run-up, run-down) lies elsewhere.
+        const bool near = std::abs(peaks[k.peak].peak - pk.peak) <= 2 * (to - from + 1);
+        if (!previous && near && k.eo == eo && std::fabs(k.omega - fit.omega) < 4 * k.zeta * k.omega)
             return std::nullopt;
+    }
     // Damping at a bound of its range: no resonance of the model.
     if (fit.zeta > 0.9 * kMaxZeta || fit.zeta < 1.1 * kMinZeta)
         return std::nullopt;

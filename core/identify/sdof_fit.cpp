@@ -25,21 +25,26 @@ SdofFit FitSdof(SweptSdof &model, double omega0, double zeta0, double omegaLo, d
     // The scan: about ten points per half-power width, at most 41.
     const double lo = std::log(std::min(omegaLo, omega0)), hi = std::log(std::max(omegaHi, omega0));
     const int points = std::clamp(static_cast<int>((hi - lo) / (std::exp(lz) * 0.2)), 5, 41);
+    // At the detector's damping and at a third of it (the detector's level
+    // widens a peak that the probes see at alike phases, or that noise blurs).
     const double lz0 = lz;
-    for (int i = 0; i <= points && scan; ++i) {
-        const double x = lo + (hi - lo) * i / points, r = eval(x, lz0);
-        if (r < best) {
-            best = r;
-            lw = x;
+    for (double lzs : {lz0, lz0 - std::log(3.0)})
+        for (int i = 0; i <= points && scan; ++i) {
+            const double x = lo + (hi - lo) * i / points, r = eval(x, lzs);
+            if (r < best) {
+                best = r;
+                lw = x;
+                lz = lzs;
+            }
         }
-    }
+    const double lzBest = lz;
     for (double f : {0.25, 0.5, 2.0, 4.0}) {
         if (!scan)
             break;
-        const double r = eval(lw, lz0 + std::log(f));
+        const double r = eval(lw, lzBest + std::log(f));
         if (r < best) {
             best = r;
-            lz = lz0 + std::log(f);
+            lz = lzBest + std::log(f);
         }
     }
     if (!std::isfinite(best))

@@ -3,7 +3,7 @@
 // terms re-solved at every step), in log omega and log zeta so both stay
 // positive and steps scale with the resonance's width. A coarse scan of
 // omega over the window's excitation range (at the detector's estimate of
-// zeta, then of zeta at the best omega) gives the start, so a fast sweep
+// zeta and a third of it, then of zeta at the best omega) gives the start, so a fast sweep
 // whose peak the detector sees late still starts in the right valley.
 #pragma once
 
