@@ -4,6 +4,7 @@
 // state again in the slow-sweep limit; and the arrivals solved on it.
 #include "sim_test_support.hpp"
 
+#include "base/errors.hpp"
 #include "sim/blade_motion.hpp"
 #include "sim/geometry.hpp"
 #include "sim/shaft.hpp"
@@ -225,4 +226,22 @@ TEST(SimulatorTransient, RecordingIsTheSameForAnyNumberOfThreads)
         files.push_back(fileBytes(res.bld) + fileBytes(res.truth) + fileBytes(res.modes));
     }
     EXPECT_EQ(files[0], files[1]);
+}
+
+TEST(SimulatorTransient, TooLongARecordingIsRefusedBeforeAnythingIsWritten)
+{
+    sim::Scenario sc =
+        sim::loadScenarioFile(std::filesystem::path(VIBROLAN_TEST_DATA_DIR) / "sim_runup_fast.json");
+    sc.durationS = 86400;
+    sc.speed = {{0, 5000}, {86400, 7800}};
+    TempDir dir;
+    sim::SimulationOptions opt;
+    opt.outDir = dir.path();
+    try {
+        sim::simulate(sc, opt);
+        ADD_FAILURE() << "accepted";
+    } catch (const ValueError &e) {
+        EXPECT_NE(std::string(e.what()).find("response"), std::string::npos) << e.what();
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
