@@ -60,12 +60,17 @@ TransientResponse::TransientResponse(const Shaft &shaft, double endS, int engine
         blades_.push_back(bl);
     }
 
-    // The forcing phasors of all steps, once for every blade.
-    std::vector<double> cRe(steps_ + 1), cIm(steps_ + 1), om(steps_);
-    for (std::size_t k = 0; k <= steps_; ++k)
-        phasor(k, cRe[k], cIm[k]);
-    for (std::size_t k = 0; k < steps_; ++k)
-        om[k] = omega(k);
+    // The forcing's phasor and frequency of every step, once for every blade;
+    // kept for the queries when they fit into the budget (the same numbers).
+    std::vector<double> table(3 * (steps_ + 1));
+    for (std::size_t k = 0; k <= steps_; ++k) {
+        phasor(k, table[3 * k], table[3 * k + 1]);
+        table[3 * k + 2] = omega(std::min(k, steps_ - 1));
+    }
+    table_ = std::move(table);
+    auto cRe = [&](std::size_t k) { return table_[3 * k]; };
+    auto cIm = [&](std::size_t k) { return table_[3 * k + 1]; };
+    auto om = [&](std::size_t k) { return table_[3 * k + 2]; };
     kept_.resize(blades_.size() * keptPerBlade_);
     peaks_.resize(blades_.size());
     for (std::size_t b = 0; b < blades_.size(); ++b) {
@@ -77,14 +82,14 @@ TransientResponse::TransientResponse(const Shaft &shaft, double endS, int engine
             if (k % stride_ == 0)
                 kept_[b * keptPerBlade_ + k / stride_] = s;
             // A rough envelope for choosing the cycle of the peak.
-            const double env = std::hypot(s.x, s.v / om[std::min(k, steps_ - 1)]);
+            const double rate = s.v / om(k), env = s.x * s.x + rate * rate; // squared
             if (env > best) {
                 best = env;
                 bestStep = k;
             }
             if (k == steps_)
                 break;
-            s = fullStep(bl, om[k], s, cRe[k], cIm[k], cRe[k + 1], cIm[k + 1]);
+            s = fullStep(bl, om(k), s, cRe(k), cIm(k), cRe(k + 1), cIm(k + 1));
         }
         // The crest near it, from a fine sampling and a parabola through the
         // three samples around the largest.
@@ -114,10 +119,17 @@ TransientResponse::TransientResponse(const Shaft &shaft, double endS, int engine
         }
         peaks_[b] = p;
     }
+    if (static_cast<double>(table_.size()) * 8.0 > kStateBudgetBytes)
+        std::vector<double>().swap(table_);
 }
 
 void TransientResponse::phasor(std::size_t k, double &re, double &im) const
 {
+    if (!table_.empty()) {
+        re = table_[3 * k];
+        im = table_[3 * k + 1];
+        return;
+    }
     // Only the fraction of a turn counts (EO is whole): exact phases however long the run.
     const double theta = shaft_.angleAt(static_cast<double>(k) * h_);
     double turn = eo_ * (theta - std::floor(theta));
@@ -128,6 +140,8 @@ void TransientResponse::phasor(std::size_t k, double &re, double &im) const
 
 double TransientResponse::omega(std::size_t k) const
 {
+    if (!table_.empty())
+        return table_[3 * k + 2];
     const double a = shaft_.angleAt(static_cast<double>(k) * h_),
                  b = shaft_.angleAt(static_cast<double>(k + 1) * h_);
     return kTwoPi * eo_ * (b - a) / h_;

@@ -72,6 +72,9 @@ private:
     std::vector<State> kept_; // blade-major, every stride_-th step
     std::size_t keptPerBlade_ = 0;
     std::vector<Peak> peaks_;
+    // Per step: the phasor's real and imaginary parts and the frequency (when
+    // they fit into the memory budget; else computed per query).
+    std::vector<double> table_;
 };
 
 } // namespace vibrolan::sim
