@@ -26,8 +26,8 @@ constexpr double kTwoPi = 2 * std::numbers::pi;
 constexpr double kMinQuality = 0.3;
 // A fitted response below this many noise RMS is no resonance (the detector's
 // threshold of 6 asks for about 4 at the least).
-constexpr double kMinAmplitude = 3;
-constexpr double kMinEvidence = 100;
+constexpr double kMinAmplitude = 5;
+constexpr double kMinEvidence = 200;
 // Blocks per half-power band the fit keeps (slower sweeps are averaged down to it).
 constexpr int kBlocksPerBand = 40;
 // Revolutions per half-power band below which the result is outside the range it holds for.
@@ -300,7 +300,8 @@ std::optional<BladeResonance> BladeJob::fit(std::size_t i, int event, std::strin
         res.sweepRate = rate / (fit.omega * fit.omega);
         // Revolutions in the half-power band 2 zeta omega at this rate.
         const double perRev = std::fabs(rate) * 60.0 / std::max(1e-300, res.speedRpm);
-        res.sweepInRange = perRev == 0 || 2 * fit.zeta * fit.omega / perRev >= kMinRevolutionsPerBand;
+        res.bandRevolutions = perRev > 0 ? 2 * fit.zeta * fit.omega / perRev : 1e300;
+        res.sweepInRange = res.bandRevolutions >= kMinRevolutionsPerBand;
     }
     // The same resonance as one fitted already (a peak split in two): not again.
     for (const Known &k : known) {
@@ -309,8 +310,9 @@ std::optional<BladeResonance> BladeJob::fit(std::size_t i, int event, std::strin
         if (!previous && near && k.eo == eo && std::fabs(k.omega - fit.omega) < 4 * k.zeta * k.omega)
             return std::nullopt;
     }
-    // Damping at a bound of its range: no resonance of the model.
-    if (fit.zeta > 0.9 * kMaxZeta || fit.zeta < 1.1 * kMinZeta)
+    // Damping at a bound of its range, or a half-power band narrower than a
+    // revolution (which the samples cannot resolve): no resonance of the model.
+    if (fit.zeta > 0.9 * kMaxZeta || fit.zeta < 1.1 * kMinZeta || res.bandRevolutions < 1)
         return std::nullopt;
     // A peak the fit finds no response in was the baseline's, not a resonance:
     // the response must lower the residual of offsets and slopes alone by
@@ -321,13 +323,13 @@ std::optional<BladeResonance> BladeJob::fit(std::size_t i, int event, std::strin
     if (fit.omega < toOmega * res.window.rpmFrom || fit.omega > toOmega * res.window.rpmTo) {
         // A weak peak whose fit runs off is noise or another resonance's
         // flank; a strong one is a resonance the run did not cross whole.
+        // So is one close in time to a resonance fitted already (the ringing
+        // a fast crossing leaves beats with the forcing: humps of its own).
         if (pk.level < 3 * opt.threshold)
             return std::nullopt;
-        for (const BladePeak &p : peaks) {
-            const ResonanceWindow pw = windowOf(st, p.from, p.to);
-            if (&p != &pk && res.speedRpm >= pw.rpmFrom && res.speedRpm <= pw.rpmTo)
+        for (const Known &k : known)
+            if (std::abs(peaks[k.peak].peak - pk.peak) <= 2 * (to - from + 1))
                 return std::nullopt;
-        }
         why = "собственная частота вне окна резонанса (" + rpmText(res.speedRpm) +
               " об/мин): резонанс не пройден целиком";
         return std::nullopt;
@@ -431,11 +433,13 @@ IdentifyResult IdentifyResonances(const TCfgDfm &cfg, const IdentifyOptions &opt
             reportProgress(progress, ++done, totalBlades);
         }
         std::vector<EventSpan> spans = mergePeaks(w.peaks);
-        // The speed band selects events by the speed of their strongest response.
+        // The speed band takes the events that reach into it (and of their
+        // resonances those whose speed lies in it, below).
         std::vector<int> eventId(spans.size(), -1);
         for (std::size_t e = 0; e < spans.size(); ++e) {
             const double pk = st.rpm[static_cast<std::size_t>(spans[e].peakRev)];
-            if ((opt.fromRpm && pk < *opt.fromRpm) || (opt.toRpm && pk > *opt.toRpm))
+            const ResonanceWindow ew = windowOf(st, spans[e].from, spans[e].to);
+            if ((opt.fromRpm && ew.rpmTo < *opt.fromRpm) || (opt.toRpm && ew.rpmFrom > *opt.toRpm))
                 continue;
             eventId[e] = static_cast<int>(out.events.size());
             out.events.push_back({st.stage, windowOf(st, spans[e].from, spans[e].to), pk,
@@ -494,7 +498,9 @@ IdentifyResult IdentifyResonances(const TCfgDfm &cfg, const IdentifyOptions &opt
                 std::string why;
                 if (std::optional<BladeResonance> again = job.fit(i, res.event, why, &res))
                     res = std::move(*again);
-                out.resonances.push_back(std::move(res));
+                if ((!opt.fromRpm || res.speedRpm >= *opt.fromRpm) &&
+                    (!opt.toRpm || res.speedRpm <= *opt.toRpm))
+                    out.resonances.push_back(std::move(res));
             }
             for (std::size_t e = 0; e < spans.size(); ++e)
                 if (!seen[e] && eventId[e] >= 0)

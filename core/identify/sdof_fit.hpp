@@ -17,7 +17,8 @@ struct SdofFit {
     bool converged = false;
 };
 
-inline constexpr double kMinZeta = 1e-5, kMaxZeta = 0.3;
+// Damping ratios a fit may take; a fit that ends at either bound is no resonance.
+inline constexpr double kMinZeta = 1e-4, kMaxZeta = 0.3;
 
 // omega0, zeta0: the start estimates; omegaLo ... omegaHi: the range scanned
 // (rad/s). The model holds the best fit's linear terms afterwards.
