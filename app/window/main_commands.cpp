@@ -95,6 +95,7 @@ void TMain::OpenHelp(const QString &file)
 
 void TMain::_NGeneralExecute()
 {
+    CloseResonances();
     GeneralDlg->CfgRead(*CfgDfm);
     GeneralDlg->setWindowTitle(QStringLiteral("Настройка - ") + CfgFileName);
     // OK writes the picture into the configuration (the dialog stays open
@@ -108,6 +109,7 @@ void TMain::_NGeneralExecute()
 
 void TMain::_NCfgFreeExecute()
 {
+    CloseResonances();
     TCfgFreeDlg &dlg = *GeneralDlg->CfgFreeDlg;
     dlg.SetCfgDfm(*CfgDfm);
     dlg.ReadData(*CfgDfm);
@@ -117,6 +119,7 @@ void TMain::_NCfgFreeExecute()
 
 void TMain::_NCfgShroudedExecute()
 {
+    CloseResonances();
     TCfgBandagDlg &dlg = *GeneralDlg->CfgBandagDlg;
     dlg.SetCfgDfm(*CfgDfm);
     dlg.ReadData(*CfgDfm);
@@ -205,6 +208,8 @@ void TMain::_NOpenFileExecute()
     const QStringList names = chooseFile_(request);
     if (names.isEmpty())
         return;
+    CloseResonances();
+    _NResonances->setEnabled(false);
     Chart1->clearAllSeries();
     // Data files take the pairs of stage 0 in the order selected; a
     // recording keeps its position unused.
@@ -342,6 +347,8 @@ QStringList TMain::reportLines() const
 
 void TMain::_NStartMIExecute()
 {
+    CloseResonances();
+    _NResonances->setEnabled(false);
     Chart1->clearAllSeries();
     std::unique_ptr<TWaitingForm> waiting;
     TRunCallbacks cb;
@@ -432,6 +439,7 @@ void TMain::_NStartMIExecute()
     }
     _NStopMI->setEnabled(true);
     _NPausMI->setEnabled(true);
+    _NResonances->setEnabled(true);
 }
 
 namespace {

@@ -217,6 +217,7 @@ void TMain::buildMenu()
     _NStartMI = act(analysis, QStringLiteral("Старт &Ctrl+A"), &TMain::_NStartMIExecute, kHelpStart);
     _NStopMI = act(analysis, QStringLiteral("Стоп"), &TMain::_NStopMIExecute);
     _NPausMI = act(analysis, QStringLiteral("Пауза"), &TMain::_NPausMIExecute);
+    _NResonances = act(analysis, QStringLiteral("Резонансы..."), &TMain::_NResonancesExecute);
     // The shortcut named in the item's text; the text already shows it.
     auto *startKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_A), this);
     connect(startKey, &QShortcut::activated, this, [this] {
@@ -260,6 +261,7 @@ void TMain::buildMenu()
     _NStartMI->setEnabled(false);
     _NStopMI->setEnabled(false);
     _NPausMI->setEnabled(false);
+    _NResonances->setEnabled(false);
 }
 
 void TMain::buildPanel(QWidget *panel)

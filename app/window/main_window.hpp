@@ -53,6 +53,7 @@ class VisualStyles;
 class QtMessageSink;
 class TCfgGeneralDlg;
 class TCalcForm;
+class TResonanceForm;
 class TimingNoticeSink;
 
 struct TMainOptions {
@@ -132,6 +133,11 @@ public:
     TCfgGeneralDlg *GeneralDlg = nullptr; // the configuration editor, created at start-up
     TCalcForm *CalcForm = nullptr;
 
+    // The resonances of the last run: "Анализ - Резонансы..." (enabled after
+    // a run) and their window while it is shown.
+    QAction *_NResonances = nullptr;
+    TResonanceForm *ResonanceForm = nullptr;
+
     // Plot state.
     bool AxesTaho = false;
     bool XAuto = true, YAuto = true;
@@ -169,6 +175,10 @@ public:
     void _NStartMIExecute();
     void _NStopMIExecute();
     void _NPausMIExecute();
+    // Identifies the resonances of the finished run and shows them.
+    void _NResonancesExecute();
+    // Closes the resonance window: its run is about to change.
+    void CloseResonances();
     void _NGeneralExecute();
     void _NCfgFreeExecute();
     void _NCfgConnectExecute();

@@ -100,6 +100,8 @@ int runSimulate(vibrolan::cli::CommandContext &ctx)
         ctx.out << "signature: " << s.string() << "\n";
     if (!r.truth.empty())
         ctx.out << "truth: " << r.truth.string() << "\n";
+    if (!r.modes.empty())
+        ctx.out << "modes: " << r.modes.string() << "\n";
     for (const auto &p : r.pairs)
         ctx.out << "stage " << p.stage << " pair " << p.pair << ": " << p.accepted << " accepted, "
                 << p.rejected << " rejected, " << p.faulty << " accepted with a wrong pulse\n";

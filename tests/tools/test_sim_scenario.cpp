@@ -72,6 +72,20 @@ TEST(SimulatorScenario, ErrorsNameTheField)
         {"\"duration_s\": 4", "\"duration_s\": -1", "duration_s"},
         {"\"duration_s\": 4", "\"duration_s\": 1e7", "duration_s"},
         {"\"stages\": [", "\"time_code\": {\"kind\": \"sev\", \"channel\": 9}, \"stages\": [", "time_code"},
+        {"\"seed\": 5", "\"seed\": 5, \"response\": \"fast\"", "response"},
+        {"\"amplitude_mm\": 0.02", "\"amplitude_mm\": 0.02, \"from_s\": 2, \"to_s\": 1",
+         "stages[0].stall.to_s"},
+        {"\"amplitude_mm\": 0.02", "\"amplitude_mm\": 0.02, \"from_s\": 5", "stages[0].stall.from_s"},
+        {"\"amplitude_mm\": 0.02", "\"amplitude_mm\": 0.02, \"drift_hz_per_s\": -20",
+         "stages[0].stall.drift_hz_per_s"},
+        {"\"amplitude_mm\": 0.02", "\"amplitude_mm\": 0.02, \"modulation_depth\": 2",
+         "stages[0].stall.modulation_depth"},
+        {"\"stall\":",
+         "\"flutter\": {\"natural_hz\": 300, \"amplitude_mm\": 0.02, \"from_s\": 9}, \"stall\":",
+         "stages[0].flutter.from_s"},
+        {"\"stall\":", "\"flutter\": {\"natural_hz\": 300, \"amplitude_mm\": 0.02, \"nd\": 2}, \"stall\":",
+         "stages[0].flutter.nd"},
+        {"\"stall\":", "\"flutter\": {\"natural_hz\": 300, \"amplitude_mm\": 40}, \"stall\":", "stages[0]"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.to);
@@ -81,6 +95,53 @@ TEST(SimulatorScenario, ErrorsNameTheField)
         } catch (const ValueError &e) {
             EXPECT_NE(std::string(e.what()).find(c.field), std::string::npos) << e.what();
         }
+    }
+}
+
+TEST(SimulatorScenario, NewOptionsDefaultOffAndScaleWithTheDuration)
+{
+    const sim::Scenario plain = sim::parseScenario(kGood);
+    EXPECT_EQ(plain.response, sim::ResponseKind::Steady);
+    EXPECT_TRUE(plain.stages[0].stall->plain());
+    EXPECT_FALSE(plain.stages[0].flutter);
+    for (const auto &n : sim::presetNames()) {
+        const sim::Scenario p = sim::preset(n);
+        EXPECT_EQ(p.response, sim::ResponseKind::Steady) << n;
+        for (const auto &st : p.stages)
+            EXPECT_TRUE((!st.stall || st.stall->plain()) && !st.flutter) << n;
+    }
+    const sim::Scenario s =
+        sim::parseScenario(withReplaced("\"amplitude_mm\": 0.02}",
+                                        "\"amplitude_mm\": 0.02, \"nodal_diameters\": -4, \"from_s\": 1, "
+                                        "\"to_s\": 3, \"drift_hz_per_s\": 2, \"modulation_depth\": 0}, "
+                                        "\"flutter\": {\"natural_hz\": 300, \"amplitude_mm\": 0.01, "
+                                        "\"nodal_diameter\": -3, \"from_s\": 0.5, \"to_s\": 2}") +
+                           "");
+    const sim::StallSpec &st = *s.stages[0].stall;
+    EXPECT_FALSE(st.plain());
+    EXPECT_EQ(st.nodalDiameters, -4);
+    EXPECT_DOUBLE_EQ(st.driftHzPerS, 2);
+    EXPECT_DOUBLE_EQ(st.modulationDepth, 0);
+    ASSERT_TRUE(s.stages[0].flutter);
+    EXPECT_EQ(s.stages[0].flutter->nodalDiameter, -3);
+    const sim::Scenario half = sim::scaledDuration(s, 0.5);
+    EXPECT_DOUBLE_EQ(*half.stages[0].stall->fromS, 0.5);
+    EXPECT_DOUBLE_EQ(*half.stages[0].stall->toS, 1.5);
+    EXPECT_DOUBLE_EQ(half.stages[0].flutter->fromS, 0.25);
+    EXPECT_DOUBLE_EQ(*half.stages[0].flutter->toS, 1);
+    const sim::Scenario t =
+        sim::parseScenario(withReplaced("\"seed\": 5", "\"seed\": 5, \"response\": \"transient\""));
+    EXPECT_EQ(t.response, sim::ResponseKind::Transient);
+    // The integrated response is for oscillating blades only.
+    std::string heavy = withReplaced("\"seed\": 5", "\"seed\": 5, \"response\": \"transient\"");
+    heavy.replace(heavy.find("\"damping\": 0.02"), std::string("\"damping\": 0.02").size(),
+                  "\"damping\": 0.6");
+    try {
+        sim::parseScenario(heavy);
+        ADD_FAILURE() << "accepted";
+    } catch (const ValueError &e) {
+        EXPECT_NE(std::string(e.what()).find("stages[0].resonances[0].damping"), std::string::npos)
+            << e.what();
     }
 }
 

@@ -74,11 +74,10 @@ std::vector<ReaderRevolution> readRevolutions(const RecordingImage &img, const T
     return out;
 }
 
-void checkAgainstTruth(const std::string &presetName)
+void checkAgainstTruth(const std::string &label, const sim::Scenario &sc)
 {
-    SCOPED_TRACE(presetName);
+    SCOPED_TRACE(label);
     TempDir dir;
-    const sim::Scenario sc = shortPreset(presetName);
     sim::SimulationOptions opt;
     opt.outDir = dir.path();
     const auto res = sim::simulate(sc, opt);
@@ -128,12 +127,29 @@ void checkAgainstTruth(const std::string &presetName)
     }
 }
 
+void checkAgainstTruth(const std::string &presetName)
+{
+    checkAgainstTruth(presetName, shortPreset(presetName));
+}
+
 } // namespace
 
 TEST(SimulatorTruth, ReaderRecoversTrueDeflectionsWithinOneTickQuantum)
 {
     for (const char *name : {"runup", "steady", "large"})
         checkAgainstTruth(name);
+}
+
+TEST(SimulatorTruth, ArrivalsOfTheGeneralSolverToo)
+{
+    // The transient response, a drifting stall in a segment and a flutter:
+    // every arrival from the fixed point on the full motion model.
+    const std::filesystem::path data(VIBROLAN_TEST_DATA_DIR);
+    for (const char *file : {"sim_runup_fast.json", "sim_async.json"}) {
+        sim::Scenario sc = sim::loadScenarioFile(data / file);
+        sc.faults = {};
+        checkAgainstTruth(file, sc);
+    }
 }
 
 TEST(SimulatorTruth, FaultyRecordingStillMatchesInEveryCleanRevolution)

@@ -24,7 +24,9 @@ double maxDeflection(const Scenario &s, const StageSpec &st)
     for (const auto &r : st.resonances)
         d += r.forcingMm * std::max(1.0, 1.0 / (2.0 * r.damping));
     if (st.stall)
-        d += 1.5 * st.stall->amplitudeMm;
+        d += (1.0 + st.stall->modulationDepth) * st.stall->amplitudeMm;
+    if (st.flutter)
+        d += st.flutter->amplitudeMm;
     return d;
 }
 

@@ -37,12 +37,34 @@ struct ResonanceSpec {
     double forcingMm = 0;  // static deflection of the forcing (response at zero frequency)
 };
 
-// An asynchronous (stall) oscillation at a frequency that is no multiple of the speed.
+// An asynchronous (stall) oscillation at a frequency that is no multiple of
+// the speed: blade b moves by A(t) sin(2 pi (phase(t) + n b / N)), with the
+// frequency the blades see (the rotating frame) freqHz + driftHzPerS (t - from),
+// A(t) = amplitudeMm (1 + depth sin(2 pi t / modulationPeriodS)), n =
+// nodalDiameters (positive: the pattern runs against the rotation on the rotor),
+// within [fromS, toS).
 struct StallSpec {
     double freqHz = 0;
     double amplitudeMm = 0;
-    double modulationPeriodS = 5; // the amplitude swings between 0.5 and 1.5 of amplitudeMm
+    double modulationPeriodS = 5; // the amplitude swings between 1 - depth and 1 + depth of amplitudeMm
     int nodalDiameters = 0;
+    double modulationDepth = 0.5;
+    double driftHzPerS = 0;
+    std::optional<double> fromS, toS; // default: the whole recording
+    // Without drift, segment or another depth: the form the fast arrival solver knows.
+    bool plain() const { return modulationDepth == 0.5 && driftHzPerS == 0 && !fromS && !toS; }
+};
+
+// Flutter: every blade at the mode's own frequency (rotating frame), locked
+// into a pattern of nodalDiameter diameters travelling round the row
+// (positive: forward, with the rotation), blade b moving by
+// amplitudeMm sin(2 pi naturalHz t - 2 pi nd b / N) within [fromS, toS).
+struct FlutterSpec {
+    double naturalHz = 0;
+    double amplitudeMm = 0;
+    int nodalDiameter = 0;
+    double fromS = 0;
+    std::optional<double> toS; // default: to the end
 };
 
 struct StageSpec {
@@ -58,6 +80,7 @@ struct StageSpec {
     std::vector<PairSpec> pairs;
     std::vector<ResonanceSpec> resonances;
     std::optional<StallSpec> stall;
+    std::optional<FlutterSpec> flutter;
     std::string signatureProbe; // signature tacho mode: the probe whose pulses give the marks
 };
 
@@ -96,6 +119,11 @@ struct AnalysisSpec {
     std::optional<double> rangeFrom, rangeTo; // seconds; default the whole recording
 };
 
+// How the blades answer their synchronous forcing: the steady-state response
+// at the momentary speed, or the response integrated in time through the
+// speed profile (sweep effects: the peak later and lower on fast sweeps).
+enum class ResponseKind { Steady, Transient };
+
 struct Scenario {
     std::string name = "scenario";
     std::uint64_t seed = 1;
@@ -112,6 +140,7 @@ struct Scenario {
     FaultSpec faults;
     AnalysisSpec analysis;
     int truthEvery = 1; // write every n-th accepted revolution to the truth file
+    ResponseKind response = ResponseKind::Steady;
 
     double tickPeriod() const { return recorderCode == 1280 ? 1.25e-8 : 2.5e-8; }
 };

@@ -106,9 +106,30 @@ void validateScenario(const Scenario &s)
             if (!pairNames.insert(st.pairs[p].name).second)
                 fail(pf, "pair name \"" + st.pairs[p].name + "\" is used twice");
         }
-        for (std::size_t r = 0; r < st.resonances.size(); ++r)
+        for (std::size_t r = 0; r < st.resonances.size(); ++r) {
+            const std::string rf = f + ".resonances[" + std::to_string(r) + "]";
             if (st.resonances[r].naturalHz <= 0 || st.resonances[r].damping <= 0)
-                fail(f + ".resonances[" + std::to_string(r) + "]", "natural_hz and damping must be positive");
+                fail(rf, "natural_hz and damping must be positive");
+            // The integrated response is written for an oscillating (underdamped) blade.
+            if (s.response == ResponseKind::Transient && st.resonances[r].damping >= 0.5)
+                fail(rf + ".damping", "must be below 0.5 for the transient response");
+        }
+        auto checkSegment = [&](const std::string &field, double from, const std::optional<double> &to) {
+            if (to && !(*to > from))
+                fail(field + ".to_s", "must come after from_s");
+            if (from >= s.durationS)
+                fail(field + ".from_s", "must lie within the recording");
+        };
+        if (st.stall) {
+            checkSegment(f + ".stall", st.stall->fromS.value_or(0.0), st.stall->toS);
+            // The blades' frequency must stay positive over the recording.
+            const double end = st.stall->toS.value_or(s.durationS);
+            if (st.stall->freqHz + st.stall->driftHzPerS * (end - st.stall->fromS.value_or(0.0)) <= 0)
+                fail(f + ".stall.drift_hz_per_s",
+                     "takes the frequency to zero or below within the recording");
+        }
+        if (st.flutter)
+            checkSegment(f + ".flutter", st.flutter->fromS, st.flutter->toS);
         stageGeometry(s, i);
     }
     if (sensors > 96)
@@ -252,6 +273,17 @@ Scenario scaledDuration(Scenario s, double factor)
     s.durationS *= factor;
     for (auto &p : s.speed)
         p.timeS *= factor;
+    for (auto &st : s.stages) {
+        if (st.stall && st.stall->fromS)
+            *st.stall->fromS *= factor;
+        if (st.stall && st.stall->toS)
+            *st.stall->toS *= factor;
+        if (st.flutter) {
+            st.flutter->fromS *= factor;
+            if (st.flutter->toS)
+                *st.flutter->toS *= factor;
+        }
+    }
     if (s.analysis.rangeFrom)
         *s.analysis.rangeFrom *= factor;
     if (s.analysis.rangeTo)

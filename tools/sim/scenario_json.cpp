@@ -159,7 +159,7 @@ void parseTimeOfDay(const Node &n, Scenario &s)
 StageSpec parseStage(const Node &n, std::uint64_t seed, std::size_t index)
 {
     n.requireObject({"name", "blades", "diameter_mm", "pitch_irregularity", "pitch_seed", "type",
-                     "static_coeff", "mistuning", "probes", "pairs", "resonances", "stall",
+                     "static_coeff", "mistuning", "probes", "pairs", "resonances", "stall", "flutter",
                      "signature_probe"});
     StageSpec st;
     st.name = n.has("name") ? n.at("name").text() : "St" + std::to_string(index + 1);
@@ -202,13 +202,32 @@ StageSpec parseStage(const Node &n, std::uint64_t seed, std::size_t index)
     }
     if (n.has("stall")) {
         const Node sn = n.at("stall");
-        sn.requireObject({"freq_hz", "amplitude_mm", "modulation_period_s", "nodal_diameters"});
+        sn.requireObject({"freq_hz", "amplitude_mm", "modulation_period_s", "nodal_diameters",
+                          "modulation_depth", "drift_hz_per_s", "from_s", "to_s"});
         StallSpec sp;
         sp.freqHz = sn.at("freq_hz").number(0.1, 1e6);
         sp.amplitudeMm = sn.at("amplitude_mm").number(0, 100);
         sp.modulationPeriodS = sn.numberOr("modulation_period_s", 5, 0.01, 1e6);
-        sp.nodalDiameters = static_cast<int>(sn.integerOr("nodal_diameters", 0, 0, 127));
+        sp.nodalDiameters = static_cast<int>(sn.integerOr("nodal_diameters", 0, -127, 127));
+        sp.modulationDepth = sn.numberOr("modulation_depth", 0.5, 0, 1);
+        sp.driftHzPerS = sn.numberOr("drift_hz_per_s", 0, -1e5, 1e5);
+        if (sn.has("from_s"))
+            sp.fromS = sn.at("from_s").number(0, 1e6);
+        if (sn.has("to_s"))
+            sp.toS = sn.at("to_s").number(0, 1e6);
         st.stall = sp;
+    }
+    if (n.has("flutter")) {
+        const Node fn = n.at("flutter");
+        fn.requireObject({"natural_hz", "amplitude_mm", "nodal_diameter", "from_s", "to_s"});
+        FlutterSpec fl;
+        fl.naturalHz = fn.at("natural_hz").number(0.1, 1e6);
+        fl.amplitudeMm = fn.at("amplitude_mm").number(0, 100);
+        fl.nodalDiameter = static_cast<int>(fn.integerOr("nodal_diameter", 0, -127, 127));
+        fl.fromS = fn.numberOr("from_s", 0, 0, 1e6);
+        if (fn.has("to_s"))
+            fl.toS = fn.at("to_s").number(0, 1e6);
+        st.flutter = fl;
     }
     if (n.has("signature_probe"))
         st.signatureProbe = n.at("signature_probe").text();
@@ -230,7 +249,8 @@ Scenario parseScenario(std::string_view text, const std::filesystem::path &file)
     if (!doc.is_object())
         throw ValueError("scenario: the top level must be an object");
     root.requireObject({"name", "seed", "recorder_code", "start_ticks", "duration_s", "speed", "tacho",
-                        "time_code", "date", "start_time", "stages", "faults", "analysis", "truth_every"});
+                        "time_code", "date", "start_time", "stages", "faults", "analysis", "truth_every",
+                        "response"});
     Scenario s;
     if (root.has("name"))
         s.name = root.at("name").text();
@@ -317,6 +337,12 @@ Scenario parseScenario(std::string_view text, const std::filesystem::path &file)
         }
     }
     s.truthEvery = static_cast<int>(root.integerOr("truth_every", 1, 1, 1000000));
+    if (root.has("response")) {
+        const std::string r = root.at("response").text();
+        if (r != "steady" && r != "transient")
+            root.at("response").fail("must be \"steady\" or \"transient\"");
+        s.response = r == "transient" ? ResponseKind::Transient : ResponseKind::Steady;
+    }
     validateScenario(s);
     return s;
 }

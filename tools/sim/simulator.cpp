@@ -11,6 +11,7 @@
 #include "sim/assembly_predictor.hpp"
 #include "sim/calendar.hpp"
 #include "sim/geometry.hpp"
+#include "sim/modes_truth.hpp"
 #include "sim/output_file.hpp"
 #include "sim/pulse_sources.hpp"
 #include "sim/revolution_source.hpp"
@@ -122,8 +123,10 @@ SimulationResult simulate(const Scenario &input, const SimulationOptions &opt)
     res.lfm = dir / (name + ".lfm");
     if (opt.bldx)
         res.bldx = dir / (name + ".bldx");
-    if (opt.truth)
+    if (opt.truth) {
         res.truth = dir / (name + ".truth.csv");
+        res.modes = dir / (name + ".modes.csv");
+    }
 
     const double tick = sc.tickPeriod();
     const bool signatureMode = sc.tacho.mode == TachoMode::Signature;
@@ -138,7 +141,12 @@ SimulationResult simulate(const Scenario &input, const SimulationOptions &opt)
     std::vector<std::unique_ptr<BladeMotion>> motion;
     for (std::size_t s = 0; s < sc.stages.size(); ++s) {
         geo.push_back(stageGeometry(sc, s));
-        motion.push_back(std::make_unique<BladeMotion>(sc.stages[s], sc.seed + 977 * s));
+        // The integrated response covers the pulses written past the end too.
+        if (sc.response == ResponseKind::Transient)
+            motion.push_back(
+                std::make_unique<BladeMotion>(sc.stages[s], sc.seed + 977 * s, shaft, sc.durationS + 1.0));
+        else
+            motion.push_back(std::make_unique<BladeMotion>(sc.stages[s], sc.seed + 977 * s));
         firstProbeSensor.push_back(static_cast<int>(sensors.size()));
         for (const ProbeSpec &p : sc.stages[s].probes)
             sensors.push_back(
@@ -242,7 +250,7 @@ SimulationResult simulate(const Scenario &input, const SimulationOptions &opt)
     std::unique_ptr<BldxStream> bldx;
     if (opt.bldx)
         bldx = std::make_unique<BldxStream>(res.bldx, headerBytes);
-    std::unique_ptr<OutputFile> truth;
+    std::unique_ptr<OutputFile> truth, modes;
     std::size_t maxBlades = 0;
     for (const auto &st : sc.stages)
         maxBlades = std::max<std::size_t>(maxBlades, st.blades);
@@ -252,6 +260,8 @@ SimulationResult simulate(const Scenario &input, const SimulationOptions &opt)
         for (std::size_t b = 1; b <= maxBlades; ++b)
             head += ",blade" + std::to_string(b);
         truth->write(head + "\n");
+        modes = std::make_unique<OutputFile>(res.modes, 1u << 20);
+        modes->write(modesTruthCsv(sc, shaft, motionOf));
     }
     std::string line;
     AssemblyPredictor predictor(pstages, tick, rangeFrom, rangeTo, [&](const TruthRow &row) {
@@ -426,6 +436,8 @@ SimulationResult simulate(const Scenario &input, const SimulationOptions &opt)
         bldx->commit();
     if (truth)
         truth->commit();
+    if (modes)
+        modes->commit();
 
     for (std::size_t s = 0; s < sc.stages.size(); ++s) {
         res.revolutions.push_back(predictor.revolutions(static_cast<int>(s)));

@@ -1,7 +1,8 @@
 // The recording simulator: writes NAME.bld (and NAME.bldx), the analysis
 // configuration NAME.lfm that processes it as it is, the tacho signature
-// files of signature mode and NAME.truth.csv with the true deflections of
-// every revolution the assembly accepts. Streams: memory stays small however
+// files of signature mode, NAME.truth.csv with the true deflections of
+// every revolution the assembly accepts and NAME.modes.csv with the truth of
+// every blade's modes (sim/modes_truth.hpp). Streams: memory stays small however
 // long the recording.
 #pragma once
 
@@ -20,7 +21,7 @@ struct SimulationOptions {
     std::filesystem::path outDir;
     std::string name;                  // file stem; the scenario's name when empty
     bool bldx = false;                 // also write the compressed recording
-    bool truth = true;                 // write NAME.truth.csv
+    bool truth = true;                 // write NAME.truth.csv and NAME.modes.csv
     std::optional<std::uint64_t> seed; // overrides the scenario's seed
     ProgressFn progress;               // (simulated milliseconds, total milliseconds)
     // Threads that compute pulses: 0 for as many as the machine has, 1 for
@@ -38,7 +39,7 @@ struct PairSummary {
 };
 
 struct SimulationResult {
-    std::filesystem::path bld, bldx, lfm, truth;
+    std::filesystem::path bld, bldx, lfm, truth, modes;
     std::vector<std::filesystem::path> signatures;
     std::uint64_t records = 0;             // pulse records in the recording
     std::uint64_t passRecords = 0;         // of them, the ones the assembly reads

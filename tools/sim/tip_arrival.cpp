@@ -47,7 +47,8 @@ TipArrival::TipArrival(const Shaft &shaft, const BladeMotion &motion, const std:
                        double tickPeriod)
     : shaft_(shaft), motion_(motion), offsets_(offsets), circumference_(M_PI * motion.stage().diameterMm),
       perCircumference_(1.0 / circumference_), tick_(tickPeriod), modes_(motion.modes().size()),
-      stall_(motion.stage().stall.has_value())
+      stall_(motion.stage().stall.has_value()), general_(motion.generalOnly()),
+      scalarOnly_(stall_ || general_)
 {
     for (const BladeMotion::Mode &m : motion.modes()) {
         twoPiEo_.push_back(m.twoPiEo);
@@ -70,7 +71,7 @@ TipArrival::TipArrival(const Shaft &shaft, const BladeMotion &motion, const std:
         const double rate = kTwoPi * (std::abs(st.freqHz) + 1.0 / std::abs(st.modulationPeriodS));
         stallCurvature_ = 0.5 * 1.5 * std::abs(st.amplitudeMm) * rate * rate / circumference_;
     }
-    boundsHold_ = !stall_ && boundsHoldEverywhere();
+    boundsHold_ = !scalarOnly_ && boundsHoldEverywhere();
     for (std::size_t b = 0; b < offsets_.size(); ++b)
         for (const BladeMotion::Mode &m : motion.modes()) {
             // EO is a whole number: the phase repeats every revolution, so
@@ -249,6 +250,8 @@ double TipArrival::newton(int b, double target, const Shaft::Local &at)
 
 double TipArrival::fast(int b, std::int64_t rev)
 {
+    if (general_)
+        return general(b, rev);
     const double target = static_cast<double>(rev) + offsets_[b];
     const Shaft::Local mark = shaft_.localAtAngle(static_cast<double>(rev));
     Shaft::Local at;
@@ -355,7 +358,7 @@ void TipArrival::fastBlock(const std::int32_t *blade, RevOf revOf, double *t, st
 {
     // The same as fast() one by one; without a stall, each revolution's
     // pulses go through the lane kernel.
-    if (stall_ || n == 0) {
+    if (scalarOnly_ || n == 0) {
         for (std::size_t i = 0; i < n; ++i)
             t[i] = fast(blade[i], revOf(i));
         return;
@@ -445,7 +448,7 @@ void TipArrival::fast(const std::int32_t *blade, std::int64_t rev, double *t, st
 void TipArrival::useOrder(const std::vector<std::int32_t> &order)
 {
     order_ = order;
-    if (stall_ || order_.empty())
+    if (scalarOnly_ || order_.empty())
         return;
     const std::size_t n = order_.size(), stride = n + kLanes;
     orderOffsets_.resize(stride);
@@ -458,12 +461,31 @@ void TipArrival::useOrder(const std::vector<std::int32_t> &order)
 void TipArrival::fastInOrder(std::int64_t rev, double *t)
 {
     const std::size_t n = order_.size();
-    if (stall_ || n == 0) {
+    if (scalarOnly_ || n == 0) {
         fastBlock(
             order_.data(), [rev](std::size_t) { return rev; }, t, n);
         return;
     }
     solveRevolution(rev, orderOffsets_.data(), orderTables_.data(), n + kLanes, order_.data(), t, n);
+}
+
+double TipArrival::general(int b, std::int64_t rev)
+{
+    // Each step shrinks the error by the deflection's slope per revolution
+    // over the circumference (typically a few hundredths): a few steps reach
+    // the tolerance; fifty bound the work where the slope is steep.
+    const double target = static_cast<double>(rev) + offsets_[b];
+    const double tolerance = 1e-4 * tick_;
+    double t = shaft_.timeAtAngle(target);
+    for (int it = 0; it < 50; ++it) {
+        const double d = motion_.deflection(b, t, shaft_.angleAt(t), shaft_.rpmAt(t));
+        const double next = shaft_.timeAtAngle(target + d * perCircumference_);
+        const bool done = std::abs(next - t) < tolerance;
+        t = next;
+        if (done)
+            break;
+    }
+    return t;
 }
 
 double TipArrival::precise(int b, std::int64_t rev)

@@ -14,7 +14,10 @@
 // block form gives the same numbers, faster. precise() is the solver the
 // recording used before: three fixed-point steps on the full motion model
 // (cos and atan2 per step) with the exact shaft inverse; it is kept as the
-// reference the fast solution is checked against.
+// reference the fast solution is checked against. A motion beyond the fast
+// solution's model (an integrated response, a flutter, a stall with drift,
+// segment or another depth) takes fixed-point steps on the full model to a
+// ten-thousandth of a tick instead, for every pulse (general()).
 #pragma once
 
 #include "sim/blade_motion.hpp"
@@ -80,6 +83,13 @@ private:
     std::vector<double> baseRe_, baseIm_, ratioPerRpm_;
     std::vector<double> twoPiEo_, twoZeta_, forcing_;
     bool stall_;
+    // The motion is beyond the fast solver's model (BladeMotion::generalOnly()):
+    // every arrival by general(), none through the lane kernel.
+    bool general_;
+    bool scalarOnly_; // stall_ or general_
+    // Fixed-point steps on the full motion model until a step moves the
+    // arrival by less than a ten-thousandth of a tick.
+    double general(int b, std::int64_t rev);
     // Bounds (per circumference) of the terms the one-evaluation solution
     // leaves out: the resonances' third derivative / 6, the stall's second
     // time derivative / 2 and the resonances' second derivative by rpm / 2.
