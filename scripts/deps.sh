@@ -8,6 +8,7 @@ PACKAGES="g++ cmake ninja-build pkg-config git
 qt6-base-dev libqcustomplot-dev libgl-dev
 libgtest-dev libgmock-dev libbenchmark-dev
 nlohmann-json3-dev
+libsndfile1-dev libhdf5-dev libtbb-dev
 xvfb xauth
 clang-14 libclang-rt-14-dev llvm-14"
 
