@@ -331,8 +331,11 @@ void Converter::flush(RecordingWriter &writer, double horizon)
     // Time order; at equal times the channel order.
     std::sort(merged_.begin(), merged_.end());
     const double ticksPerSample = 1.0 / (rate_ * tickPeriod_);
-    for (const auto &[time, k] : merged_)
+    for (const auto &[time, k] : merged_) {
+        if (o_.onPulse)
+            o_.onPulse(k, time / rate_);
         writer.push(static_cast<std::uint8_t>(k), counterAt(time * ticksPerSample, o_.startTicks));
+    }
 }
 
 void Converter::triggerPass(SignalSource &src, RecordingWriter &writer)

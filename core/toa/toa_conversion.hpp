@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -73,6 +74,9 @@ struct ToaOptions {
     unsigned threads = 0; // 0: as many as the machine has
     std::size_t blockFrames = 1u << 15;
     ProgressFn progress; // samples per channel done, in all passes
+    // Sees every pulse in the order written: recording channel (0-based) and
+    // time in seconds from the first sample, before rounding to ticks.
+    std::function<void(int channel, double seconds)> onPulse;
 };
 
 struct ChannelSummary {

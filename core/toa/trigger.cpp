@@ -136,6 +136,14 @@ void ChannelTrigger::process(const SampleWindow &w, std::int64_t to, std::vector
                 peak = p[j];
                 peakAt = j;
             }
+        // The peak between its samples: the parabola through the highest
+        // sample and its neighbours (the constant fraction is taken of it).
+        if (peakAt > w.begin() && peakAt + 1 < end) {
+            const double a = p[peakAt - 1], b = p[peakAt], c = p[peakAt + 1];
+            const double curve = a - 2 * b + c;
+            if (curve < 0)
+                peak = static_cast<float>(b - (a - c) * (a - c) / (8 * curve));
+        }
         std::optional<double> time = t_.fraction ? constantFraction(w, i, peakAt, peak)
                                                  : std::optional<double>(crossing(w, i, t_.level));
         if (time)
