@@ -8,22 +8,47 @@
 
 #include <sndfile.h>
 
+#include <algorithm>
+#include <cctype>
+#include <charconv>
 #include <cstring>
+#include <string>
 
 namespace vibrolan::toa {
 
 namespace {
 
-// True when libsndfile's log of the header says the data chunk is longer
-// than the bytes the file holds ("data : 4000 (should be 2957)").
-bool dataChunkCut(const char *log)
+// True when libsndfile's log of the header says that the file holds fewer
+// bytes than its header states: "data : 4000 (should be 2957)" (WAV),
+// "SSND : ..." (AIFF), a container size short by more than padding
+// ("riff", "RIFF", "FORM", "Riff size"), or a frame count of the RF64
+// header that the data do not reach.
+bool headerStatesMore(const char *log)
 {
     for (const char *line = log; line != nullptr && *line != '\0';) {
         const char *end = std::strchr(line, '\n');
-        const std::string text(line, end != nullptr ? end : line + std::strlen(line));
-        if (text.rfind("data", 0) == 0 && text.find("should be") != std::string::npos)
-            return true;
+        std::string text(line, end != nullptr ? end : line + std::strlen(line));
         line = end != nullptr ? end + 1 : nullptr;
+        if (text.find("does not match") != std::string::npos && text.find("frame count") != std::string::npos)
+            return true;
+        const std::size_t colon = text.find(':'), should = text.find("(should be ");
+        if (colon == std::string::npos || should == std::string::npos || should < colon)
+            continue;
+        std::string label = text.substr(0, colon);
+        label.erase(0, label.find_first_not_of(' '));
+        label.erase(label.find_last_not_of(' ') + 1);
+        std::transform(label.begin(), label.end(), label.begin(),
+                       [](unsigned char c) { return std::tolower(c); });
+        const std::string stated = text.substr(colon + 1), actual = text.substr(should + 11);
+        std::uint64_t x = 0, y = 0;
+        const char *xs = stated.c_str() + stated.find_first_not_of(' ');
+        if (std::from_chars(xs, stated.c_str() + stated.size(), x).ec != std::errc() ||
+            std::from_chars(actual.c_str(), actual.c_str() + actual.size(), y).ec != std::errc())
+            continue;
+        if ((label == "data" || label == "ssnd") && y < x)
+            return true;
+        if ((label == "riff" || label == "form" || label == "riff size") && y + 16 < x)
+            return true;
     }
     return false;
 }
@@ -49,7 +74,7 @@ public:
         // end of the file and notes it in its log: that file was cut short.
         char log[4096] = {};
         sf_command(handle_, SFC_GET_LOG_INFO, log, sizeof log);
-        if (dataChunkCut(log)) {
+        if (headerStatesMore(log)) {
             sf_close(handle_);
             throw FormatError(file,
                               "the file is truncated: its data end before the length its header states");
