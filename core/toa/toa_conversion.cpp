@@ -353,7 +353,7 @@ void Converter::triggerPass(SignalSource &src, RecordingWriter &writer)
         std::int64_t to = 0;
         forChannels([&](std::size_t c) {
             SignalPlan &s = signals_[c];
-            const std::vector<float> &v = block[c];
+            std::vector<float> &v = block[c];
             if (!rangeKnown) {
                 const BlockStats st = blockStats(v.data(), n);
                 if (!st.finite && s.error.empty())
@@ -361,9 +361,12 @@ void Converter::triggerPass(SignalSource &src, RecordingWriter &writer)
                 s.lo = std::min<double>(s.lo, st.lo);
                 s.hi = std::max<double>(s.hi, st.hi);
             }
+            if (s.sign < 0) // the trigger sees y = -x: a falling edge rises
+                for (float &x : v)
+                    x = -x;
             SampleWindow &w = windows[c];
             w.advance(settled, std::span<const float>(v.data(), n));
-            const std::int64_t end = last ? w.end() : w.end() - margin_;
+            const std::int64_t end = last ? w.end() : std::max(settled, w.end() - margin_);
             for (int k : s.recordings)
                 recs_[static_cast<std::size_t>(k)].trigger->process(
                     w, end, recs_[static_cast<std::size_t>(k)].pending);
@@ -371,7 +374,7 @@ void Converter::triggerPass(SignalSource &src, RecordingWriter &writer)
         for (const SignalPlan &s : signals_)
             if (!s.error.empty())
                 throw FormatError(s.file, "channel " + s.name + ": " + s.error);
-        to = last ? windows.front().end() : windows.front().end() - margin_;
+        to = last ? windows.front().end() : std::max(settled, windows.front().end() - margin_);
         settled = std::max<std::int64_t>(settled, to);
         flush(writer, last ? std::numeric_limits<double>::infinity() : static_cast<double>(to - margin_));
         done += n;
@@ -412,7 +415,9 @@ ToaResult Converter::run()
     }
     if (o_.writeLfm && lfm == out)
         throw ValueError("the recording and the configuration would be the same file");
-    unsigned threads = o_.threads != 0 ? o_.threads : std::thread::hardware_concurrency();
+    // More threads than the machine has cores would only wait for each other.
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const unsigned threads = o_.threads != 0 ? std::min(o_.threads, cores) : cores;
     arena_ = std::make_unique<tbb::task_arena>(static_cast<int>(std::clamp(threads, 1u, 64u)));
 
     const auto src = openSignalFiles(o_.inputs, o_.open);

@@ -141,7 +141,7 @@ void ChannelTrigger::process(const SampleWindow &w, std::int64_t to, std::vector
         if (peakAt > w.begin() && peakAt + 1 < end) {
             const double a = p[peakAt - 1], b = p[peakAt], c = p[peakAt + 1];
             const double curve = a - 2 * b + c;
-            if (curve < 0)
+            if (b > a && b > c) // a strict top (a flat, clipped one stays as it is)
                 peak = static_cast<float>(b - (a - c) * (a - c) / (8 * curve));
         }
         std::optional<double> time = t_.fraction ? constantFraction(w, i, peakAt, peak)
@@ -154,7 +154,7 @@ void ChannelTrigger::process(const SampleWindow &w, std::int64_t to, std::vector
         deadUntil_ = i + t_.minSpacing;
         ++i;
     }
-    next_ = to;
+    next_ = std::max(next_, to);
 }
 
 } // namespace vibrolan::toa
