@@ -32,6 +32,10 @@ void buildStarterConfig(const StarterStage &in, TCfgDfm &cfg)
     st.CountBlade = static_cast<std::uint16_t>(in.blades);
     st.CountCalibrBlade = 0;
     st.KfSigma = 1.0F;
+    st.CalibrLength = 7.0F;
+    st.OrderBlade = false;
+    st.FResonance.Bottom = 1800.0;
+    st.FResonance.DeltaTop = 0.02;
     st.TachoComb.divisor = 0; // one tacho pulse per revolution
     st.TachoComb.sensNumber = static_cast<std::uint8_t>(in.tachoSensor);
     st.CountPairs = static_cast<std::uint16_t>(in.pairs.size());
@@ -49,6 +53,12 @@ void buildStarterConfig(const StarterStage &in, TCfgDfm &cfg)
         pr.Checked = true;
         pr.Calibre = pr.CalibreOld = 1.0F;
     }
+    // A run-up or run-down over the whole recording in steps of 50 rpm.
+    cfg.Mode = TMode::mdDynamic;
+    cfg.dN = 50;
+    cfg.Method = 0;
+    cfg.Range._From = 0;
+    cfg.Range._To = in.seconds + 60;
 }
 
 } // namespace vibrolan::toa

@@ -26,6 +26,7 @@ struct StarterStage {
     int blades = 1;
     double diameterMm = 1000;
     std::vector<std::pair<int, int>> pairs; // (root, tip) indexes into sensors
+    double seconds = 0;                     // length of the recording
 };
 
 // Fills `cfg` (after InitDefault). Throws ValueError for a blade count

@@ -489,6 +489,7 @@ ToaResult Converter::run()
         st.tachoSensor = tacho;
         st.name = o_.stageName;
         st.diameterMm = o_.diameterMm;
+        st.seconds = res.seconds;
         for (std::size_t k = 0; k < recs_.size(); ++k)
             st.sensors.push_back({recs_[k].name, static_cast<int>(k + 1), recs_[k].sensor});
         for (const auto &[root, tip] : o_.pairs)
