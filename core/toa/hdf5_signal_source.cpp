@@ -10,6 +10,7 @@
 #include <hdf5.h>
 
 #include <algorithm>
+#include <mutex>
 #include <utility>
 
 namespace vibrolan::toa {
@@ -137,28 +138,31 @@ public:
     }
 
     const SignalInfo &info() const override { return info_; }
-    std::size_t read(std::size_t maxFrames, std::vector<std::vector<float>> &out) override
+    std::size_t fetch(std::size_t maxFrames) override
     {
         const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(maxFrames, info_.frames - position_));
-        out.resize(datasets_.size());
-        for (std::size_t c = 0; c < datasets_.size(); ++c) {
-            out[c].resize(n);
-            if (n == 0)
-                continue;
-            Hid fileSpace(H5Dget_space(datasets_[c].get()), H5Sclose);
-            const hsize_t start = position_, count = n;
-            Hid memSpace(H5Screate_simple(1, &count, nullptr), H5Sclose);
-            if (H5Sselect_hyperslab(fileSpace.get(), H5S_SELECT_SET, &start, nullptr, &count, nullptr) < 0 ||
-                H5Dread(datasets_[c].get(), H5T_NATIVE_FLOAT, memSpace.get(), fileSpace.get(), H5P_DEFAULT,
-                        out[c].data()) < 0)
-                throw FormatError(file_, "cannot read dataset \"" + info_.channels[c].name + "\" at sample " +
-                                             std::to_string(position_) + " (damaged or truncated file)");
-            if (scale_[c] != 1.0F || offset_[c] != 0.0F)
-                for (float &v : out[c])
-                    v = v * scale_[c] + offset_[c];
-        }
+        start_ = position_;
+        fetched_ = n;
         position_ += n;
         return n;
+    }
+    void convert(std::size_t c, float *out) override
+    {
+        if (fetched_ == 0)
+            return;
+        // The library is built without thread safety: one call at a time.
+        const std::lock_guard lock(mutex_);
+        Hid fileSpace(H5Dget_space(datasets_[c].get()), H5Sclose);
+        const hsize_t start = start_, count = fetched_;
+        Hid memSpace(H5Screate_simple(1, &count, nullptr), H5Sclose);
+        if (H5Sselect_hyperslab(fileSpace.get(), H5S_SELECT_SET, &start, nullptr, &count, nullptr) < 0 ||
+            H5Dread(datasets_[c].get(), H5T_NATIVE_FLOAT, memSpace.get(), fileSpace.get(), H5P_DEFAULT, out) <
+                0)
+            throw FormatError(file_, "cannot read dataset \"" + info_.channels[c].name + "\" at sample " +
+                                         std::to_string(start_) + " (damaged or truncated file)");
+        if (scale_[c] != 1.0F || offset_[c] != 0.0F)
+            for (std::size_t i = 0; i < fetched_; ++i)
+                out[i] = out[i] * scale_[c] + offset_[c];
     }
     void rewind() override { position_ = 0; }
 
@@ -168,7 +172,9 @@ private:
     std::vector<Hid> datasets_;
     std::vector<float> scale_, offset_;
     SignalInfo info_;
-    std::uint64_t position_ = 0;
+    std::uint64_t position_ = 0, start_ = 0;
+    std::size_t fetched_ = 0;
+    std::mutex mutex_;
 };
 
 } // namespace

@@ -159,10 +159,9 @@ public:
     }
 
     const SignalInfo &info() const override { return info_; }
-    std::size_t read(std::size_t maxFrames, std::vector<std::vector<float>> &out) override
+    std::size_t fetch(std::size_t maxFrames) override
     {
         const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(maxFrames, info_.frames - position_));
-        out.resize(info_.channels.size());
         bytes_.resize(n * frameBytes_);
         std::size_t got = 0;
         const std::uint64_t at = header_ + position_ * frameBytes_;
@@ -177,27 +176,27 @@ public:
                 throw FormatError(dataFile_, "the file ends early (it shrank while being read)");
             got += static_cast<std::size_t>(r);
         }
-        const std::size_t sb = sampleBytes(format_);
-        for (std::size_t c = 0; c < out.size(); ++c) {
-            out[c].resize(n);
-            const unsigned char *p = bytes_.data() + c * sb;
-            switch (format_) {
-            case SampleFormat::Int16:
-                convertChannel<std::int16_t>(p, n, frameBytes_, scale_[c], offset_[c], out[c].data());
-                break;
-            case SampleFormat::Int32:
-                convertChannel<std::int32_t>(p, n, frameBytes_, scale_[c], offset_[c], out[c].data());
-                break;
-            case SampleFormat::Float32:
-                convertChannel<float>(p, n, frameBytes_, scale_[c], offset_[c], out[c].data());
-                break;
-            case SampleFormat::Float64:
-                convertChannel<double>(p, n, frameBytes_, scale_[c], offset_[c], out[c].data());
-                break;
-            }
-        }
+        fetched_ = n;
         position_ += n;
         return n;
+    }
+    void convert(std::size_t c, float *out) override
+    {
+        const unsigned char *p = bytes_.data() + c * sampleBytes(format_);
+        switch (format_) {
+        case SampleFormat::Int16:
+            convertChannel<std::int16_t>(p, fetched_, frameBytes_, scale_[c], offset_[c], out);
+            break;
+        case SampleFormat::Int32:
+            convertChannel<std::int32_t>(p, fetched_, frameBytes_, scale_[c], offset_[c], out);
+            break;
+        case SampleFormat::Float32:
+            convertChannel<float>(p, fetched_, frameBytes_, scale_[c], offset_[c], out);
+            break;
+        case SampleFormat::Float64:
+            convertChannel<double>(p, fetched_, frameBytes_, scale_[c], offset_[c], out);
+            break;
+        }
     }
     void rewind() override { position_ = 0; }
 
@@ -207,6 +206,7 @@ private:
     std::vector<float> scale_, offset_;
     std::filesystem::path dataFile_;
     std::uint64_t header_ = 0, frameBytes_ = 1, position_ = 0;
+    std::size_t fetched_ = 0;
     std::optional<std::uint64_t> stated_;
     UniqueFd fd_;
     std::vector<unsigned char> bytes_;

@@ -40,22 +40,26 @@ public:
                                             std::to_string(info_.frames) + ")");
             info_.channels.insert(info_.channels.end(), o.channels.begin(), o.channels.end());
         }
+        for (std::size_t i = 0; i < parts_.size(); ++i)
+            for (std::size_t c = 0; c < parts_[i]->info().channels.size(); ++c)
+                owner_.emplace_back(i, c);
     }
     const SignalInfo &info() const override { return info_; }
-    std::size_t read(std::size_t maxFrames, std::vector<std::vector<float>> &out) override
+    std::size_t fetch(std::size_t maxFrames) override
     {
-        out.resize(info_.channels.size());
-        std::size_t at = 0, frames = 0;
+        std::size_t frames = 0;
         for (std::size_t i = 0; i < parts_.size(); ++i) {
-            const std::size_t n = parts_[i]->read(maxFrames, part_);
+            const std::size_t n = parts_[i]->fetch(maxFrames);
             if (i == 0)
                 frames = n;
             else if (n != frames)
                 throw FormatError(parts_[i]->info().channels.front().file, "the file ends early");
-            for (auto &ch : part_)
-                out[at++].swap(ch);
         }
         return frames;
+    }
+    void convert(std::size_t c, float *out) override
+    {
+        parts_[owner_[c].first]->convert(owner_[c].second, out);
     }
     void rewind() override
     {
@@ -66,10 +70,22 @@ public:
 private:
     std::vector<std::unique_ptr<SignalSource>> parts_;
     SignalInfo info_;
-    std::vector<std::vector<float>> part_;
+    std::vector<std::pair<std::size_t, std::size_t>> owner_; // channel -> (part, its channel)
 };
 
 } // namespace
+
+std::size_t SignalSource::read(std::size_t maxFrames, std::vector<std::vector<float>> &out)
+{
+    const std::size_t n = fetch(maxFrames);
+    out.resize(info().channels.size());
+    for (std::size_t c = 0; c < out.size(); ++c) {
+        out[c].resize(n);
+        if (n > 0)
+            convert(c, out[c].data());
+    }
+    return n;
+}
 
 bool isSignalFile(const std::filesystem::path &file)
 {

@@ -28,10 +28,16 @@ class SignalSource {
 public:
     virtual ~SignalSource() = default;
     virtual const SignalInfo &info() const = 0;
-    // Reads the next frames, up to `maxFrames`, into out[c] (resized to the
-    // frames read, out sized to the channel count); returns that count, 0 at
-    // the end. A file that ends before its stated length is a FormatError.
-    virtual std::size_t read(std::size_t maxFrames, std::vector<std::vector<float>> &out) = 0;
+    // Reads the next frames, up to `maxFrames`, as the file holds them;
+    // returns how many, 0 at the end. A file that ends before its stated
+    // length is a FormatError.
+    virtual std::size_t fetch(std::size_t maxFrames) = 0;
+    // Channel c of the frames fetched last, in volts, into out[0 .. fetched).
+    // Several threads may convert different channels at once.
+    virtual void convert(std::size_t c, float *out) = 0;
+    // fetch() and every channel's convert() into out[c] (resized to the
+    // frames read, out sized to the channel count).
+    std::size_t read(std::size_t maxFrames, std::vector<std::vector<float>> &out);
     // Back to the first frame (for a second pass).
     virtual void rewind() = 0;
 };

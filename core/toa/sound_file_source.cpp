@@ -85,16 +85,13 @@ public:
     SoundFileSource &operator=(const SoundFileSource &) = delete;
 
     const SignalInfo &info() const override { return info_; }
-    std::size_t read(std::size_t maxFrames, std::vector<std::vector<float>> &out) override
+    std::size_t fetch(std::size_t maxFrames) override
     {
         const std::uint64_t left = info_.frames - position_;
         const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(left, maxFrames));
-        out.resize(info_.channels.size());
-        if (want == 0) {
-            for (auto &ch : out)
-                ch.clear();
+        fetched_ = want;
+        if (want == 0)
             return 0;
-        }
         interleaved_.resize(want * static_cast<std::size_t>(channels_));
         const sf_count_t got = sf_readf_float(handle_, interleaved_.data(), static_cast<sf_count_t>(want));
         if (got != static_cast<sf_count_t>(want))
@@ -102,16 +99,15 @@ public:
                               "the file is truncated: its data end at sample " +
                                   std::to_string(position_ + static_cast<std::uint64_t>(got > 0 ? got : 0)) +
                                   " of " + std::to_string(info_.frames));
-        const auto nc = static_cast<std::size_t>(channels_);
-        for (std::size_t c = 0; c < nc; ++c) {
-            auto &ch = out[c];
-            ch.resize(want);
-            const float *in = interleaved_.data() + c;
-            for (std::size_t f = 0; f < want; ++f)
-                ch[f] = in[f * nc];
-        }
         position_ += want;
         return want;
+    }
+    void convert(std::size_t c, float *out) override
+    {
+        const auto nc = static_cast<std::size_t>(channels_);
+        const float *in = interleaved_.data() + c;
+        for (std::size_t f = 0; f < fetched_; ++f)
+            out[f] = in[f * nc];
     }
     void rewind() override
     {
@@ -126,6 +122,7 @@ private:
     int channels_ = 0;
     SignalInfo info_;
     std::uint64_t position_ = 0;
+    std::size_t fetched_ = 0;
     std::vector<float> interleaved_;
 };
 

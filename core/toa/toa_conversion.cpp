@@ -55,12 +55,12 @@ BlockStats blockStats(const float *p, std::size_t n)
     return {lo, hi, bad == 0};
 }
 
-std::uint64_t firstNonFinite(const std::vector<float> &v)
+std::uint64_t firstNonFinite(const float *v, std::size_t n)
 {
-    for (std::size_t i = 0; i < v.size(); ++i)
+    for (std::size_t i = 0; i < n; ++i)
         if (!std::isfinite(v[i]))
             return i;
-    return v.size();
+    return n;
 }
 
 // One signal channel.
@@ -244,15 +244,16 @@ void Converter::firstPass(SignalSource &src)
     // Every k-th sample (about 2^18 per channel) gives the baseline, the
     // median of the signal: the pulses take a small part of the time.
     const std::uint64_t every = std::max<std::uint64_t>(1, frames_ >> 18);
-    std::vector<std::vector<float>> block;
+    std::vector<std::vector<float>> block(signals_.size(), std::vector<float>(o_.blockFrames));
     std::uint64_t done = 0;
-    while (const std::size_t n = src.read(o_.blockFrames, block)) {
+    while (const std::size_t n = src.fetch(o_.blockFrames)) {
         forChannels([&](std::size_t c) {
             SignalPlan &s = signals_[c];
-            const std::vector<float> &v = block[c];
+            std::vector<float> &v = block[c];
+            src.convert(c, v.data());
             const BlockStats st = blockStats(v.data(), n);
             if (!st.finite && s.error.empty())
-                s.error = "sample " + std::to_string(done + firstNonFinite(v)) + " is not a number";
+                s.error = "sample " + std::to_string(done + firstNonFinite(v.data(), n)) + " is not a number";
             s.lo = std::min<double>(s.lo, st.lo);
             s.hi = std::max<double>(s.hi, st.hi);
             for (std::uint64_t i = (every - done % every) % every; i < n; i += every)
@@ -341,31 +342,32 @@ void Converter::flush(RecordingWriter &writer, double horizon)
 void Converter::triggerPass(SignalSource &src, RecordingWriter &writer)
 {
     std::vector<SampleWindow> windows(signals_.size(), SampleWindow(margin_));
-    std::vector<std::vector<float>> block;
     std::uint64_t done = 0;
     std::int64_t settled = 0;
     const bool rangeKnown = passes_ == 2;
     for (;;) {
-        const std::size_t n = src.read(o_.blockFrames, block);
+        const std::size_t n = src.fetch(o_.blockFrames);
         if (n == 0 && done != frames_)
             throw FormatError(signals_.front().file, "the signal ends early");
         const bool last = done + n == frames_;
         std::int64_t to = 0;
         forChannels([&](std::size_t c) {
             SignalPlan &s = signals_[c];
-            std::vector<float> &v = block[c];
+            SampleWindow &w = windows[c];
+            // The samples go straight behind the window's history.
+            float *v = w.extend(settled, n);
+            if (n > 0)
+                src.convert(c, v);
             if (!rangeKnown) {
-                const BlockStats st = blockStats(v.data(), n);
+                const BlockStats st = blockStats(v, n);
                 if (!st.finite && s.error.empty())
-                    s.error = "sample " + std::to_string(done + firstNonFinite(v)) + " is not a number";
+                    s.error = "sample " + std::to_string(done + firstNonFinite(v, n)) + " is not a number";
                 s.lo = std::min<double>(s.lo, st.lo);
                 s.hi = std::max<double>(s.hi, st.hi);
             }
             if (s.sign < 0) // the trigger sees y = -x: a falling edge rises
-                for (float &x : v)
-                    x = -x;
-            SampleWindow &w = windows[c];
-            w.advance(settled, std::span<const float>(v.data(), n));
+                for (std::size_t i = 0; i < n; ++i)
+                    v[i] = -v[i];
             const std::int64_t end = last ? w.end() : std::max(settled, w.end() - margin_);
             for (int k : s.recordings)
                 recs_[static_cast<std::size_t>(k)].trigger->process(

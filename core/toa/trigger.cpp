@@ -45,12 +45,24 @@ std::int64_t findBelow(const float *p, std::int64_t i, std::int64_t to, float le
 
 } // namespace
 
-void SampleWindow::advance(std::int64_t settledUpTo, std::span<const float> block)
+float *SampleWindow::extend(std::int64_t settledUpTo, std::size_t n)
 {
     const std::int64_t from = std::clamp<std::int64_t>(settledUpTo - keep_, begin_, end());
-    data_.erase(data_.begin(), data_.begin() + (from - begin_));
+    const auto drop = static_cast<std::size_t>(from - begin_);
+    std::copy(data_.begin() + static_cast<std::ptrdiff_t>(drop),
+              data_.begin() + static_cast<std::ptrdiff_t>(used_), data_.begin());
+    used_ -= drop;
     begin_ = from;
-    data_.insert(data_.end(), block.begin(), block.end());
+    if (data_.size() < used_ + n)
+        data_.resize(used_ + n); // grows to its largest size once; no filling after that
+    float *room = data_.data() + used_;
+    used_ += n;
+    return room;
+}
+
+void SampleWindow::advance(std::int64_t settledUpTo, std::span<const float> block)
+{
+    std::copy(block.begin(), block.end(), extend(settledUpTo, block.size()));
 }
 
 double crossingLinear(float y0, float y1, double level)
@@ -127,11 +139,11 @@ void ChannelTrigger::process(const SampleWindow &w, std::int64_t to, std::vector
         if (i >= to)
             break;
         // A pulse: y[i-1] < level <= y[i]. Its peak lies before it falls
-        // below the re-arm level again (or maxWidth on).
+        // below the level again (or maxWidth on).
         const std::int64_t end = std::min(i + t_.maxWidth, w.end());
         float peak = p[i];
         std::int64_t peakAt = i;
-        for (std::int64_t j = i + 1; j < end && p[j] >= rearm; ++j)
+        for (std::int64_t j = i + 1; j < end && p[j] >= level; ++j)
             if (p[j] > peak) {
                 peak = p[j];
                 peakAt = j;

@@ -42,17 +42,21 @@ inline std::int64_t triggerMargin(const TriggerLevels &t) { return t.maxWidth + 
 class SampleWindow {
 public:
     explicit SampleWindow(std::int64_t keep) : keep_(keep) {}
-    // Drops what lies more than `keep` samples before `settledUpTo` and appends `block`.
+    // Drops what lies more than `keep` samples before `settledUpTo` and
+    // makes room for `n` samples after the end; returns where they go.
+    float *extend(std::int64_t settledUpTo, std::size_t n);
+    // extend() and a copy of `block` into the room.
     void advance(std::int64_t settledUpTo, std::span<const float> block);
     std::int64_t begin() const { return begin_; } // global index of data()[0]
-    std::int64_t end() const { return begin_ + static_cast<std::int64_t>(data_.size()); }
+    std::int64_t end() const { return begin_ + static_cast<std::int64_t>(used_); }
     float at(std::int64_t i) const { return data_[static_cast<std::size_t>(i - begin_)]; }
     const float *data() const { return data_.data(); }
 
 private:
     std::int64_t keep_;
     std::int64_t begin_ = 0;
-    std::vector<float> data_;
+    std::vector<float> data_; // storage; the first used_ hold samples
+    std::size_t used_ = 0;
 };
 
 class ChannelTrigger {
