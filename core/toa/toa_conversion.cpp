@@ -424,11 +424,6 @@ ToaResult Converter::run()
 
     const auto src = openSignalFiles(o_.inputs, o_.open);
     plan(src->info());
-    if (passes_ == 2) {
-        firstPass(*src);
-        src->rewind();
-    }
-    setLevels();
 
     RecordingHeader header;
     header.hasSignature = true;
@@ -441,7 +436,13 @@ ToaResult Converter::run()
         header.channels.push_back(std::move(d));
     }
     header.RecordDate = o_.recordDate.value_or(modificationDay(o_.inputs.front()));
+    // Created before the passes: a target that cannot be written is found at once.
     RecordingWriter writer(out, header);
+    if (passes_ == 2) {
+        firstPass(*src);
+        src->rewind();
+    }
+    setLevels();
     triggerPass(*src, writer);
 
     ToaResult res;

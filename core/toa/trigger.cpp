@@ -139,11 +139,14 @@ void ChannelTrigger::process(const SampleWindow &w, std::int64_t to, std::vector
         if (i >= to)
             break;
         // A pulse: y[i-1] < level <= y[i]. Its peak lies before it falls
-        // below the level again (or maxWidth on).
+        // below the re-arm level, or below the level once it has risen a
+        // hysteresis above it (noise on the edge around the level does not
+        // end it), or maxWidth on.
         const std::int64_t end = std::min(i + t_.maxWidth, w.end());
+        const float clear = level + (level - rearm);
         float peak = p[i];
         std::int64_t peakAt = i;
-        for (std::int64_t j = i + 1; j < end && p[j] >= level; ++j)
+        for (std::int64_t j = i + 1; j < end && p[j] >= rearm && (p[j] >= level || peak < clear); ++j)
             if (p[j] > peak) {
                 peak = p[j];
                 peakAt = j;

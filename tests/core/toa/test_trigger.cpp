@@ -93,6 +93,26 @@ TEST(Trigger, HysteresisAndMinimumSpacingRejectRinging)
     }
 }
 
+TEST(Trigger, NoiseAroundTheLevelOnTheEdgeNeitherSplitsThePulseNorCutsItsPeak)
+{
+    // Rising through 0.5 at 10.5, back under it at 12, then on to a peak of 1.
+    std::vector<float> y(60, 0.0F);
+    const float edge[] = {0.2F, 0.45F, 0.55F, 0.48F, 0.52F, 0.7F, 0.9F, 1.0F, 0.9F, 0.4F, 0.1F};
+    std::copy(std::begin(edge), std::end(edge), y.begin() + 9);
+    for (const bool cfd : {false, true}) {
+        TriggerLevels l;
+        l.level = 0.5;
+        l.rearm = 0.3;
+        l.maxWidth = 30;
+        if (cfd)
+            l.fraction = 0.6; // 0.6 of the peak: between 0.52 and 0.7
+        const auto found = runWhole(l, y);
+        ASSERT_EQ(found.size(), 1u);
+        EXPECT_FLOAT_EQ(found[0].peak, 1.0F);
+        EXPECT_NEAR(found[0].time, cfd ? 13 + 0.08 / 0.18 : 10.5, 1e-6);
+    }
+}
+
 TEST(Trigger, TheSamePulsesWhateverTheBlocks)
 {
     // Bipolar pulses of varying height on noise, every 97.3 samples.
