@@ -115,6 +115,7 @@ private:
     double rate_ = 0, tickPeriod_ = 2.5e-8;
     std::uint64_t frames_ = 0;
     std::int64_t margin_ = 0;
+    std::size_t blockFrames_ = 0;
     int passes_ = 1;
     std::int64_t progressDone_ = 0;
     std::unique_ptr<tbb::task_arena> arena_;
@@ -231,6 +232,9 @@ void Converter::plan(const SignalInfo &info)
         throw ValueError("the pulse width and spacing must be positive");
     const double width = std::clamp(o_.maxWidthS * rate_, 4.0, 1.0 * (1 << 22));
     margin_ = static_cast<std::int64_t>(width) + 4;
+    // Blocks well longer than the history each keeps: the history is copied
+    // forward once per block.
+    blockFrames_ = std::max(std::max<std::size_t>(o_.blockFrames, 1), 4 * static_cast<std::size_t>(margin_));
     for (RecordingPlan &r : recs_) {
         r.levels.maxWidth = static_cast<std::int64_t>(width);
         r.levels.minSpacing = static_cast<std::int64_t>(std::llround(std::min(o_.minSpacingS * rate_, 1e15)));
@@ -244,9 +248,9 @@ void Converter::firstPass(SignalSource &src)
     // Every k-th sample (about 2^18 per channel) gives the baseline, the
     // median of the signal: the pulses take a small part of the time.
     const std::uint64_t every = std::max<std::uint64_t>(1, frames_ >> 18);
-    std::vector<std::vector<float>> block(signals_.size(), std::vector<float>(o_.blockFrames));
+    std::vector<std::vector<float>> block(signals_.size(), std::vector<float>(blockFrames_));
     std::uint64_t done = 0;
-    while (const std::size_t n = src.fetch(o_.blockFrames)) {
+    while (const std::size_t n = src.fetch(blockFrames_)) {
         forChannels([&](std::size_t c) {
             SignalPlan &s = signals_[c];
             std::vector<float> &v = block[c];
@@ -346,7 +350,7 @@ void Converter::triggerPass(SignalSource &src, RecordingWriter &writer)
     std::int64_t settled = 0;
     const bool rangeKnown = passes_ == 2;
     for (;;) {
-        const std::size_t n = src.fetch(o_.blockFrames);
+        const std::size_t n = src.fetch(blockFrames_);
         if (n == 0 && done != frames_)
             throw FormatError(signals_.front().file, "the signal ends early");
         const bool last = done + n == frames_;
