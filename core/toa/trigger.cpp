@@ -110,8 +110,8 @@ double ChannelTrigger::crossing(const SampleWindow &w, std::int64_t i, double le
     return static_cast<double>(i - 1) + crossingLinear(y0, y1, level);
 }
 
-std::optional<double> ChannelTrigger::constantFraction(const SampleWindow &w, std::int64_t,
-                                                       std::int64_t peakAt, float peak) const
+std::optional<double> ChannelTrigger::constantFraction(const SampleWindow &w, std::int64_t peakAt,
+                                                       float peak) const
 {
     const double level = t_.baseline + *t_.fraction * (static_cast<double>(peak) - t_.baseline);
     const std::int64_t lowest = std::max(w.begin() + 1, peakAt - t_.maxWidth);
@@ -159,8 +159,8 @@ void ChannelTrigger::process(const SampleWindow &w, std::int64_t to, std::vector
             if (b > a && b > c) // a strict top (a flat, clipped one stays as it is)
                 peak = static_cast<float>(b - (a - c) * (a - c) / (8 * curve));
         }
-        std::optional<double> time = t_.fraction ? constantFraction(w, i, peakAt, peak)
-                                                 : std::optional<double>(crossing(w, i, t_.level));
+        std::optional<double> time =
+            t_.fraction ? constantFraction(w, peakAt, peak) : std::optional<double>(crossing(w, i, t_.level));
         if (time)
             out.push_back({*time, peak});
         else

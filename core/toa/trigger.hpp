@@ -73,8 +73,7 @@ public:
 
 private:
     double crossing(const SampleWindow &w, std::int64_t i, double level) const;
-    std::optional<double> constantFraction(const SampleWindow &w, std::int64_t i, std::int64_t peakAt,
-                                           float peak) const;
+    std::optional<double> constantFraction(const SampleWindow &w, std::int64_t peakAt, float peak) const;
 
     TriggerLevels t_;
     std::int64_t next_ = 0;      // first sample not yet looked at
