@@ -356,17 +356,17 @@ std::optional<BladeResonance> BladeJob::fit(std::size_t i, int event, std::strin
     return res;
 }
 
-constexpr const char *kNoResponse = "отклик лопатки не выше порога шума";
-
 // Events in which no blade showed a resonance (every peak turned out to be
-// none) go, with the blades listed as silent in them; the rest are renumbered.
+// none) go; the rest are renumbered. (A blade that does not respond in an
+// event is no event that could not be identified: StageEvent::blades counts
+// the ones that do.)
 void dropEmptyEvents(IdentifyResult &out)
 {
     std::vector<int> used(out.events.size(), 0);
     for (const BladeResonance &r : out.resonances)
         used[static_cast<std::size_t>(r.event)] = 1;
     for (const NotIdentifiable &n : out.notIdentifiable)
-        if (n.event >= 0 && n.reason != kNoResponse)
+        if (n.event >= 0)
             used[static_cast<std::size_t>(n.event)] = 1;
     std::vector<int> renumber(out.events.size(), -1);
     std::vector<StageEvent> kept;
@@ -474,7 +474,6 @@ IdentifyResult IdentifyResonances(const TCfgDfm &cfg, const IdentifyOptions &opt
         // Fits, blade by blade (each blade's deflection read once more).
         for (int b = 0; b < st.blades; ++b) {
             const auto &peaks = w.peaks[static_cast<std::size_t>(b)];
-            std::vector<char> seen(spans.size(), 0);
             std::int64_t droppedAgain = 0; // counted in the detection already
             if (!peaks.empty())
                 BladeDeflection(cfg, st, b, y, droppedAgain);
@@ -492,7 +491,6 @@ IdentifyResult IdentifyResonances(const TCfgDfm &cfg, const IdentifyOptions &opt
                 std::size_t e = 0;
                 while (e + 1 < spans.size() && !(pk.from >= spans[e].from && pk.from <= spans[e].to))
                     ++e;
-                seen[e] = 1;
                 if (eventId[e] < 0)
                     continue;
                 std::string why;
@@ -512,9 +510,6 @@ IdentifyResult IdentifyResonances(const TCfgDfm &cfg, const IdentifyOptions &opt
                     (!opt.toRpm || res.speedRpm <= *opt.toRpm))
                     out.resonances.push_back(std::move(res));
             }
-            for (std::size_t e = 0; e < spans.size(); ++e)
-                if (!seen[e] && eventId[e] >= 0)
-                    notIdentifiable(b, e, kNoResponse);
             reportProgress(progress, ++done, totalBlades);
         }
     }
