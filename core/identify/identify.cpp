@@ -30,6 +30,8 @@ constexpr double kMinAmplitude = 5;
 constexpr double kMinEvidence = 200;
 // Blocks per half-power band the fit keeps (slower sweeps are averaged down to it).
 constexpr int kBlocksPerBand = 40;
+// Blocks a window needs before the start scan runs on one in longer blocks.
+constexpr std::size_t kCoarseBlocks = 60;
 // Revolutions per half-power band below which the result is outside the range it holds for.
 constexpr double kMinRevolutionsPerBand = 3;
 
@@ -235,13 +237,22 @@ std::optional<BladeResonance> BladeJob::fit(std::size_t i, int event, std::strin
         res.eoConfidence = sc.confidence;
     }
     const int eo = res.engineOrder;
-    SweptSdof model(fw, eo, opt.sweptModel);
+    // The scan for a start runs on the window in blocks four times longer
+    // when it holds enough of them.
+    const bool coarse = !previous && fw.blocks() >= 4 * kCoarseBlocks;
+    const FitWindow cw = coarse ? MakeFitWindow(st, y, from, to, 4 * blockSize, arrival) : FitWindow{};
+    SweptSdof model(fw, eo, opt.sweptModel), scanModel(cw, eo, opt.sweptModel);
     for (const Known &k : known) {
         if (k.peak == i)
             continue;
         SweptSdof other(fw, k.eo, opt.sweptModel);
         other.evaluate(k.omega, k.zeta);
         model.addKnown(other.column0(), other.column1());
+        if (coarse) {
+            SweptSdof otherCoarse(cw, k.eo, opt.sweptModel);
+            otherCoarse.evaluate(k.omega, k.zeta);
+            scanModel.addKnown(otherCoarse.column0(), otherCoarse.column1());
+        }
     }
     const double rpmPeak = st.rpm[static_cast<std::size_t>(pk.peak)];
     const double width = std::fabs(st.rpm[static_cast<std::size_t>(pk.halfTo)] -
@@ -251,7 +262,7 @@ std::optional<BladeResonance> BladeJob::fit(std::size_t i, int event, std::strin
     const SdofFit fit =
         previous ? FitSdof(model, kTwoPi * previous->frequencyHz, previous->dampingRatio, 0, 0, false)
                  : FitSdof(model, toOmega * rpmPeak, zeta0, toOmega * res.window.rpmFrom,
-                           toOmega * res.window.rpmTo);
+                           toOmega * res.window.rpmTo, true, coarse ? &scanModel : nullptr);
     if (!std::isfinite(fit.rss) || !(fit.omega > 0)) {
         why = "подгонка модели не сошлась";
         return std::nullopt;
@@ -345,17 +356,17 @@ std::optional<BladeResonance> BladeJob::fit(std::size_t i, int event, std::strin
     return res;
 }
 
-constexpr const char *kNoResponse = "отклик лопатки не выше порога шума";
-
 // Events in which no blade showed a resonance (every peak turned out to be
-// none) go, with the blades listed as silent in them; the rest are renumbered.
+// none) go; the rest are renumbered. (A blade that does not respond in an
+// event is no event that could not be identified: StageEvent::blades counts
+// the ones that do.)
 void dropEmptyEvents(IdentifyResult &out)
 {
     std::vector<int> used(out.events.size(), 0);
     for (const BladeResonance &r : out.resonances)
         used[static_cast<std::size_t>(r.event)] = 1;
     for (const NotIdentifiable &n : out.notIdentifiable)
-        if (n.event >= 0 && n.reason != kNoResponse)
+        if (n.event >= 0)
             used[static_cast<std::size_t>(n.event)] = 1;
     std::vector<int> renumber(out.events.size(), -1);
     std::vector<StageEvent> kept;
@@ -416,7 +427,6 @@ IdentifyResult IdentifyResonances(const TCfgDfm &cfg, const IdentifyOptions &opt
     for (StageWork &w : stages) {
         const StageSamples &st = w.st;
         const TStage &stage = cfg.Stages[static_cast<std::size_t>(st.stage)];
-        const int P = static_cast<int>(st.pairs.size());
         double rpmLo = 1e300, rpmHi = 0;
         for (double v : st.rpm) {
             rpmLo = std::min(rpmLo, v);
@@ -464,7 +474,6 @@ IdentifyResult IdentifyResonances(const TCfgDfm &cfg, const IdentifyOptions &opt
         // Fits, blade by blade (each blade's deflection read once more).
         for (int b = 0; b < st.blades; ++b) {
             const auto &peaks = w.peaks[static_cast<std::size_t>(b)];
-            std::vector<char> seen(spans.size(), 0);
             std::int64_t droppedAgain = 0; // counted in the detection already
             if (!peaks.empty())
                 BladeDeflection(cfg, st, b, y, droppedAgain);
@@ -482,7 +491,6 @@ IdentifyResult IdentifyResonances(const TCfgDfm &cfg, const IdentifyOptions &opt
                 std::size_t e = 0;
                 while (e + 1 < spans.size() && !(pk.from >= spans[e].from && pk.from <= spans[e].to))
                     ++e;
-                seen[e] = 1;
                 if (eventId[e] < 0)
                     continue;
                 std::string why;
@@ -502,9 +510,6 @@ IdentifyResult IdentifyResonances(const TCfgDfm &cfg, const IdentifyOptions &opt
                     (!opt.toRpm || res.speedRpm <= *opt.toRpm))
                     out.resonances.push_back(std::move(res));
             }
-            for (std::size_t e = 0; e < spans.size(); ++e)
-                if (!seen[e] && eventId[e] >= 0)
-                    notIdentifiable(b, e, kNoResponse);
             reportProgress(progress, ++done, totalBlades);
         }
     }

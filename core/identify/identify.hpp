@@ -9,7 +9,7 @@
 // vibration at different phases of the same revolution; that is what tells
 // the engine order. The method, its assumptions and its validity range are
 // written down in docs/identification.md and beside the code that does each
-// step (events.cpp, engine_order.cpp, sdof_fit.cpp).
+// step (blade_events.hpp, engine_order.hpp, swept_sdof.hpp, sdof_fit.hpp).
 #pragma once
 
 #include "base/progress.hpp"

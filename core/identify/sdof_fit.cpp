@@ -8,7 +8,8 @@
 
 namespace vibrolan::identify {
 
-SdofFit FitSdof(SweptSdof &model, double omega0, double zeta0, double omegaLo, double omegaHi, bool scan)
+SdofFit FitSdof(SweptSdof &model, double omega0, double zeta0, double omegaLo, double omegaHi, bool scan,
+                SweptSdof *coarse)
 {
     SdofFit fit;
     auto eval = [&](double lw, double lz) {
@@ -18,8 +19,14 @@ SdofFit FitSdof(SweptSdof &model, double omega0, double zeta0, double omegaLo, d
             return std::numeric_limits<double>::infinity();
         return model.evaluate(std::exp(lw), z);
     };
+    auto evalScan = [&](double lw, double lz) {
+        if (!coarse)
+            return eval(lw, lz);
+        ++fit.evaluations;
+        return coarse->evaluate(std::exp(lw), std::exp(lz));
+    };
     double lz = std::log(std::clamp(zeta0, scan ? 1e-4 : kMinZeta, scan ? 0.1 : kMaxZeta));
-    double lw = std::log(omega0), best = eval(lw, lz);
+    double lw = std::log(omega0), best = evalScan(lw, lz);
     if (!scan)
         omegaLo = omegaHi = omega0;
     // The scan: about ten points per half-power width, at most 41.
@@ -30,7 +37,7 @@ SdofFit FitSdof(SweptSdof &model, double omega0, double zeta0, double omegaLo, d
     const double lz0 = lz;
     for (double lzs : {lz0, lz0 - std::log(3.0)})
         for (int i = 0; i <= points && scan; ++i) {
-            const double x = lo + (hi - lo) * i / points, r = eval(x, lzs);
+            const double x = lo + (hi - lo) * i / points, r = evalScan(x, lzs);
             if (r < best) {
                 best = r;
                 lw = x;
@@ -41,7 +48,7 @@ SdofFit FitSdof(SweptSdof &model, double omega0, double zeta0, double omegaLo, d
     for (double f : {0.25, 0.5, 2.0, 4.0}) {
         if (!scan)
             break;
-        const double r = eval(lw, lzBest + std::log(f));
+        const double r = evalScan(lw, lzBest + std::log(f));
         if (r < best) {
             best = r;
             lz = lzBest + std::log(f);

@@ -22,8 +22,9 @@ inline constexpr double kMinZeta = 1e-4, kMaxZeta = 0.3;
 
 // omega0, zeta0: the start estimates; omegaLo ... omegaHi: the range scanned
 // (rad/s). The model holds the best fit's linear terms afterwards.
-// Without `scan` the fit starts at omega0, zeta0 as they are.
+// Without `scan` the fit starts at omega0, zeta0 as they are. A `coarse`
+// model (the same window in longer blocks) takes the scan when given.
 SdofFit FitSdof(SweptSdof &model, double omega0, double zeta0, double omegaLo, double omegaHi,
-                bool scan = true);
+                bool scan = true, SweptSdof *coarse = nullptr);
 
 } // namespace vibrolan::identify

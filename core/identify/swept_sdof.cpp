@@ -9,6 +9,22 @@ namespace vibrolan::identify {
 namespace {
 using cplx = std::complex<double>;
 constexpr double kTwoPi = 2 * std::numbers::pi;
+
+// e^x for the part of a revolution up to the blade's arrival, in the
+// forcing's frame: near the resonance, where the deviation it carries
+// matters, x is small and a series does (relative error below 1e-9 for
+// |x| <= 0.25); far from it the full exponential.
+cplx fracExp(cplx x)
+{
+    if (std::norm(x) > 0.0625)
+        return std::exp(x);
+    cplx term = x, sum = 1.0 + x;
+    for (int n = 2; n <= 9; ++n) {
+        term *= x / static_cast<double>(n);
+        sum += term;
+    }
+    return sum;
+}
 } // namespace
 
 double OffsetsOnlyRss(const FitWindow &w)
@@ -43,7 +59,6 @@ SweptSdof::SweptSdof(const FitWindow &window, int engineOrder, bool swept)
     for (std::size_t k = 0; k < S; ++k) {
         rotor_.push_back(std::polar(1.0, eo_ * w_.thetaRad[k]));
         mirror_.push_back(std::conj(rotor_.back()));
-        lag_.push_back(std::polar(1.0, -kTwoPi * eo_ * w_.arrival[k]));
     }
     const auto m = static_cast<Eigen::Index>(2 + S * (slopes_ ? 2 : 1));
     normal_.resize(m, m);
@@ -74,6 +89,8 @@ double SweptSdof::evaluate(double omega, double zeta)
     vstar_.resize(J);
     bp_.resize(J);
     state_.resize(J);
+    dev_.resize(J);
+    turn_.resize(J);
     for (std::size_t j = 0; j < J; ++j) {
         const double oe = kTwoPi * eo_ * w_.rpm[j] / 60.0;
         vstar_[j] = 1.0 / (cplx(0, oe) - s);
@@ -82,6 +99,13 @@ double SweptSdof::evaluate(double omega, double zeta)
             state_[j] = vstar_[j];
         else
             state_[j] = vstar_[j - 1] + std::exp(s * w_.dt[j - 1]) * (state_[j - 1] - vstar_[j - 1]);
+        if (swept_) {
+            // The deviation from the quasi-steady response carried to the
+            // block's middle revolution (a whole number of turns: no phase
+            // of the forcing), and the exponent per revolution in the forcing's frame.
+            dev_[j] = std::exp(s * (w_.mid[j] * w_.period[j])) * (state_[j] - vstar_[j]);
+            turn_[j] = s * w_.period[j] - cplx(0, kTwoPi * eo_);
+        }
     }
     const auto m = normal_.rows();
     normal_.setZero();
@@ -91,10 +115,8 @@ double SweptSdof::evaluate(double omega, double zeta)
         const auto j = static_cast<std::size_t>(w_.block[n]);
         const auto k = static_cast<std::size_t>(w_.pair[n]);
         cplx W = vstar_[j];
-        if (swept_) {
-            const double tau = (w_.mid[j] + w_.arrival[k]) * w_.period[j];
-            W += std::exp(s * tau) * lag_[k] * (state_[j] - vstar_[j]);
-        }
+        if (swept_)
+            W += fracExp(turn_[j] * w_.arrival[k]) * dev_[j];
         const cplx A = rotor_[k] * W, B = mirror_[k] * bp_[j];
         const double a0 = c * (A.imag() + B.imag()), a1 = c * (A.real() - B.real());
         c0_[n] = a0;

@@ -85,8 +85,8 @@ private:
     int eo_;
     bool swept_, slopes_;
     double omega_ = 0, zeta_ = 0;
-    std::vector<std::complex<double>> vstar_, bp_, state_;
-    std::vector<std::complex<double>> rotor_, mirror_, lag_; // per slot
+    std::vector<std::complex<double>> vstar_, bp_, state_, dev_, turn_;
+    std::vector<std::complex<double>> rotor_, mirror_; // per slot
     std::vector<double> c0_, c1_, resid_;
     std::vector<std::vector<double>> known0_, known1_;
     Eigen::MatrixXd normal_;
