@@ -7,7 +7,7 @@ set -eu
 PACKAGES="g++ cmake ninja-build pkg-config git
 qt6-base-dev libqcustomplot-dev libgl-dev
 libgtest-dev libgmock-dev libbenchmark-dev
-nlohmann-json3-dev libeigen3-dev
+nlohmann-json3-dev libeigen3-dev libboost-dev
 xvfb xauth
 clang-14 libclang-rt-14-dev llvm-14"
 
