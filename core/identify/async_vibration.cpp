@@ -35,6 +35,8 @@ constexpr double kBladeSignificance = 4;
 // A window of a segment whose amplitude is below this share of the
 // segment's median holds no reading of the component.
 constexpr double kWeakWindow = 0.3;
+// Readings whose stationary frequencies differ by less than this share are one.
+constexpr double kSameFrequency = 0.005;
 // Below this coherence the blades do not move in one travelling pattern.
 constexpr double kMinCoherence = 0.5;
 
@@ -64,6 +66,7 @@ struct Reading {
     int pattern = 0;                // the blades' spatial harmonic at |f_r|
     double coherence = 0;
     double explained = 0, total = 0;
+    bool searched = false; // the order search ran
 };
 
 class FThreshold {
@@ -305,44 +308,44 @@ void analyseStage(StageJob &job, AsyncResult &out, std::int64_t &done, std::int6
               mHi = static_cast<int>(std::ceil(job.maxOrder));
     for (std::size_t q = 0; q < readings.size(); ++q) {
         Reading &rd = readings[q];
-        const double shaftHz = win.rpm[rd.window] / 60.0;
-        std::map<int, double> power;
-        std::map<int, std::vector<cplx>> Zs;
-        for (int m = mLo; m <= mHi; ++m) {
-            const double nu = m + rd.alpha;
-            if (std::fabs(nu) > job.maxOrder)
-                continue;
-            double pw = 0;
-            std::vector<cplx> Z(N, 0.0);
-            for (std::size_t b = 0; b < N; ++b) {
-                cplx z = 0;
-                int used = 0;
-                for (std::size_t k = 0; k < P; ++k) {
-                    const cplx v = X[q][b * P + k];
-                    if (std::isnan(v.real()))
-                        continue;
-                    z += v * std::polar(1.0, -kTwoPi * nu * job.tau[k][b]);
-                    ++used;
-                }
-                if (used > 0) {
-                    pw += std::norm(z) / used;
-                    Z[b] = z / static_cast<double>(used);
-                }
-            }
-            power[m] = pw;
-            Zs[m] = std::move(Z);
-        }
-        if (power.empty())
+        // Candidates nu = m + alpha, |nu| <= maxOrder; the phase over the
+        // pairs advances by exp(-2 pi i tau) from one m to the next.
+        const int m0 = std::max(mLo, static_cast<int>(std::ceil(-job.maxOrder - rd.alpha)));
+        const int m1 = std::min(mHi, static_cast<int>(std::floor(job.maxOrder - rd.alpha)));
+        if (m1 < m0)
             continue;
-        int best = power.begin()->first;
-        for (const auto &[m, pw] : power)
-            if (pw > power[best])
-                best = m;
+        const auto M = static_cast<std::size_t>(m1 - m0 + 1);
+        std::vector<double> power(M, 0.0);
+        std::vector<cplx> Z(M);
+        for (std::size_t b = 0; b < N; ++b) {
+            std::fill(Z.begin(), Z.end(), cplx(0));
+            int used = 0;
+            for (std::size_t k = 0; k < P; ++k) {
+                const cplx v = X[q][b * P + k];
+                if (std::isnan(v.real()))
+                    continue;
+                const double tau = job.tau[k][b];
+                cplx ph = v * std::polar(1.0, -kTwoPi * (m0 + rd.alpha) * tau);
+                const cplx step = std::polar(1.0, -kTwoPi * tau);
+                for (std::size_t i = 0; i < M; ++i) {
+                    Z[i] += ph;
+                    ph *= step;
+                }
+                ++used;
+            }
+            if (used > 0)
+                for (std::size_t i = 0; i < M; ++i)
+                    power[i] += std::norm(Z[i]) / used;
+        }
+        const auto top =
+            static_cast<std::size_t>(std::max_element(power.begin(), power.end()) - power.begin());
+        const int best = m0 + static_cast<int>(top);
         rd.m = best;
         rd.nu = best + rd.alpha;
-        for (const auto &[m, pw] : power)
-            if (m != best)
-                rd.margin[m - best] = 2 * (power[best] - pw) / rd.noise;
+        for (std::size_t i = 0; i < M; ++i)
+            if (i != top)
+                rd.margin[m0 + static_cast<int>(i) - best] = 2 * (power[top] - power[i]) / rd.noise;
+        rd.searched = true;
     }
 
     // Third pass: the transform in time at three frequencies about the best
@@ -360,7 +363,7 @@ void analyseStage(StageJob &job, AsyncResult &out, std::int64_t &done, std::int6
     for (std::size_t q = 0; q < readings.size(); ++q) {
         const Reading &rd = readings[q];
         Exact &ex = exact[q];
-        if (rd.margin.empty() && rd.m == 0 && rd.nu == 0)
+        if (!rd.searched)
             continue;
         const std::size_t j = rd.window;
         const double period = 60.0 / win.rpm[j], centre = 0.5 * (win.timeFrom[j] + win.timeTo[j]);
@@ -608,7 +611,13 @@ void analyseStage(StageJob &job, AsyncResult &out, std::int64_t &done, std::int6
             // stationary frequency stays.
             const int nRef = ref.nu < 0 ? -ref.pattern : ref.pattern;
             const double nu = ref.nu + e;
-            const int n = nu < 0 ? -(nRef - e) : nRef - e;
+            int n = nu < 0 ? -(nRef - e) : nRef - e;
+            // On N blades the pattern is defined modulo N: its principal
+            // value, which may move the stationary frequency by N times the speed.
+            const int Nb = st.blades;
+            n = ((n % Nb) + Nb) % Nb;
+            if (n > Nb / 2)
+                n -= Nb;
             alt.rotorFrequencyHz = std::fabs(nu) * shaftHz;
             toStationary(alt.rotorFrequencyHz, n, shaftHz, alt.frequencyHz, alt.nodalDiameter);
             alt.layoutAlias = layout;
@@ -618,8 +627,16 @@ void analyseStage(StageJob &job, AsyncResult &out, std::int64_t &done, std::int6
         seg.ambiguous = !seg.alternatives.empty();
         if (seg.ambiguous) {
             seg.nodalDiameterKnown = false;
-            seg.remark = "расположение пар не различает порядки колебаний: частота во вращающейся системе и "
-                         "число узловых диаметров неоднозначны";
+            // The stationary frequency stands only when every reading gives it.
+            for (const AsyncAlternative &a : seg.alternatives)
+                if (std::fabs(a.frequencyHz - seg.frequencyHz) > kSameFrequency * seg.frequencyHz)
+                    seg.frequencyKnown = false;
+            seg.remark =
+                seg.frequencyKnown
+                    ? "расположение пар не различает порядки колебаний: частота во вращающейся системе "
+                      "и число узловых диаметров неоднозначны"
+                    : "расположение пар не различает порядки колебаний: частота и число узловых "
+                      "диаметров неоднозначны";
         } else if (!seg.nodalDiameterKnown) {
             seg.remark = "лопатки колеблются не одной бегущей волной: число узловых диаметров не определено";
         }
