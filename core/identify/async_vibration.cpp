@@ -286,8 +286,12 @@ void analyseStage(StageJob &job, AsyncResult &out, std::int64_t &done, std::int6
         rd.alpha = (top + shift) / W;
         readings.push_back(std::move(rd));
     }
-    if (readings.empty())
+    if (readings.empty()) {
+        // Nothing to read further: the two other passes count as done.
+        done += 2 * static_cast<std::int64_t>(N);
+        reportProgress(progress, done, total);
         return;
+    }
 
     // Second pass: every blade's transform at the detected alias frequency.
     std::vector<std::vector<cplx>> X(readings.size(), std::vector<cplx>(N * P, cplx(NAN, NAN)));

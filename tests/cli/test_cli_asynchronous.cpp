@@ -112,3 +112,19 @@ TEST(AsynchronousCommand, ErrorsLeaveAnExistingFileAlone)
     EXPECT_EQ(usage.status, 2);
     EXPECT_NE(usage.err.find("usage: vibrolan-cli asynchronous"), std::string::npos);
 }
+
+TEST(AsynchronousCommand, ARunWithoutAsynchronousVibrationGivesTheHeaderOnly)
+{
+    TempDir dir;
+    const auto sim = runProcess(VIBROLAN_CLI_PATH, {"simulate", "steady", "--out", dir.path().string(),
+                                                    "--name", "st", "--scale", "0.1"});
+    ASSERT_EQ(sim.status, 0) << sim.err;
+    const std::string csv = (dir / "seg.csv").string();
+    const auto r = runProcess(VIBROLAN_CLI_PATH, {"asynchronous", (dir / "st.lfm").string(), "--csv", csv});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Асинхронных колебаний не найдено"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("asynchronous: 100%"), std::string::npos) << r.err;
+    EXPECT_EQ(slurpFile(csv),
+              "stage,time_from_s,time_to_s,speed_rpm,frequency_hz,nodal_diameter,amplitude_mean,"
+              "amplitude_max,blades,quality\n");
+}
