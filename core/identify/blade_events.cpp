@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <limits>
 #include <numeric>
 
@@ -9,10 +11,12 @@ namespace vibrolan::identify {
 
 namespace {
 
-constexpr int kSmooth = 5; // revolutions averaged by the level
+constexpr int kSmooth = 5, kSmoothLong = 25; // revolutions averaged by the levels
 // A peak on the tail of a stronger one counts when it rises this many times
 // above the tail where they meet.
-constexpr double kProminence = 3;
+constexpr double kProminence = 1.5;
+// ... and this many times above the median level of its surroundings.
+constexpr double kAboveSurroundings = 2;
 
 double medianOf(std::vector<double> &v)
 {
@@ -55,6 +59,43 @@ void subtractBaseline(std::vector<double> &resid, std::size_t R, std::size_t P, 
     }
 }
 
+// Sets level[r] to the z-score of the residue averaged over `smooth`
+// revolutions centred on r, RMS over the pairs.
+void addLevel(std::vector<double> &level, const BladeLevel &out, std::size_t R, std::size_t P, int smooth)
+{
+    std::vector<double> sum(P, 0.0);
+    std::vector<double> count(P, 0.0);
+    auto add = [&](std::size_t r, double sign) {
+        for (std::size_t k = 0; k < P; ++k) {
+            const double v = out.resid[r * P + k];
+            if (!std::isnan(v)) {
+                sum[k] += sign * v;
+                count[k] += sign;
+            }
+        }
+    };
+    const auto half = static_cast<std::size_t>(smooth / 2);
+    const double enough = (smooth + 1) / 2;
+    for (std::size_t r = 0; r < std::min(R, half); ++r)
+        add(r, 1);
+    for (std::size_t r = 0; r < R; ++r) {
+        if (r + half < R)
+            add(r + half, 1);
+        if (r > half)
+            add(r - half - 1, -1);
+        double z2 = 0;
+        int used = 0;
+        for (std::size_t k = 0; k < P; ++k)
+            if (count[k] >= enough) {
+                const double mean = sum[k] / count[k];
+                z2 += mean * mean * count[k];
+                ++used;
+            }
+        if (used > 0)
+            level[r] = std::sqrt(z2 / used) / out.noise;
+    }
+}
+
 } // namespace
 
 BladeLevel MeasureBlade(const StageSamples &st, const std::vector<double> &y)
@@ -87,37 +128,13 @@ BladeLevel MeasureBlade(const StageSamples &st, const std::vector<double> &y)
             largest = std::max(largest, std::fabs(v));
     out.noise = std::max({scale, largest * 1e-9, 1e-300});
 
-    // Running sums per pair over kSmooth revolutions centred on r.
+    // The level at two scales: a fast sweep crosses a resonance in a few
+    // revolutions, a slow one in hundreds, where the longer average lifts a
+    // weak response further out of the noise.
     out.level.assign(R, 0.0);
-    std::vector<double> sum(P, 0.0);
-    std::vector<double> count(P, 0.0);
-    auto add = [&](std::size_t r, int sign) {
-        for (std::size_t k = 0; k < P; ++k) {
-            const double v = out.resid[r * P + k];
-            if (!std::isnan(v)) {
-                sum[k] += sign * v;
-                count[k] += sign;
-            }
-        }
-    };
-    constexpr std::size_t half = kSmooth / 2;
-    for (std::size_t r = 0; r < std::min(R, half); ++r)
-        add(r, 1);
-    for (std::size_t r = 0; r < R; ++r) {
-        if (r + half < R)
-            add(r + half, 1);
-        if (r > half)
-            add(r - half - 1, -1);
-        double z2 = 0;
-        int used = 0;
-        for (std::size_t k = 0; k < P; ++k)
-            if (count[k] >= (kSmooth + 1) / 2) {
-                const double mean = sum[k] / count[k];
-                z2 += mean * mean * count[k];
-                ++used;
-            }
-        out.level[r] = used > 0 ? std::sqrt(z2 / used) / out.noise : 0.0;
-    }
+    out.levelLong.assign(R, 0.0);
+    addLevel(out.level, out, R, P, kSmooth);
+    addLevel(out.levelLong, out, R, P, kSmoothLong);
     return out;
 }
 
@@ -140,10 +157,23 @@ std::vector<BladePeak> FindPeaks(const std::vector<double> &level, double thresh
             continue;
         const double pk = lv(r), floor = std::max(threshold, pk / 20);
         int from = r, to = r;
-        while (from > 0 && !taken[static_cast<std::size_t>(from - 1)] && lv(from - 1) >= floor)
-            --from;
-        while (to + 1 < R && !taken[static_cast<std::size_t>(to + 1)] && lv(to + 1) >= floor)
-            ++to;
+        // Out to the floor, or to a valley behind which the level climbs to
+        // twice the valley again (another resonance's rise).
+        auto extend = [&](int &edge, int dir) {
+            int valley = edge;
+            for (int q = edge + dir; q >= 0 && q < R && !taken[static_cast<std::size_t>(q)] && lv(q) >= floor;
+                 q += dir) {
+                if (lv(q) < lv(valley)) {
+                    valley = q;
+                } else if (lv(q) > 2 * lv(valley) && lv(q) > threshold) {
+                    edge = valley;
+                    return;
+                }
+                edge = q;
+            }
+        };
+        extend(from, -1);
+        extend(to, +1);
         std::fill(taken.begin() + from, taken.begin() + to + 1, 1);
         if (to - from + 1 < 3)
             continue;
@@ -161,11 +191,11 @@ std::vector<BladePeak> FindPeaks(const std::vector<double> &level, double thresh
         // lifts long stretches a little, a resonance a short one a lot).
         const int span = std::max(20, to - from + 1);
         around.clear();
-        for (int q = std::max(0, from - 2 * span); q < from; ++q)
+        for (int q = std::max(0, from - 3 * span); q < from - span; ++q)
             around.push_back(lv(q));
-        for (int q = to + 1; q < std::min(R, to + 1 + 2 * span); ++q)
+        for (int q = to + 1 + span; q < std::min(R, to + 1 + 3 * span); ++q)
             around.push_back(lv(q));
-        if (!around.empty() && pk < kProminence * medianOf(around))
+        if (!around.empty() && pk < kAboveSurroundings * medianOf(around))
             continue;
         BladePeak p{blade, from, to, r, pk, r, r};
         while (p.halfFrom > from && lv(p.halfFrom - 1) >= pk / std::sqrt(2.0))
@@ -173,6 +203,24 @@ std::vector<BladePeak> FindPeaks(const std::vector<double> &level, double thresh
         while (p.halfTo < to && lv(p.halfTo + 1) >= pk / std::sqrt(2.0))
             ++p.halfTo;
         peaks.push_back(p);
+    }
+    std::sort(peaks.begin(), peaks.end(),
+              [](const BladePeak &a, const BladePeak &b) { return a.from < b.from; });
+    return peaks;
+}
+
+} // namespace vibrolan::identify
+
+namespace vibrolan::identify {
+
+std::vector<BladePeak> FindBladePeaks(const BladeLevel &lv, double threshold, int blade)
+{
+    std::vector<BladePeak> peaks = FindPeaks(lv.level, threshold, blade);
+    for (const BladePeak &p : FindPeaks(lv.levelLong, threshold, blade)) {
+        const bool seen = std::any_of(peaks.begin(), peaks.end(),
+                                      [&](const BladePeak &q) { return q.from <= p.to && p.from <= q.to; });
+        if (!seen)
+            peaks.push_back(p);
     }
     std::sort(peaks.begin(), peaks.end(),
               [](const BladePeak &a, const BladePeak &b) { return a.from < b.from; });

@@ -70,38 +70,52 @@ EngineOrderScore ScoreEngineOrders(const FitWindow &w, int from, int to, int eoM
     out.blocks = static_cast<int>(spans.size());
     if (spans.empty() || eoMax < 1)
         return out;
-    Eigen::MatrixXd N(S, S), M, A;
-    Eigen::VectorXd rhs(S), yb, My;
+    // Per block, with a_i = (cos EO theta_i, sin EO theta_i), G = sum a a^T and
+    // g = sum a y: the residual off the pattern is y^T y - g^T G^-1 g, and the
+    // offsets enter through M_ij = delta_ij - a_i^T G^-1 a_j.
+    Eigen::MatrixXd N(S, S);
+    Eigen::VectorXd rhs(S);
+    std::vector<double> ca(w.slots()), sa(w.slots());
     for (int eo = 1; eo <= eoMax; ++eo) {
+        for (std::size_t k = 0; k < w.slots(); ++k) {
+            ca[k] = std::cos(eo * w.thetaRad[k]);
+            sa[k] = std::sin(eo * w.thetaRad[k]);
+        }
         N.setZero();
         rhs.setZero();
         double C = 0;
         for (const auto &[b, e] : spans) {
-            const auto n = static_cast<Eigen::Index>(e - b);
-            A.resize(n, 2);
-            yb.resize(n);
-            for (Eigen::Index i = 0; i < n; ++i) {
-                const double th =
-                    eo * w.thetaRad[static_cast<std::size_t>(w.pair[b + static_cast<std::size_t>(i)])];
-                A(i, 0) = std::cos(th);
-                A(i, 1) = std::sin(th);
-                yb(i) = w.y[b + static_cast<std::size_t>(i)];
+            double g00 = 0, g01 = 0, g11 = 0, b0 = 0, b1 = 0, yy = 0;
+            for (std::size_t n = b; n < e; ++n) {
+                const auto k = static_cast<std::size_t>(w.pair[n]);
+                const double y = w.y[n];
+                g00 += ca[k] * ca[k];
+                g01 += ca[k] * sa[k];
+                g11 += sa[k] * sa[k];
+                b0 += ca[k] * y;
+                b1 += sa[k] * y;
+                yy += y * y;
             }
-            // The projector off the pattern's two columns.
-            const Eigen::Matrix2d G = A.transpose() * A;
-            if (std::fabs(G.determinant()) < 1e-12 * G.trace() * G.trace()) {
-                M = Eigen::MatrixXd::Identity(n, n) -
-                    A * G.completeOrthogonalDecomposition().pseudoInverse() * A.transpose();
-            } else {
-                M = Eigen::MatrixXd::Identity(n, n) - A * G.inverse() * A.transpose();
-            }
-            My = M * yb;
-            C += yb.dot(My);
-            for (Eigen::Index i = 0; i < n; ++i) {
-                const auto pi = w.pair[b + static_cast<std::size_t>(i)];
-                rhs(pi) += My(i);
-                for (Eigen::Index j = 0; j < n; ++j)
-                    N(pi, w.pair[b + static_cast<std::size_t>(j)]) += M(i, j);
+            // Where the pattern's two columns are alike over these probes, a
+            // whisper of ridge makes G^-1 the pseudo-inverse (every block
+            // must count for every EO, or the order with fewer would win).
+            const double ridge = 1e-9 * (g00 + g11);
+            g00 += ridge;
+            g11 += ridge;
+            const double det = g00 * g11 - g01 * g01;
+            const double i00 = g11 / det, i01 = -g01 / det, i11 = g00 / det;
+            const double u0 = i00 * b0 + i01 * b1, u1 = i01 * b0 + i11 * b1; // G^-1 g
+            C += yy - (b0 * u0 + b1 * u1);
+            for (std::size_t n = b; n < e; ++n) {
+                const auto k = static_cast<std::size_t>(w.pair[n]);
+                const auto pk = static_cast<Eigen::Index>(k);
+                // (M y)_n
+                rhs(pk) += w.y[n] - (ca[k] * u0 + sa[k] * u1);
+                const double v0 = i00 * ca[k] + i01 * sa[k], v1 = i01 * ca[k] + i11 * sa[k];
+                for (std::size_t m = b; m < e; ++m) {
+                    const auto q = static_cast<std::size_t>(w.pair[m]);
+                    N(pk, static_cast<Eigen::Index>(q)) += (n == m ? 1.0 : 0.0) - (v0 * ca[q] + v1 * sa[q]);
+                }
             }
         }
         N.diagonal().array() += 1e-12 * std::max(1.0, N.diagonal().maxCoeff());

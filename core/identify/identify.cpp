@@ -26,7 +26,8 @@ constexpr double kTwoPi = 2 * std::numbers::pi;
 constexpr double kMinQuality = 0.3;
 // A fitted response below this many noise RMS is no resonance (the detector's
 // threshold of 6 asks for about 4 at the least).
-constexpr double kMinAmplitude = 3;
+constexpr double kMinAmplitude = 5;
+constexpr double kMinEvidence = 200;
 // Blocks per half-power band the fit keeps (slower sweeps are averaged down to it).
 constexpr int kBlocksPerBand = 40;
 // Revolutions per half-power band below which the result is outside the range it holds for.
@@ -96,7 +97,8 @@ std::vector<double> arrivals(const TCfgDfm &cfg, const StageSamples &st, int b)
 
 // The fit window of one blade peak: the peak's extent, widened to six
 // half-power widths either side (the tails pin damping and offsets) and by
-// at least 10 revolutions, never into the blade's neighbouring peaks.
+// at least 10 revolutions, never up to the top of a neighbouring peak (its
+// flank the fit knows as that resonance's response).
 void fitRange(const StageSamples &st, const std::vector<BladePeak> &peaks, std::size_t i, int &from, int &to,
               int &band)
 {
@@ -106,9 +108,9 @@ void fitRange(const StageSamples &st, const std::vector<BladePeak> &peaks, std::
     from = std::min(p.from - pad, p.peak - 6 * band);
     to = std::max(p.to + pad, p.peak + 6 * band);
     if (i > 0)
-        from = std::max(from, peaks[i - 1].to + 1);
+        from = std::max(from, peaks[i - 1].peak + 1);
     if (i + 1 < peaks.size())
-        to = std::min(to, peaks[i + 1].from - 1);
+        to = std::min(to, peaks[i + 1].peak - 1);
     from = std::max(from, 0);
     to = std::min(to, static_cast<int>(st.revolutions()) - 1);
 }
@@ -124,23 +126,62 @@ struct BladeJob {
     double noise;
     int eoMax;
     struct Known {
+        std::size_t peak;
         int eo;
         double omega, zeta;
-        int from, to;
     };
     std::vector<Known> known; // this blade's resonances fitted so far
 
     // A resonance, or nothing with `why` saying what stopped it (empty: the
-    // peak was no resonance at all).
-    std::optional<BladeResonance> fit(std::size_t i, int event, std::string &why);
+    // peak was no resonance at all). With `previous` (a first fit of the same
+    // peak) the engine order is kept, the fit starts from its result and
+    // knows every other resonance of the blade.
+    std::optional<BladeResonance> fit(std::size_t i, int event, std::string &why,
+                                      const BladeResonance *previous = nullptr);
+
+    // The window of a second fit: six half-power bands of the first fit
+    // either side of its peak (the detector's level may misjudge the band
+    // where the probes see the vibration's phase alike), never up to the top
+    // of another resonance of the blade.
+    void refineRange(const BladeResonance &first, std::size_t i, int &from, int &to, int &band) const
+    {
+        const int R = static_cast<int>(st.revolutions());
+        int at = 0;
+        while (at + 1 < R && st.time[static_cast<std::size_t>(at + 1)] <= first.peakTime)
+            ++at;
+        const int a = std::max(0, at - 5), b = std::min(R - 1, at + 5);
+        const double perRev =
+            b > a ? std::fabs(st.rpm[static_cast<std::size_t>(b)] - st.rpm[static_cast<std::size_t>(a)]) /
+                        (b - a)
+                  : 0;
+        const double bandRpm = 2 * first.dampingRatio * first.speedRpm;
+        if (!(perRev > 0) || !(bandRpm > 0))
+            return;
+        band = std::clamp(static_cast<int>(bandRpm / perRev), 1, R);
+        from = at - std::max(10, 6 * band);
+        to = at + std::max(10, 6 * band);
+        // Only resonances: a peak that turned out to be a part of this one is no border.
+        for (const Known &k : known) {
+            const int top = peaks[k.peak].peak;
+            if (k.peak != i && top < at)
+                from = std::max(from, top + 1);
+            if (k.peak != i && top > at)
+                to = std::min(to, top - 1);
+        }
+        from = std::max(from, 0);
+        to = std::min(to, R - 1);
+    }
 };
 
-std::optional<BladeResonance> BladeJob::fit(std::size_t i, int event, std::string &why)
+std::optional<BladeResonance> BladeJob::fit(std::size_t i, int event, std::string &why,
+                                            const BladeResonance *previous)
 {
     const BladePeak &pk = peaks[i];
     const int P = static_cast<int>(st.pairs.size());
     int from = 0, to = 0, band = 1;
     fitRange(st, peaks, i, from, to, band);
+    if (previous)
+        refineRange(*previous, i, from, to, band);
     const int blockSize = std::max(1, band / kBlocksPerBand);
     const FitWindow fw = MakeFitWindow(st, y, from, to, blockSize, arrival);
     std::vector<double> angles;
@@ -162,7 +203,12 @@ std::optional<BladeResonance> BladeJob::fit(std::size_t i, int event, std::strin
     res.blockSize = blockSize;
     res.sweptModel = opt.sweptModel;
     res.window = windowOf(st, from, to);
-    if (opt.engineOrder > 0) {
+    if (previous) {
+        res.engineOrder = previous->engineOrder;
+        res.eoGiven = previous->eoGiven;
+        res.eoRunnerUp = previous->eoRunnerUp;
+        res.eoConfidence = previous->eoConfidence;
+    } else if (opt.engineOrder > 0) {
         res.engineOrder = opt.engineOrder;
         res.eoGiven = true;
     } else if (P < 2) {
@@ -191,6 +237,8 @@ std::optional<BladeResonance> BladeJob::fit(std::size_t i, int event, std::strin
     const int eo = res.engineOrder;
     SweptSdof model(fw, eo, opt.sweptModel);
     for (const Known &k : known) {
+        if (k.peak == i)
+            continue;
         SweptSdof other(fw, k.eo, opt.sweptModel);
         other.evaluate(k.omega, k.zeta);
         model.addKnown(other.column0(), other.column1());
@@ -201,7 +249,9 @@ std::optional<BladeResonance> BladeJob::fit(std::size_t i, int event, std::strin
     const double zeta0 = std::clamp(width / (2 * rpmPeak), 2e-4, 0.1);
     const double toOmega = kTwoPi * eo / 60.0;
     const SdofFit fit =
-        FitSdof(model, toOmega * rpmPeak, zeta0, toOmega * res.window.rpmFrom, toOmega * res.window.rpmTo);
+        previous ? FitSdof(model, kTwoPi * previous->frequencyHz, previous->dampingRatio, 0, 0, false)
+                 : FitSdof(model, toOmega * rpmPeak, zeta0, toOmega * res.window.rpmFrom,
+                           toOmega * res.window.rpmTo);
     if (!std::isfinite(fit.rss) || !(fit.omega > 0)) {
         why = "подгонка модели не сошлась";
         return std::nullopt;
@@ -250,18 +300,36 @@ std::optional<BladeResonance> BladeJob::fit(std::size_t i, int event, std::strin
         res.sweepRate = rate / (fit.omega * fit.omega);
         // Revolutions in the half-power band 2 zeta omega at this rate.
         const double perRev = std::fabs(rate) * 60.0 / std::max(1e-300, res.speedRpm);
-        res.sweepInRange = perRev == 0 || 2 * fit.zeta * fit.omega / perRev >= kMinRevolutionsPerBand;
+        res.bandRevolutions = perRev > 0 ? 2 * fit.zeta * fit.omega / perRev : 1e300;
+        res.sweepInRange = res.bandRevolutions >= kMinRevolutionsPerBand;
     }
-    // A peak the fit finds no response in was the baseline's, not a resonance.
-    if (res.amplitude < kMinAmplitude * noise)
+    // The same resonance as one fitted already (a peak split in two): not again.
+    for (const Known &k : known) {
+        // Next to it in time; another crossing (run-up, run-down) lies elsewhere.
+        const bool near = std::abs(peaks[k.peak].peak - pk.peak) <= 2 * (to - from + 1);
+        if (!previous && near && k.eo == eo && std::fabs(k.omega - fit.omega) < 4 * k.zeta * k.omega)
+            return std::nullopt;
+    }
+    // Damping at a bound of its range, or a half-power band narrower than a
+    // revolution (which the samples cannot resolve): no resonance of the model.
+    if (fit.zeta > 0.9 * kMaxZeta || fit.zeta < 1.1 * kMinZeta || res.bandRevolutions < 1)
+        return std::nullopt;
+    // A peak the fit finds no response in was the baseline's, not a resonance:
+    // the response must lower the residual of offsets and slopes alone by
+    // kMinEvidence noise variances (of a block's mean) and reach kMinAmplitude.
+    const double blockNoise2 = noise * noise / blockSize;
+    if (res.amplitude < kMinAmplitude * noise || OffsetsOnlyRss(fw) - fit.rss < kMinEvidence * blockNoise2)
         return std::nullopt;
     if (fit.omega < toOmega * res.window.rpmFrom || fit.omega > toOmega * res.window.rpmTo) {
-        // On the flank of another resonance of this blade: that one's tail.
-        for (const BladePeak &p : peaks) {
-            const ResonanceWindow pw = windowOf(st, p.from, p.to);
-            if (&p != &pk && res.speedRpm >= pw.rpmFrom && res.speedRpm <= pw.rpmTo)
+        // A weak peak whose fit runs off is noise or another resonance's
+        // flank; a strong one is a resonance the run did not cross whole.
+        // So is one close in time to a resonance fitted already (the ringing
+        // a fast crossing leaves beats with the forcing: humps of its own).
+        if (pk.level < 3 * opt.threshold)
+            return std::nullopt;
+        for (const Known &k : known)
+            if (std::abs(peaks[k.peak].peak - pk.peak) <= 2 * (to - from + 1))
                 return std::nullopt;
-        }
         why = "собственная частота вне окна резонанса (" + rpmText(res.speedRpm) +
               " об/мин): резонанс не пройден целиком";
         return std::nullopt;
@@ -272,7 +340,8 @@ std::optional<BladeResonance> BladeJob::fit(std::size_t i, int event, std::strin
             ")";
         return std::nullopt;
     }
-    known.push_back({eo, fit.omega, fit.zeta, from, to});
+    if (!previous)
+        known.push_back({i, eo, fit.omega, fit.zeta});
     return res;
 }
 
@@ -360,15 +429,17 @@ IdentifyResult IdentifyResonances(const TCfgDfm &cfg, const IdentifyOptions &opt
             BladeDeflection(cfg, st, b, y, dropped);
             const BladeLevel lv = MeasureBlade(st, y);
             w.noise[static_cast<std::size_t>(b)] = lv.noise;
-            w.peaks[static_cast<std::size_t>(b)] = FindPeaks(lv.level, opt.threshold, b);
+            w.peaks[static_cast<std::size_t>(b)] = FindBladePeaks(lv, opt.threshold, b);
             reportProgress(progress, ++done, totalBlades);
         }
         std::vector<EventSpan> spans = mergePeaks(w.peaks);
-        // The speed band selects events by the speed of their strongest response.
+        // The speed band takes the events that reach into it (and of their
+        // resonances those whose speed lies in it, below).
         std::vector<int> eventId(spans.size(), -1);
         for (std::size_t e = 0; e < spans.size(); ++e) {
             const double pk = st.rpm[static_cast<std::size_t>(spans[e].peakRev)];
-            if ((opt.fromRpm && pk < *opt.fromRpm) || (opt.toRpm && pk > *opt.toRpm))
+            const ResonanceWindow ew = windowOf(st, spans[e].from, spans[e].to);
+            if ((opt.fromRpm && ew.rpmTo < *opt.fromRpm) || (opt.toRpm && ew.rpmFrom > *opt.toRpm))
                 continue;
             eventId[e] = static_cast<int>(out.events.size());
             out.events.push_back({st.stage, windowOf(st, spans[e].from, spans[e].to), pk,
@@ -405,6 +476,7 @@ IdentifyResult IdentifyResonances(const TCfgDfm &cfg, const IdentifyOptions &opt
                 order[i] = i;
             std::stable_sort(order.begin(), order.end(),
                              [&](std::size_t a, std::size_t c) { return peaks[a].level > peaks[c].level; });
+            std::vector<std::pair<std::size_t, BladeResonance>> found; // peak, its resonance
             for (std::size_t i : order) {
                 const BladePeak &pk = peaks[i];
                 std::size_t e = 0;
@@ -416,9 +488,19 @@ IdentifyResult IdentifyResonances(const TCfgDfm &cfg, const IdentifyOptions &opt
                 std::string why;
                 std::optional<BladeResonance> res = job.fit(i, eventId[e], why);
                 if (res)
-                    out.resonances.push_back(std::move(*res));
+                    found.emplace_back(i, std::move(*res));
                 else if (!why.empty())
                     notIdentifiable(b, e, why);
+            }
+            // Once more, each on the window its first fit calls for and knowing
+            // all the others (the first ones fitted knew none).
+            for (auto &[i, res] : found) {
+                std::string why;
+                if (std::optional<BladeResonance> again = job.fit(i, res.event, why, &res))
+                    res = std::move(*again);
+                if ((!opt.fromRpm || res.speedRpm >= *opt.fromRpm) &&
+                    (!opt.toRpm || res.speedRpm <= *opt.toRpm))
+                    out.resonances.push_back(std::move(res));
             }
             for (std::size_t e = 0; e < spans.size(); ++e)
                 if (!seen[e] && eventId[e] >= 0)

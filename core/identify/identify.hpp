@@ -27,7 +27,8 @@ struct IdentifyOptions {
     // Highest engine order tried; 0: the highest the probe layout tells apart
     // from every lower one (see MaxDistinctEngineOrder).
     int eoMax = 0;
-    // Only events whose peak speed lies in this band (rev/min).
+    // Only resonances whose speed (60 frequency / EO) lies in this band
+    // (rev/min), found in the events that reach into it.
     std::optional<double> fromRpm, toRpm;
     // Significance of the event detector: a blade's smoothed response must
     // exceed this many times its own noise floor.
@@ -73,9 +74,10 @@ struct BladeResonance {
     // Sweep rate at the resonance, d(EO * Omega)/dt / omega_n^2 (dimensionless;
     // negative on a run-down), and whether it is inside the range the result holds for.
     double sweepRate = 0;
-    bool sweepInRange = true;
-    ResonanceWindow window; // the samples the fit used
-    double centreRpm = 0;   // the reference speed of the pair slopes
+    double bandRevolutions = 0; // revolutions inside the half-power band at that rate
+    bool sweepInRange = true;   // at least 3 of them
+    ResonanceWindow window;     // the samples the fit used
+    double centreRpm = 0;       // the reference speed of the pair slopes
     // The window on the stage's grid of revolutions and the revolutions per
     // block the fit averaged (TraceResonance rebuilds the fit from them).
     int firstRevolution = 0, lastRevolution = 0, blockSize = 1;

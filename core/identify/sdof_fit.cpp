@@ -8,7 +8,7 @@
 
 namespace vibrolan::identify {
 
-SdofFit FitSdof(SweptSdof &model, double omega0, double zeta0, double omegaLo, double omegaHi)
+SdofFit FitSdof(SweptSdof &model, double omega0, double zeta0, double omegaLo, double omegaHi, bool scan)
 {
     SdofFit fit;
     auto eval = [&](double lw, double lz) {
@@ -18,24 +18,33 @@ SdofFit FitSdof(SweptSdof &model, double omega0, double zeta0, double omegaLo, d
             return std::numeric_limits<double>::infinity();
         return model.evaluate(std::exp(lw), z);
     };
-    double lz = std::log(std::clamp(zeta0, 1e-4, 0.1));
+    double lz = std::log(std::clamp(zeta0, scan ? 1e-4 : kMinZeta, scan ? 0.1 : kMaxZeta));
     double lw = std::log(omega0), best = eval(lw, lz);
+    if (!scan)
+        omegaLo = omegaHi = omega0;
     // The scan: about ten points per half-power width, at most 41.
     const double lo = std::log(std::min(omegaLo, omega0)), hi = std::log(std::max(omegaHi, omega0));
     const int points = std::clamp(static_cast<int>((hi - lo) / (std::exp(lz) * 0.2)), 5, 41);
+    // At the detector's damping and at a third of it (the detector's level
+    // widens a peak that the probes see at alike phases, or that noise blurs).
     const double lz0 = lz;
-    for (int i = 0; i <= points; ++i) {
-        const double x = lo + (hi - lo) * i / points, r = eval(x, lz0);
-        if (r < best) {
-            best = r;
-            lw = x;
+    for (double lzs : {lz0, lz0 - std::log(3.0)})
+        for (int i = 0; i <= points && scan; ++i) {
+            const double x = lo + (hi - lo) * i / points, r = eval(x, lzs);
+            if (r < best) {
+                best = r;
+                lw = x;
+                lz = lzs;
+            }
         }
-    }
+    const double lzBest = lz;
     for (double f : {0.25, 0.5, 2.0, 4.0}) {
-        const double r = eval(lw, lz0 + std::log(f));
+        if (!scan)
+            break;
+        const double r = eval(lw, lzBest + std::log(f));
         if (r < best) {
             best = r;
-            lz = lz0 + std::log(f);
+            lz = lzBest + std::log(f);
         }
     }
     if (!std::isfinite(best))

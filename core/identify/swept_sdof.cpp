@@ -11,6 +11,31 @@ using cplx = std::complex<double>;
 constexpr double kTwoPi = 2 * std::numbers::pi;
 } // namespace
 
+double OffsetsOnlyRss(const FitWindow &w)
+{
+    // Per slot: y = a + b u, u the centred speed.
+    const std::size_t S = w.slots();
+    std::vector<double> n(S), su(S), suu(S), sy(S), suy(S), syy(S);
+    for (std::size_t i = 0; i < w.y.size(); ++i) {
+        const auto k = static_cast<std::size_t>(w.pair[i]);
+        const double u = w.rpm[static_cast<std::size_t>(w.block[i])] - w.centreRpm, y = w.y[i];
+        n[k] += 1;
+        su[k] += u;
+        suu[k] += u * u;
+        sy[k] += y;
+        suy[k] += u * y;
+        syy[k] += y * y;
+    }
+    double rss = 0;
+    for (std::size_t k = 0; k < S; ++k) {
+        const double det = n[k] * suu[k] - su[k] * su[k];
+        const double vy = syy[k] - sy[k] * sy[k] / n[k];
+        const double cuy = suy[k] - su[k] * sy[k] / n[k], vu = det / n[k];
+        rss += det > 1e-12 * n[k] * suu[k] ? vy - cuy * cuy / vu : vy;
+    }
+    return rss;
+}
+
 SweptSdof::SweptSdof(const FitWindow &window, int engineOrder, bool swept)
     : w_(window), eo_(engineOrder), swept_(swept), slopes_(window.halfRangeRpm > 1e-9 * window.centreRpm)
 {

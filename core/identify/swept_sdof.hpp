@@ -36,6 +36,10 @@
 
 namespace vibrolan::identify {
 
+// The residual sum of squares of the window with no resonance at all: each
+// pair's offset and slope alone.
+double OffsetsOnlyRss(const FitWindow &window);
+
 class SweptSdof {
 public:
     SweptSdof(const FitWindow &window, int engineOrder, bool swept);

@@ -3,6 +3,7 @@
 // recording and an analysis configuration, the real processing run analyses
 // them, and its speeds, deflections and derived series are checked against
 // values computed here from the measurement alone.
+#include "support/measured_runup.hpp"
 #include "support/temp_dir.hpp"
 
 #include "base/message_sink.hpp"
@@ -32,91 +33,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr double kTwoPi = 2 * std::numbers::pi;
-constexpr double kProbeRadiusMm = 162;
-constexpr int kBlades = 5;
-constexpr int kProbes = 3;
-constexpr std::uint16_t kRecorderCode = 1200;
-constexpr double kTick = 25e-9; // the counter period of recorder 1200
-// The counter starts 7.4 s before it wraps; the run lasts 190 s, the counter 107 s.
-constexpr std::uint32_t kStartTicks = 4000000000u;
-
-// One measured revolution: blade 1's arrival angle at each probe (radians
-// after the revolution's shaft mark) and the shaft speed.
-struct Revolution {
-    std::array<double, kProbes> angle{};
-    double rpm = 0;
-    double ticks() const { return 60 / rpm / kTick; } // the revolution's length
-};
-
-std::vector<Revolution> readMeasurement()
-{
-    const fs::path file = fs::path(VIBROLAN_TEST_DATA_DIR) / "measured" / "blade1_aoa_runup_rundown.csv";
-    std::ifstream in(file);
-    std::vector<Revolution> revs;
-    std::string line;
-    std::getline(in, line); // column names
-    while (std::getline(in, line)) {
-        std::replace(line.begin(), line.end(), ',', ' ');
-        std::istringstream row(line);
-        long number = -1;
-        Revolution r;
-        row >> number >> r.angle[0] >> r.angle[1] >> r.angle[2] >> r.rpm;
-        if (!row || number != static_cast<long>(revs.size()))
-            ADD_FAILURE() << file << ": unreadable row " << line;
-        else
-            revs.push_back(r);
-    }
-    return revs;
-}
-
-// Sensors: 0 the shaft mark, 1 ... 3 the probes; each on the channel of its index.
-constexpr std::uint8_t kTachoChan = 0;
-constexpr std::uint8_t probeChan(int probe) { return static_cast<std::uint8_t>(1 + probe); }
-constexpr int kSensors = 1 + kProbes;
-
-// The recording of the measurement. Shaft marks come from integrating the
-// revolution periods; blade 1 passes probe p of revolution k at its measured
-// angle, taken as the fraction angle / 2 pi of that revolution's length.
-// Blades 2 ... 5 were not measured: they are placed at blade 1's angle plus
-// k * 72 degrees, so every probe sees five pulses per revolution as on the
-// rotor and every blade shows blade 1's deflection. The recording goes on
-// past the last measured revolution (repeating it) by the 6 records per
-// sensor that the pass leaves out at the end of a recording.
-std::vector<TIndex> buildRecords(const std::vector<Revolution> &revs, std::uint32_t startTicks)
-{
-    struct Pulse {
-        std::int64_t t;
-        std::uint8_t ch;
-    };
-    std::vector<Pulse> pulses;
-    auto revolution = [&](const Revolution &r, double mark) {
-        pulses.push_back({std::llround(mark), kTachoChan});
-        for (int p = 0; p < kProbes; ++p)
-            for (int b = 0; b < kBlades; ++b)
-                pulses.push_back(
-                    {std::llround(mark +
-                                  (r.angle[p] / kTwoPi + static_cast<double>(b) / kBlades) * r.ticks()),
-                     probeChan(p)});
-    };
-    double mark = 0;
-    for (const Revolution &r : revs) {
-        revolution(r, mark);
-        mark += r.ticks();
-    }
-    const std::size_t measured = pulses.size();
-    revolution(revs.back(), mark);
-    revolution(revs.back(), mark + revs.back().ticks());
-    std::stable_sort(pulses.begin() + static_cast<long>(measured), pulses.end(),
-                     [](const Pulse &a, const Pulse &b) { return a.t < b.t; });
-    pulses.resize(measured + 1 + 6 * kSensors); // the closing mark and the tail
-    std::stable_sort(pulses.begin(), pulses.end(), [](const Pulse &a, const Pulse &b) { return a.t < b.t; });
-    std::vector<TIndex> records;
-    records.reserve(pulses.size());
-    for (const Pulse &p : pulses)
-        records.push_back(TIndex{p.ch, 0, static_cast<std::uint32_t>((startTicks + p.t) & 0xFFFFFFFF)});
-    return records;
-}
+using namespace vibrolan::test::measured;
 
 // One free stage of five blades on the probes' circle; the probe on the
 // smallest angle is the root probe of two pairs whose tip probes are the
@@ -417,7 +334,7 @@ void checkRevolutions(const RunOutcome &out, const std::vector<Revolution> &revs
 // the least-squares quadratic in the speed of the measured deflections.
 TEST(MeasuredRunUp, WholeRunAssemblesEveryRevolution)
 {
-    const std::vector<Revolution> revs = readMeasurement();
+    const std::vector<Revolution> revs = readMeasurement(VIBROLAN_TEST_DATA_DIR);
     ASSERT_EQ(revs.size(), 2843u);
     TempDir dir;
     const RunOutcome out = analyse(dir, revs, kMethodPolynomial, 10, {0, 1000});
@@ -461,7 +378,7 @@ TEST(MeasuredRunUp, WholeRunAssemblesEveryRevolution)
 // of its quadratic trend in the speed, is (a resonance near 948 rev/min).
 TEST(MeasuredRunUp, RunUpResonanceCurvePeaksAtTheMeasuredResonance)
 {
-    const std::vector<Revolution> revs = readMeasurement();
+    const std::vector<Revolution> revs = readMeasurement(VIBROLAN_TEST_DATA_DIR);
     ASSERT_EQ(revs.size(), 2843u);
     std::size_t top = 0;
     for (std::size_t k = 0; k < revs.size(); ++k)
