@@ -3,6 +3,7 @@
 // table on stdout, progress on stderr, the segments as CSV (and optionally
 // every window of their frequency tracks).
 #include "command.hpp"
+#include "progress_printer.hpp"
 #include "run_setup.hpp"
 
 #include "base/errors.hpp"
@@ -88,11 +89,15 @@ std::string trackCsv(const identify::AsyncResult &res)
 void printTable(const TCfgDfm &cfg, const identify::AsyncResult &res, std::ostream &out)
 {
     auto stageName = [&](int s) { return cfg.Stages[static_cast<std::size_t>(s)].NameStage; };
-    for (const auto &l : res.layouts)
+    for (const auto &l : res.layouts) {
         out << "Ступень " << stageName(l.stage) << ": пар " << l.pairs << ", окно " << l.windowRevolutions
-            << " об., окон " << l.windows
-            << "; углы пар различают порядки колебаний, отличающиеся меньше чем на " << l.aliasPeriod
-            << "; искались порядки до " << general(l.maxOrder, 4) << "\n";
+            << " об., окон " << l.windows << ", порядки колебаний до " << general(l.maxOrder, 4) << "; ";
+        if (l.aliasPeriod >= 2 * l.maxOrder)
+            out << "углы пар различают их все\n";
+        else
+            out << "углы пар не различают порядки, отличающиеся на " << l.aliasPeriod
+                << " (частота во вращающейся системе и ND неоднозначны)\n";
+    }
     for (const auto &n : res.notes)
         out << n << "\n";
     if (res.segments.empty()) {
@@ -118,8 +123,13 @@ void printTable(const TCfgDfm &cfg, const identify::AsyncResult &res, std::ostre
         if (s.ambiguous) {
             out << "    возможные прочтения (вращ. частота, Гц / ND): " << fixed(s.rotorFrequencyHz, 2)
                 << " / " << s.nodalDiameter;
-            for (const auto &a : s.alternatives)
-                out << "; " << fixed(a.rotorFrequencyHz, 2) << " / " << a.nodalDiameter;
+            // The readings nearest the best first; a long list is cut.
+            constexpr std::size_t kShown = 8;
+            for (std::size_t i = 0; i < s.alternatives.size() && i < kShown; ++i)
+                out << "; " << fixed(s.alternatives[i].rotorFrequencyHz, 2) << " / "
+                    << s.alternatives[i].nodalDiameter;
+            if (s.alternatives.size() > kShown)
+                out << "; ... (ещё " << s.alternatives.size() - kShown << ")";
             out << "\n";
         }
     }
@@ -169,23 +179,14 @@ int runAsynchronous(cli::CommandContext &ctx)
     const NumberFormat fmt{};
     TAngleGates gates;
     cli::loadRunGates(cfg, gates);
-    int last = -1;
-    auto percent = [&](const char *what, std::int64_t done, std::int64_t total) {
-        const int pct = total > 0 ? static_cast<int>(100 * std::min(done, total) / total) : 100;
-        if (pct / 25 != last / 25 || last < 0)
-            ctx.err << what << ": " << pct << "%\n";
-        last = pct;
-    };
+    cli::ProgressPrinter pp(ctx.err);
     TRunCallbacks cb;
-    cb.phase = [&](std::string_view caption) {
-        if (!caption.empty())
-            ctx.err << caption << "\n";
-        last = -1;
-    };
+    cb.phase = [&](std::string_view caption) { pp.phase(caption); };
     cb.pass = [&](std::int64_t total, std::int64_t pos, double, double, double) {
-        percent("pass", pos, total);
+        pp.percent("pass", pos, total);
     };
-    cb.unpack = [&](std::int64_t done, std::int64_t total) { percent("unpacking", done, total); };
+    cb.unpack = [&](std::int64_t done, std::int64_t total) { pp.percent("unpacking", done, total); };
+    cb.blade = [&](std::uint16_t blade) { pp.count("blade", blade); };
     TRunInputs inputs;
     inputs.CfgFileName = config;
     inputs.Gates = &gates;
@@ -194,9 +195,10 @@ int runAsynchronous(cli::CommandContext &ctx)
         ctx.err << "vibrolan-cli asynchronous: the recording \"" << cfg.FileName << "\" does not exist\n";
         return 1;
     }
-    last = -1;
+    pp.endLine();
     const identify::AsyncResult res = identify::AnalyseAsynchronous(
-        cfg, {}, [&](std::int64_t done, std::int64_t total) { percent("asynchronous", done, total); });
+        cfg, {}, [&](std::int64_t done, std::int64_t total) { pp.percent("asynchronous", done, total); });
+    pp.endLine();
     printTable(cfg, res, ctx.out);
     // Both files are complete before either replaces an existing one.
     const std::string csv = segmentsCsv(res), track = trackFile.empty() ? std::string() : trackCsv(res);

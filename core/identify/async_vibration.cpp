@@ -628,6 +628,12 @@ void analyseStage(StageJob &job, AsyncResult &out, std::int64_t &done, std::int6
             alt.margin = d;
             seg.alternatives.push_back(alt);
         }
+        // The readings nearest the best first.
+        std::stable_sort(seg.alternatives.begin(), seg.alternatives.end(),
+                         [&](const AsyncAlternative &x, const AsyncAlternative &y) {
+                             return std::fabs(x.rotorFrequencyHz - seg.rotorFrequencyHz) <
+                                    std::fabs(y.rotorFrequencyHz - seg.rotorFrequencyHz);
+                         });
         seg.ambiguous = !seg.alternatives.empty();
         if (seg.ambiguous) {
             seg.nodalDiameterKnown = false;

@@ -116,8 +116,10 @@ TEST(AsynchronousCommand, ErrorsLeaveAnExistingFileAlone)
 TEST(AsynchronousCommand, ARunWithoutAsynchronousVibrationGivesTheHeaderOnly)
 {
     TempDir dir;
-    const auto sim = runProcess(VIBROLAN_CLI_PATH, {"simulate", "steady", "--out", dir.path().string(),
-                                                    "--name", "st", "--scale", "0.1"});
+    // A run-up through synchronous resonances, nothing asynchronous.
+    const auto sim = runProcess(VIBROLAN_CLI_PATH,
+                                {"simulate", "--scenario", VIBROLAN_TEST_DATA_DIR "/sim_runup_slow.json",
+                                 "--out", dir.path().string(), "--name", "st"});
     ASSERT_EQ(sim.status, 0) << sim.err;
     const std::string csv = (dir / "seg.csv").string();
     const auto r = runProcess(VIBROLAN_CLI_PATH, {"asynchronous", (dir / "st.lfm").string(), "--csv", csv});
