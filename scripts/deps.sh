@@ -7,7 +7,7 @@ set -eu
 PACKAGES="g++ cmake ninja-build pkg-config git
 qt6-base-dev libqcustomplot-dev libgl-dev
 libgtest-dev libgmock-dev libbenchmark-dev
-nlohmann-json3-dev libeigen3-dev
+nlohmann-json3-dev libeigen3-dev libboost-dev
 libhdf5-dev libdeflate-dev python3-dev pybind11-dev python3-numpy
 python3-h5py python3-pandas python3-matplotlib python3-pytest
 libsndfile1-dev libtbb-dev

@@ -176,8 +176,9 @@ TEST(SimulatorModes, TransientRowsShowTheSweepAndMatchTheRecording)
 
 TEST(SimulatorModes, StallAndFlutterRowsDescribeThePatternTheCasingSees)
 {
-    // At constant speed a blade at place theta + b/N must move as
-    // A sin(2 pi f t - 2 pi nd (theta + b/N) + c): demodulated with the file's
+    // At constant speed blade b, which trails blade 0 by b/N of a turn (it
+    // reaches every probe later), stands at the place theta - b/N and must
+    // move as A sin(2 pi f t - 2 pi nd (theta - b/N) + c): demodulated with the file's
     // f and nd the blades' motion is coherent (|mean| = A/2), with the
     // opposite direction it is not.
     struct Case {
@@ -188,10 +189,20 @@ TEST(SimulatorModes, StallAndFlutterRowsDescribeThePatternTheCasingSees)
     };
     const double rpm = 6000, omega = rpm / 60;
     const std::vector<Case> cases = {
-        {"stall cells travelling with the rotation", sim::StallSpec{180, 0.05, 2, 3, 0.0}, {}, 3},
-        {"stall faster than the rotor", sim::StallSpec{400, 0.05, 2, 2, 0.0}, {}, -2},
-        {"forward flutter", {}, sim::FlutterSpec{620, 0.04, 4, 0.0, {}}, 4},
-        {"backward flutter seen travelling forward", {}, sim::FlutterSpec{620, 0.04, -9, 0.0, {}}, 9},
+        {"stall cells travelling with the rotation on the rotor",
+         sim::StallSpec{180, 0.05, 2, 3, 0.0},
+         {},
+         3},
+        {"stall cells against the rotation, forward on the casing",
+         sim::StallSpec{180, 0.05, 2, -3, 0.0},
+         {},
+         3},
+        {"stall cells against the rotation, backward on the casing",
+         sim::StallSpec{400, 0.05, 2, -2, 0.0},
+         {},
+         -2},
+        {"flutter backward on the rotor", {}, sim::FlutterSpec{620, 0.04, 4, 0.0, {}}, -4},
+        {"flutter forward on the rotor", {}, sim::FlutterSpec{620, 0.04, -9, 0.0, {}}, 9},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.label);
@@ -225,7 +236,7 @@ TEST(SimulatorModes, StallAndFlutterRowsDescribeThePatternTheCasingSees)
                 for (double t = 0.01; t < 3.9; t += 0.000917) {
                     const double x = motion.deflection(b, t, omega * t, rpm);
                     const double phase =
-                        kTwoPi * (row.frequencyHz * t - nd * (omega * t + motion.bladePosition(b)));
+                        kTwoPi * (row.frequencyHz * t - nd * (omega * t - motion.bladePosition(b)));
                     sum += x * std::polar(1.0, -phase);
                     ++n;
                 }
@@ -249,19 +260,20 @@ TEST(SimulatorModes, DriftingStallSegmentAndFlutterFromTheExampleScenario)
     EXPECT_EQ(flutter.stage, 2);
     EXPECT_EQ(flutter.blade, 36);
     // Stall: 180 Hz on the rotor drifting 1.5 Hz/s over 3 .. 9 s, three cells
-    // travelling with the rotation: the casing sees n * speed / 60 - f.
+    // travelling with the rotation on the rotor: the casing sees f + n * speed / 60.
     EXPECT_DOUBLE_EQ(stall.timeFromS, 3);
     EXPECT_DOUBLE_EQ(stall.timeToS, 9);
-    EXPECT_NEAR(stall.frequencyHz, 3 * (6000 + 60 * 3.0 / 12) / 60 - 180, 1e-6);
-    EXPECT_NEAR(stall.frequencyEndHz, 3 * (6000 + 60 * 9.0 / 12) / 60 - (180 + 1.5 * 6), 1e-6);
+    EXPECT_NEAR(stall.frequencyHz, 3 * (6000 + 60 * 3.0 / 12) / 60 + 180, 1e-6);
+    EXPECT_NEAR(stall.frequencyEndHz, 3 * (6000 + 60 * 9.0 / 12) / 60 + (180 + 1.5 * 6), 1e-6);
     EXPECT_EQ(stall.nodalDiameter, 3);
     // Envelope 0.06 (1 + 0.2 sin(2 pi t / 2)) over three whole periods.
     EXPECT_NEAR(stall.amplitudeMm, 0.072, 1e-7);
     EXPECT_NEAR(stall.meanAmplitudeMm, 0.06, 1e-7);
-    // Flutter: 620 Hz forward, four diameters: 620 + 4 * speed / 60 at 2 s and 10 s.
-    EXPECT_NEAR(flutter.frequencyHz, 620 + 4 * (6000 + 60 * 2.0 / 12) / 60, 1e-6);
-    EXPECT_NEAR(flutter.frequencyEndHz, 620 + 4 * (6000 + 60 * 10.0 / 12) / 60, 1e-6);
-    EXPECT_EQ(flutter.nodalDiameter, 4);
+    // Flutter: 620 Hz, four diameters backward on the rotor: the casing sees
+    // 620 - 4 * speed / 60 at 2 s and 10 s, travelling against the rotation.
+    EXPECT_NEAR(flutter.frequencyHz, 620 - 4 * (6000 + 60 * 2.0 / 12) / 60, 1e-6);
+    EXPECT_NEAR(flutter.frequencyEndHz, 620 - 4 * (6000 + 60 * 10.0 / 12) / 60, 1e-6);
+    EXPECT_EQ(flutter.nodalDiameter, -4);
     // Outside its segment the stall is gone from the recording's truth.
     const auto truth = readTruth(res.truth);
     double ref = NAN, before = 0, during = 0, after = 0;

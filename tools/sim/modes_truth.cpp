@@ -77,12 +77,14 @@ Steady steadyPeakInRange(double forcing, double zeta, double naturalHz, double e
 
 // An asynchronous component as the casing sees it at time t: its frequency
 // (>= 0) and signed nodal diameter, from the blades' frequency fRot and
-// their pattern sin(2 pi fRot t + 2 pi n b / N).
+// their pattern sin(2 pi fRot t + 2 pi n b / N). Blade b trails blade 0 by
+// b / N of a turn (it reaches every probe later), so it stands at the place
+// theta - b / N: the casing sees sin(2 pi ((fRot + n rpm / 60) t - n p)).
 void stationary(double fRot, int n, double rpm, double &f, int &nd)
 {
-    const double fs = fRot - n * rpm / 60.0;
+    const double fs = fRot + n * rpm / 60.0;
     f = std::abs(fs);
-    nd = fs < 0 ? n : -n;
+    nd = fs < 0 ? -n : n;
 }
 
 } // namespace

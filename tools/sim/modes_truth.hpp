@@ -30,8 +30,8 @@
 //   circumferential place p (turns, in the direction of rotation): f >= 0
 //   the frequency in the stationary frame at the segment's start and end,
 //   nd signed, positive when the pattern travels with the rotation (at the
-//   start). A blade, at p = theta + b / N, sees f - nd * speed / 60. On N
-//   blades nd is defined modulo N.
+//   start). A blade, at p = theta - b / N (blade b trails blade 0), sees
+//   f - nd * speed / 60. On N blades nd is defined modulo N.
 // - mean_amplitude_mm (stall, flutter): the envelope's mean over the segment.
 // - time_from_s, time_to_s (stall, flutter): the component's segment within the recording.
 #pragma once

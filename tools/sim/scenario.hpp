@@ -41,7 +41,8 @@ struct ResonanceSpec {
 // the speed: blade b moves by A(t) sin(2 pi (phase(t) + n b / N)), with the
 // frequency the blades see (the rotating frame) freqHz + driftHzPerS (t - from),
 // A(t) = amplitudeMm (1 + depth sin(2 pi t / modulationPeriodS)), n =
-// nodalDiameters (positive: the pattern runs against the rotation on the rotor),
+// nodalDiameters (positive: the pattern runs with the rotation on the rotor, since
+// blade b + 1 trails blade b by a pitch),
 // within [fromS, toS).
 struct StallSpec {
     double freqHz = 0;
@@ -57,7 +58,7 @@ struct StallSpec {
 
 // Flutter: every blade at the mode's own frequency (rotating frame), locked
 // into a pattern of nodalDiameter diameters travelling round the row
-// (positive: forward, with the rotation), blade b moving by
+// (positive: backward on the rotor, since blade b + 1 trails blade b), blade b moving by
 // amplitudeMm sin(2 pi naturalHz t - 2 pi nd b / N) within [fromS, toS).
 struct FlutterSpec {
     double naturalHz = 0;

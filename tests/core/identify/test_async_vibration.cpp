@@ -1,0 +1,341 @@
+// Asynchronous vibration of simulated runs against the simulator's truth
+// (NAME.modes.csv): the recording goes through the real processing run, the
+// analysis reads what the run left.
+#include "identify/async_vibration.hpp"
+
+#include "base/message_sink.hpp"
+#include "base/number_format.hpp"
+#include "config/cfg_dfm.hpp"
+#include "run/processing_run.hpp"
+#include "sim/scenario.hpp"
+#include "sim/simulator.hpp"
+#include "support/modes_file.hpp"
+#include "support/temp_dir.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <numbers>
+#include <optional>
+
+using namespace vibrolan;
+using namespace vibrolan::identify;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct SimRun {
+    std::vector<test::ModeLine> modes;
+    std::unique_ptr<TCfgDfm> cfg;
+};
+
+SimRun simulateAndRun(const sim::Scenario &sc, const test::TempDir &dir)
+{
+    SimRun out;
+    sim::SimulationOptions so;
+    so.outDir = dir.path();
+    so.threads = 1;
+    const sim::SimulationResult r = sim::simulate(sc, so);
+    out.modes = test::readModes(r.modes);
+    out.cfg = std::make_unique<TCfgDfm>();
+    out.cfg->InitDefault();
+    out.cfg->LoadFromFile(r.lfm);
+    RecordingMessageSink sink;
+    TRunInputs inputs;
+    inputs.CfgFileName = r.lfm;
+    ProcessingRun(*out.cfg, inputs, sink, NumberFormat{}, {});
+    return out;
+}
+
+// The deflection noise of a pair: the tip and the root pulse each carry the
+// timing jitter, the tip moves pi D n / 60 per second.
+double noiseMm(const sim::Scenario &sc, std::size_t stage, double rpm)
+{
+    return std::sqrt(2.0) * sc.faults.jitterNs * 1e-9 * std::numbers::pi * sc.stages[stage].diameterMm * rpm /
+           60;
+}
+
+// A stage of `blades` blades with tip probes at `angles`, behind one root
+// probe at 0 degrees or (ownRoots) each behind its own root probe two
+// pitches before it.
+sim::StageSpec stage(const std::string &name, int blades, double diameter, const std::vector<double> &angles,
+                     int channel, bool ownRoots = false)
+{
+    sim::StageSpec st;
+    st.name = name;
+    st.blades = blades;
+    st.diameterMm = diameter;
+    st.pitchSeed = 7;
+    st.probes.push_back({"K" + name, channel, sim::ProbeKind::Root, 0});
+    int ch = channel + 1;
+    for (std::size_t i = 0; i < angles.size(); ++i) {
+        const std::string tip = "P" + name + std::to_string(i);
+        std::string root = "K" + name;
+        if (ownRoots && i > 0) {
+            root = "R" + name + std::to_string(i);
+            st.probes.push_back({root, ch++, sim::ProbeKind::Root, angles[i] - 2 * 360.0 / blades});
+        }
+        st.probes.push_back({tip, ch++, sim::ProbeKind::Tip, angles[i]});
+        st.pairs.push_back({"Pa" + name + std::to_string(i), root, tip});
+    }
+    return st;
+}
+
+sim::Scenario steadyScenario(double seconds, double rpm)
+{
+    sim::Scenario sc;
+    sc.name = "async";
+    sc.seed = 5;
+    sc.durationS = seconds;
+    sc.speed = {{0, rpm}, {seconds, rpm * 1.003}};
+    sc.faults.jitterNs = 20;
+    return sc;
+}
+
+// Every stall or flutter component of the truth: one segment of its stage
+// that covers it, with the frequency of every window of the track, the
+// nodal diameter, the mean amplitude and the ends within the bounds.
+void expectFound(const sim::Scenario &sc, const std::vector<test::ModeLine> &modes, const AsyncResult &res)
+{
+    for (const test::ModeLine &m : modes) {
+        if (m.kind == "resonance" || m.blade != 1)
+            continue;
+        SCOPED_TRACE("stage " + std::to_string(m.stage) + " " + m.kind);
+        const AsyncSegment *seg = nullptr;
+        for (const AsyncSegment &s : res.segments)
+            if (s.stage == m.stage - 1 && s.timeTo > m.timeFromS && s.timeFrom < m.timeToS) {
+                EXPECT_EQ(seg, nullptr) << "the component is split";
+                seg = &s;
+            }
+        ASSERT_NE(seg, nullptr);
+        EXPECT_FALSE(seg->ambiguous);
+        EXPECT_TRUE(seg->frequencyKnown);
+        EXPECT_TRUE(seg->nodalDiameterKnown);
+        EXPECT_EQ(seg->nodalDiameter, m.nodalDiameter);
+        EXPECT_NEAR(seg->timeFrom, m.timeFromS, 1.0);
+        EXPECT_NEAR(seg->timeTo, m.timeToS, 1.0);
+        EXPECT_NEAR(seg->amplitudeMean, m.meanAmplitudeMm, 0.1 * m.meanAmplitudeMm);
+        EXPECT_EQ(seg->blades, sc.stages[static_cast<std::size_t>(m.stage - 1)].blades);
+        EXPECT_GT(seg->quality, 0.8);
+        // The truth is linear in time between the segment's ends.
+        auto truthAt = [&](double t) {
+            return m.frequencyHz +
+                   (m.frequencyEndHz - m.frequencyHz) * (t - m.timeFromS) / (m.timeToS - m.timeFromS);
+        };
+        EXPECT_NEAR(seg->frequencyHz, truthAt(0.5 * (seg->track.front().time + seg->track.back().time)),
+                    0.005 * m.frequencyHz);
+        for (const AsyncTrackPoint &p : seg->track) {
+            EXPECT_NEAR(p.frequencyHz, truthAt(p.time), 0.005 * truthAt(p.time)) << "at " << p.time << " s";
+            EXPECT_EQ(p.nodalDiameter, m.nodalDiameter) << "at " << p.time << " s";
+        }
+    }
+    int components = 0;
+    for (const test::ModeLine &m : modes)
+        components += m.kind != "resonance" && m.blade == 1 ? 1 : 0;
+    EXPECT_EQ(static_cast<int>(res.segments.size()), components) << "segments where the truth has none";
+}
+
+void dump(const AsyncResult &r)
+{
+    for (const auto &s : r.segments) {
+        std::printf("st%d %.2f..%.2f rpm %.0f fs %.3f (%.3f..%.3f) fr %.3f nd %d known %d/%d amb %d coh %.2f "
+                    "A %.5f max %.5f bl %d q %.3f %s\n",
+                    s.stage, s.timeFrom, s.timeTo, s.speedRpm, s.frequencyHz, s.frequencyFromHz,
+                    s.frequencyToHz, s.rotorFrequencyHz, s.nodalDiameter, s.frequencyKnown,
+                    s.nodalDiameterKnown, s.ambiguous, s.coherence, s.amplitudeMean, s.amplitudeMax, s.blades,
+                    s.quality, s.remark.c_str());
+        if (std::getenv("ASYNC_TRACK"))
+            for (const auto &p : s.track)
+                std::printf("   t %.2f rpm %.0f fs %.2f fr %.2f nd %d A %.4f sig %.1f\n", p.time, p.rpm,
+                            p.frequencyHz, p.rotorFrequencyHz, p.nodalDiameter, p.amplitude, p.significance);
+        for (const auto &a : s.alternatives)
+            std::printf("   alt fr %.3f nd %d fs %.3f layout %d margin %.1f\n", a.rotorFrequencyHz,
+                        a.nodalDiameter, a.frequencyHz, a.layoutAlias, a.margin);
+    }
+    for (const auto &l : r.layouts)
+        std::printf("layout st%d pairs %d K %d max %.1f W %d windows %d\n", l.stage, l.pairs, l.aliasPeriod,
+                    l.maxOrder, l.windowRevolutions, l.windows);
+    for (const auto &n : r.notes)
+        std::printf("note %s\n", n.c_str());
+}
+
+} // namespace
+
+TEST(AsyncVibration, DriftingStallAndFlutterOfTheExampleScenario)
+{
+    test::TempDir dir;
+    const sim::Scenario sc = sim::loadScenarioFile(fs::path(VIBROLAN_TEST_DATA_DIR) / "sim_async.json");
+    const SimRun run = simulateAndRun(sc, dir);
+    const AsyncResult res = AnalyseAsynchronous(*run.cfg);
+    dump(res);
+    expectFound(sc, run.modes, res);
+}
+
+TEST(AsyncVibration, StagesOfManyLayoutsWithAndWithoutASynchronousResonance)
+{
+    struct Case {
+        const char *label;
+        int blades;
+        std::vector<double> angles;
+        std::optional<sim::StallSpec> stall;
+        std::optional<sim::FlutterSpec> flutter;
+        bool resonance;
+        bool runUp;
+        bool ownRoots;
+    };
+    const std::vector<Case> cases = {
+        {"24 blades, 3 pairs (two behind their own root probes), backward stall",
+         24,
+         {1.5, 76.5, 196.5},
+         sim::StallSpec{140, 0.08, 1.5, -2, 0.2, 0, 1.0, 3.5},
+         {},
+         false,
+         false,
+         true},
+        {"120 blades, 8 pairs, flutter",
+         120,
+         {3.3, 9.3, 18.3, 27.3, 36.3, 45.3, 57.3, 66.3},
+         {},
+         sim::FlutterSpec{830, 0.07, 7, 1.2, 3.8},
+         false,
+         false,
+         false},
+        {"60 blades, 4 pairs, flutter through a run-up with a resonance",
+         60,
+         {6.6, 48.6, 96.6, 132.6},
+         {},
+         sim::FlutterSpec{350, 0.08, -5, 1.0, 4.0},
+         true,
+         true,
+         false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.label);
+        sim::Scenario sc = steadyScenario(5, 6000);
+        if (c.runUp)
+            sc.speed = {{0, 5600}, {5, 6400}};
+        sim::StageSpec st = stage("S", c.blades, 700, c.angles, 2, c.ownRoots);
+        st.mistuning = 0.01;
+        st.stall = c.stall;
+        st.flutter = c.flutter;
+        if (c.resonance)
+            st.resonances = {{6, 6000 * 6 / 60.0 + 20, 0.004, 0.004}};
+        sc.stages = {st};
+        sim::validateScenario(sc);
+        test::TempDir dir;
+        const SimRun run = simulateAndRun(sc, dir);
+        for (const test::ModeLine &m : run.modes) {
+            if (m.kind != "resonance") {
+                ASSERT_GE(m.meanAmplitudeMm, 10 * noiseMm(sc, 0, sc.speed.back().rpm));
+            }
+        }
+        const AsyncResult res = AnalyseAsynchronous(*run.cfg);
+        dump(res);
+        expectFound(sc, run.modes, res);
+    }
+}
+
+TEST(AsyncVibration, LayoutsThatCannotTellTheOrdersApartAreReportedAmbiguous)
+{
+    // Two pairs three degrees apart: orders 1 ... 3 apart look the same to them.
+    struct Case {
+        const char *label;
+        std::vector<double> angles;
+        int aliasPeriod;
+    };
+    const std::vector<Case> cases = {
+        {"two pairs close together", {1.5, 4.5}, 1},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.label);
+        sim::Scenario sc = steadyScenario(3, 6000);
+        sim::StageSpec st = stage("S", 24, 700, c.angles, 2);
+        st.flutter = sim::FlutterSpec{470, 0.08, 3, 0.5, {}};
+        sc.stages = {st};
+        sim::validateScenario(sc);
+        test::TempDir dir;
+        const SimRun run = simulateAndRun(sc, dir);
+        const test::ModeLine &m = run.modes.front();
+        const AsyncResult res = AnalyseAsynchronous(*run.cfg);
+        dump(res);
+        ASSERT_EQ(res.layouts.size(), 1u);
+        EXPECT_EQ(res.layouts[0].aliasPeriod, c.aliasPeriod);
+        ASSERT_EQ(res.segments.size(), 1u);
+        const AsyncSegment &seg = res.segments[0];
+        EXPECT_TRUE(seg.ambiguous);
+        EXPECT_FALSE(seg.nodalDiameterKnown);
+        EXPECT_NEAR(seg.timeFrom, m.timeFromS, 1.0);
+        EXPECT_NEAR(seg.timeTo, m.timeToS, 1.0);
+        EXPECT_FALSE(seg.remark.empty());
+        // The truth is among the readings left open; a stationary frequency
+        // is given only when every reading shares it, and then it is right.
+        bool truthListed = std::fabs(seg.rotorFrequencyHz - 470) < 0.005 * 470;
+        bool allShare = true;
+        for (const AsyncAlternative &a : seg.alternatives) {
+            truthListed = truthListed || (std::fabs(a.rotorFrequencyHz - 470) < 0.005 * 470 &&
+                                          a.nodalDiameter == m.nodalDiameter);
+            allShare = allShare && std::fabs(a.frequencyHz - m.frequencyHz) < 0.005 * m.frequencyHz;
+        }
+        EXPECT_TRUE(truthListed);
+        EXPECT_EQ(seg.frequencyKnown, allShare);
+        if (seg.frequencyKnown) {
+            EXPECT_NEAR(seg.frequencyHz, m.frequencyHz, 0.005 * m.frequencyHz);
+        }
+    }
+}
+
+TEST(AsyncVibration, SteadyNoiseAndSynchronousResonancesGiveNoDetection)
+{
+    // A hundred seeds of timing noise at steady speed, small recordings (a
+    // 24-blade stage with three pairs, five windows each).
+    int detections = 0;
+    for (std::uint64_t seed = 1; seed <= 100; ++seed) {
+        sim::Scenario sc = steadyScenario(1.7, 6000);
+        sc.seed = seed;
+        sc.stages = {stage("S", 24, 700, {1.5, 76.5, 196.5}, 2, true)};
+        sim::validateScenario(sc);
+        test::TempDir dir;
+        const SimRun run = simulateAndRun(sc, dir);
+        const AsyncResult res = AnalyseAsynchronous(*run.cfg);
+        ASSERT_EQ(res.layouts.size(), 1u);
+        ASSERT_GE(res.layouts[0].windows, 4);
+        detections += static_cast<int>(res.segments.size());
+    }
+    EXPECT_EQ(detections, 0);
+    // Run-ups through synchronous resonances (several of them, mistuned) and nothing else.
+    for (const char *file : {"sim_runup_slow.json", "sim_runup_fast.json"}) {
+        SCOPED_TRACE(file);
+        const sim::Scenario sc = sim::loadScenarioFile(fs::path(VIBROLAN_TEST_DATA_DIR) / file);
+        test::TempDir dir;
+        const SimRun run = simulateAndRun(sc, dir);
+        const AsyncResult res = AnalyseAsynchronous(*run.cfg);
+        dump(res);
+        EXPECT_TRUE(res.segments.empty());
+    }
+}
+
+TEST(AsyncVibration, BadOptionsAreRefused)
+{
+    TCfgDfm cfg;
+    cfg.InitDefault();
+    for (AsyncOptions o :
+         {AsyncOptions{.falseAlarm = 0}, AsyncOptions{.falseAlarm = 0.7}, AsyncOptions{.windowSeconds = -1},
+          AsyncOptions{.maxOrder = -2}, AsyncOptions{.aliasMargin = NAN}, AsyncOptions{.minWindows = 0}})
+        EXPECT_THROW(AnalyseAsynchronous(cfg, o), ValueError);
+    // Nothing analysed: no checked pair with samples.
+    EXPECT_THROW(AnalyseAsynchronous(cfg), ValueError);
+}
+
+TEST(AsyncVibration, DetectionThresholdAndAliasPeriod)
+{
+    // F(2, large) tends to chi-square(2) / 2: P(F > x) = exp(-x).
+    EXPECT_NEAR(DetectionThreshold(2, 1e7, 1, 1e-6), -std::log(1e-6), 1e-3);
+    // Bonferroni over the bins.
+    EXPECT_NEAR(DetectionThreshold(2, 1e7, 10, 1e-6), -std::log(1e-7), 1e-3);
+    EXPECT_EQ(AliasPeriod({0, 90, 180}, 10), 4);
+    EXPECT_EQ(AliasPeriod({0, 3}, 10), 1);
+    EXPECT_EQ(AliasPeriod({5}, 10), 1);
+    EXPECT_EQ(AliasPeriod({0, 72, 144, 216, 288}, 1), 5);
+}
