@@ -10,7 +10,7 @@ libgtest-dev libgmock-dev libbenchmark-dev
 nlohmann-json3-dev
 libhdf5-dev libdeflate-dev python3-dev pybind11-dev python3-numpy
 python3-h5py python3-pandas python3-matplotlib python3-pytest
-xvfb xauth
+xvfb xauth dpkg-dev file
 clang-14 libclang-rt-14-dev llvm-14"
 
 missing=""
