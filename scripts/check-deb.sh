@@ -48,6 +48,10 @@ done
 "$bin/vibrolan-cli" analyze "$tmp/run/runup.lfm" --report "$tmp/run/report.txt" >"$tmp/log" 2>&1 ||
     { cat "$tmp/log" >&2; fail "analyze failed"; }
 [ -s "$tmp/run/report.txt" ] || fail "analyze wrote no report"
+# The GUI starts and keeps running (offscreen) until it is stopped.
+rc=0
+QT_QPA_PLATFORM=offscreen HOME="$tmp" timeout 3 "$bin/vibrolan" >"$tmp/log" 2>&1 || rc=$?
+[ "$rc" -eq 124 ] || { cat "$tmp/log" >&2; fail "the GUI ended with status $rc instead of running"; }
 desktop=$tmp/root/usr/share/applications/vibrolan.desktop
 for line in "Type=Application" "Exec=vibrolan" "Icon=vibrolan"; do
     grep -qxF "$line" "$desktop" || fail "desktop entry lacks $line"
