@@ -3,6 +3,7 @@
 
 #include "base/errors.hpp"
 #include "sigmath/frame.h"
+#include "vibrolan/version.h"
 
 #include <exception>
 #include <iostream>

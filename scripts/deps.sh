@@ -11,7 +11,7 @@ nlohmann-json3-dev libeigen3-dev libboost-dev
 libhdf5-dev libdeflate-dev python3-dev pybind11-dev python3-numpy
 python3-h5py python3-pandas python3-matplotlib python3-pytest
 libsndfile1-dev libtbb-dev
-xvfb xauth
+xvfb xauth dpkg-dev file
 clang-14 libclang-rt-14-dev llvm-14"
 
 missing=""

@@ -6,4 +6,5 @@ cd "$(dirname "$0")/.."
 scripts/build.sh
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir build --output-on-failure --parallel "$(nproc)" --timeout 600
+scripts/package.sh
 scripts/fuzz-smoke.sh

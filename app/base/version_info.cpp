@@ -1,8 +1,6 @@
 #include "base/version_info.hpp"
 
-#ifndef VIBROLAN_VERSION
-#define VIBROLAN_VERSION "0.0.0"
-#endif
+#include "vibrolan/version.h"
 
 namespace vibrolan::app {
 

@@ -21,6 +21,7 @@
 #include "recording/recording_image.hpp"
 #include "run/processing_run.hpp"
 #include "run/tacho_read.hpp"
+#include "vibrolan/version.h"
 #include "windows/about_dlg.hpp"
 #include "windows/blade_form.hpp"
 #include "windows/float_edit.hpp"

@@ -12,6 +12,7 @@
 #include "export/run_hdf5.hpp"
 #include "recording/angle_gates.hpp"
 #include "run/processing_run.hpp"
+#include "vibrolan/version.h"
 
 #include <charconv>
 #include <filesystem>

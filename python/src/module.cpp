@@ -4,6 +4,7 @@
 #include "bindings.hpp"
 
 #include "base/errors.hpp"
+#include "vibrolan/version.h"
 
 namespace vibrolan::python {
 

@@ -5,6 +5,7 @@
 #include "calc/calc_form.hpp"
 #include "config/cfg_dfm.hpp"
 #include "support/temp_dir.hpp"
+#include "vibrolan/version.h"
 #include "window/main_window.hpp"
 #include "windows/about_dlg.hpp"
 #include "windows/progress_form.hpp"

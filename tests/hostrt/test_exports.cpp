@@ -30,9 +30,9 @@ TEST(HostRtExports, OnlyPrefixedAndLifecycleNamesAreVisible)
     for (const char *name : {"malloc", "free", "calloc", "realloc", "sin", "pow", "sqrt", "log", "qsort",
                              "strlen", "memset", "memmove", "strcpy", "labs"})
         EXPECT_EQ(definingObject(h, name).find("libhostrt"), std::string::npos) << name;
-    for (const char *name : {"InitJQZRTDll", "CloseJQZRTDll", "JQZRTDllAbnormalExit", "UsingHostRtDll",
-                             "__IsRTEStillLoaded", "hrt_malloc", "hrt_sin_FLTREG_", "hrt_sin_FLTEAXEDX_",
-                             "hrt_errno_location"})
+    for (const char *name :
+         {"InitJQZRTDll", "CloseJQZRTDll", "JQZRTDllAbnormalExit", "UsingHostRtDll", "__IsRTEStillLoaded",
+          "hrt_malloc", "hrt_sin_FLTREG_", "hrt_sin_FLTEAXEDX_", "hrt_errno_location", "hrt_version"})
         EXPECT_NE(definingObject(h, name).find("libhostrt"), std::string::npos) << name;
     dlclose(h);
 }

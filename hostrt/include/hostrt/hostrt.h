@@ -80,6 +80,9 @@ HOSTRT_API int32_t __IsRTEStillLoaded(void);
 HOSTRT_API int32_t *hrt_errno_location(void);
 #define hrt_errno (*hrt_errno_location())
 
+/* The library's version, "major.minor.patch" (static text, never NULL). */
+HOSTRT_API const char *hrt_version(void);
+
 /* Introspection for tests and diagnostics. */
 HOSTRT_API int32_t hrt_client_count(void);           /* registered (handler, module) pairs */
 HOSTRT_API int32_t hrt_client_started(int32_t index); /* started flag of entry `index`, -1 if none */

@@ -74,6 +74,9 @@ SIGMATH_API void FreeAnalysisMem(void *p);
  * that failed (the reason was printed on stderr). Programs check it at start. */
 SIGMATH_API int32_t SigmathRuntimeReady(void);
 
+/* The library's version, "major.minor.patch" (static text, never NULL). */
+SIGMATH_API const char *SigmathVersion(void);
+
 SIGMATH_END_DECLS
 
 #endif

@@ -1,12 +1,13 @@
 /* A C99 client of libsigmath: includes the public header, links the library
- * alone, fits a quadratic and reads an error text. Exit status 0 on success. */
+ * alone, fits a quadratic and reads an error text. With an argument, the
+ * library must also report that version. Exit status 0 on success. */
 #include <sigmath/sigmath.h>
 
 #include <math.h>
 #include <stdio.h>
 #include <string.h>
 
-int main(void)
+int main(int argc, char **argv)
 {
     double x[6], y[6], fitted[6], coef[3], mse = -1.0;
     int i;
@@ -29,6 +30,10 @@ int main(void)
     }
     if (strcmp(GetAnalysisErrorString(-20041), "Input matrix is singular") != 0) {
         fprintf(stderr, "wrong error text\n");
+        return 1;
+    }
+    if (argc > 1 && strcmp(SigmathVersion(), argv[1]) != 0) {
+        fprintf(stderr, "library version %s, expected %s\n", SigmathVersion(), argv[1]);
         return 1;
     }
     return 0;
