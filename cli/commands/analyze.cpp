@@ -8,6 +8,7 @@
 #include "base/errors.hpp"
 #include "base/file_io.hpp"
 #include "base/message_sink.hpp"
+#include "base/plain_number.hpp"
 #include "config/cfg_dfm.hpp"
 #include "export/data_file_input.hpp"
 #include "export/pair_save.hpp"
@@ -79,12 +80,7 @@ private:
     bool open_ = false;
 };
 
-std::string csvNumber(double v, int digits)
-{
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.*g", digits, v);
-    return buf;
-}
+std::string csvNumber(double v, int digits) { return PlainGeneral(v, digits); }
 
 // Stage and pair names may hold anything; file names keep letters, digits and a few signs.
 std::string safeName(const std::string &s)

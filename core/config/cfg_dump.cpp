@@ -42,6 +42,7 @@ std::string guard(std::uint16_t word)
 std::string DescribeCfgDfm(const TCfgDfm &cfg)
 {
     std::ostringstream os;
+    os.imbue(std::locale::classic());
     os.precision(10);
     os << "signature: " << cfg.Signature << "\n";
     os << "recording: " << quoted(cfg.FileName) << "\n";
@@ -120,6 +121,7 @@ std::string DescribeCfgDfm(const TCfgDfm &cfg)
 std::string DescribeCfgRecBlade(const TCfgRecBlade &rec)
 {
     std::ostringstream os;
+    os.imbue(std::locale::classic());
     os.precision(10);
     os << "signature: " << rec.Signature << "\n";
     os << "recording: " << quoted(rec.FileName) << "\n";

@@ -1,5 +1,6 @@
 #include "export/data_file_info.hpp"
 
+#include "base/plain_number.hpp"
 #include "export/pair_save.hpp"
 #include "output/data_file.hpp"
 
@@ -9,12 +10,7 @@ namespace vibrolan {
 
 namespace {
 
-std::string number(double v)
-{
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "%.9g", v);
-    return buf;
-}
+std::string number(double v) { return PlainGeneral(v, 9); }
 
 std::string formatText(std::uint8_t code)
 {

@@ -1,5 +1,6 @@
 #include "recording/recording_info.hpp"
 
+#include "base/plain_number.hpp"
 #include "recording/bldx_decoder.hpp"
 #include "recording/recording_image.hpp"
 
@@ -18,12 +19,7 @@ const char *sensorTypeName(std::uint16_t t)
     return t < 9 ? names[t] : "unknown";
 }
 
-std::string fixed(double v, int decimals)
-{
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
-    return buf;
-}
+std::string fixed(double v, int decimals) { return PlainFixed(v, decimals); }
 
 void summarise(const RecordingImage &image, RecordingInfo &info)
 {
@@ -75,6 +71,7 @@ RecordingInfo inspectRecording(const std::filesystem::path &file, bool compresse
 std::string formatRecordingInfo(const RecordingInfo &info)
 {
     std::ostringstream os;
+    os.imbue(std::locale::classic());
     const auto &h = info.header;
     os << "file: " << info.file.string() << "\n";
     os << "kind: " << (info.compressed ? "compressed recording (.bldx)" : "recording (.bld)") << "\n";
@@ -93,9 +90,7 @@ std::string formatRecordingInfo(const RecordingInfo &info)
     } else {
         os << "header: none (pulse records from byte 0)\n";
     }
-    char period[32];
-    std::snprintf(period, sizeof period, "%g", h.tickPeriod());
-    os << "tick period: " << period << " s\n";
+    os << "tick period: " << PlainGeneral(h.tickPeriod()) << " s\n";
     os << "first record: " << info.firstRecord << "\n";
     os << "records: " << info.records << "\n";
     os << "pulses per channel:\n";
