@@ -1,5 +1,6 @@
 // The analysis end to end on simulated recordings: the assembled deflections
 // against the simulator's ground truth, and the analyze command as a program.
+#include "support/number_of.hpp"
 #include "support/run_process.hpp"
 #include "support/temp_dir.hpp"
 #include "support/truth_file.hpp"
@@ -130,7 +131,7 @@ TEST(CliAnalyze, RunsASimulatedRecordingAndWritesItsOutputs)
     EXPECT_EQ(line, "stage,time_s,speed_rpm");
     int points = 0;
     while (std::getline(tacho, line)) {
-        const double rpm = std::stod(line.substr(line.rfind(',') + 1));
+        const double rpm = test::numberOf(line.substr(line.rfind(',') + 1));
         EXPECT_NEAR(rpm, 6000, 60) << line;
         ++points;
     }
@@ -216,7 +217,7 @@ std::vector<double> csvColumn(const std::string &text, std::size_t index)
         std::string field;
         for (std::size_t i = 0; i <= index && std::getline(ss, field, ','); ++i) {
         }
-        column.push_back(std::stod(field));
+        column.push_back(test::numberOf(field));
     }
     return column;
 }
