@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vibrolan {
@@ -50,6 +51,16 @@ FileSetReplacement::~FileSetReplacement()
 fs::path FileSetReplacement::reserve(const fs::path &target)
 {
     const fs::path temp = uniqueBeside(target, "new");
+    // Whole-file writers keep the mode of the file they replace: that of the
+    // old target, or the usual 0666 & ~umask (mkstemp gives 0600).
+    struct stat st {};
+    if (::stat(target.c_str(), &st) == 0) {
+        ::chmod(temp.c_str(), st.st_mode & 07777);
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::chmod(temp.c_str(), 0666 & ~mask);
+    }
     entries_.push_back({temp, target, {}});
     return temp;
 }
