@@ -12,6 +12,7 @@
 #include "config/cfg_dfm.hpp"
 #include "export/data_file_input.hpp"
 #include "export/pair_save.hpp"
+#include "output/data_set_staging.hpp"
 #include "output/report.hpp"
 #include "recording/angle_gates.hpp"
 #include "run/processing_run.hpp"
@@ -108,12 +109,13 @@ void writeTacho(const TCfgDfm &cfg, const std::filesystem::path &file, MessageSi
     writeFileAtomically(file, text);
 }
 
+// The series files of one run replace those of an earlier run all or none.
 void writeSeries(const TCfgDfm &cfg, const TRunResult &run, const std::filesystem::path &dir)
 {
     std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
-    if (ec)
-        throw FileError(dir, "cannot create the folder: " + ec.message());
+    if (std::filesystem::exists(dir, ec) && !std::filesystem::is_directory(dir, ec))
+        throw FileError(dir, "not a folder; name a folder for the series files");
+    DataSetStaging staging(dir);
     for (const auto &[s, p] : run.CheckedPairs) {
         const TStage &st = cfg.Stages[s];
         const TPair &pair = st.Pairs[p];
@@ -138,8 +140,13 @@ void writeSeries(const TCfgDfm &cfg, const TRunResult &run, const std::filesyste
             }
             text += "\n";
         }
-        writeFileAtomically(dir / (safeName(st.NameStage) + "_" + safeName(pair.NamePair) + ".csv"), text);
+        const std::filesystem::path file =
+            dir / (safeName(st.NameStage) + "_" + safeName(pair.NamePair) + ".csv");
+        if (isReadOnlyFile(file))
+            throw FileError(file, "the file is read-only; no series file was written");
+        writeFileAtomically(staging.staged(file), text);
     }
+    staging.commit();
 }
 
 std::string usage()

@@ -323,3 +323,25 @@ TEST(CliAnalyze, DataFileInputErrorsAreClear)
     EXPECT_NE(damaged.err.find("damaged.zami"), std::string::npos) << damaged.err;
     EXPECT_FALSE(std::filesystem::exists(dir / "t.csv"));
 }
+
+// The series files of a run replace the earlier run's all or none: a series
+// file that cannot be written leaves every earlier one as it was.
+TEST(CliAnalyze, AFailedSeriesOutputLeavesTheEarlierFiles)
+{
+    TempDir dir;
+    simulate(dir, "steady", "0.05");
+    const auto lfm = (dir / "sim.lfm").string();
+    const auto series = dir / "series";
+    std::filesystem::create_directories(series);
+    for (const char *name : {"St1_Pa1.csv", "St1_Pa2.csv", "St2_Pa3.csv"})
+        std::ofstream(series / name) << "earlier " << name;
+    // Written after St1_Pa1.csv.
+    std::filesystem::permissions(series / "St1_Pa2.csv", std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::remove);
+    const auto r = runProcess(VIBROLAN_CLI_PATH, {"analyze", lfm, "--series", series.string()});
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.err.find("St1_Pa2.csv"), std::string::npos) << r.err;
+    for (const char *name : {"St1_Pa1.csv", "St1_Pa2.csv", "St2_Pa3.csv"})
+        EXPECT_EQ(vibrolan::test::slurpFile((series / name).string()), std::string("earlier ") + name);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(series), {}), 3) << "a temporary is left";
+}
