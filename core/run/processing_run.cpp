@@ -5,6 +5,7 @@
 #include "output/date_time_text.hpp"
 #include "recording/bldx_decoder.hpp"
 #include "recording/recording_image.hpp"
+#include "recording/recording_kind.hpp"
 #include "run/assemble_stage.hpp"
 
 #include <algorithm>
@@ -62,8 +63,7 @@ void phase(const TRunCallbacks &cb, std::string_view caption)
 RecordingImage obtainImage(const TCfgDfm &cfg, MessageSink &sink, const TRunCallbacks &cb)
 {
     const std::filesystem::path file = cfg.FileName;
-    // Only the exact lower-case extension marks a compressed recording.
-    if (file.extension().string() == ".bldx") {
+    if (IsCompressedRecordingName(file)) {
         phase(cb, kUnpackCaption);
         UnpackResult unpacked = UnpackRecording(file, sink, cb.unpack);
         phase(cb, kRunCaption);
