@@ -1,5 +1,6 @@
 // vibrolan-cli: the headless front end on the same core as the GUI.
 #include "command.hpp"
+#include "escaping_output.hpp"
 
 #include "base/errors.hpp"
 #include "sigmath/frame.h"
@@ -17,10 +18,34 @@ void printUsage(std::ostream &os)
         os << "  " << c.synopsis << "\n";
 }
 
+// Everything printed passes control characters only as escapes: names and
+// texts from files reach both streams. The error stream keeps carriage
+// returns for the progress line.
+class EscapedStandardStreams {
+public:
+    EscapedStandardStreams()
+        : out_(std::cout.rdbuf(), "\n\t"), err_(std::cerr.rdbuf(), "\n\t\r"), oldOut_(std::cout.rdbuf(&out_)),
+          oldErr_(std::cerr.rdbuf(&err_))
+    {
+    }
+    ~EscapedStandardStreams()
+    {
+        std::cout.flush();
+        std::cerr.flush();
+        std::cout.rdbuf(oldOut_);
+        std::cerr.rdbuf(oldErr_);
+    }
+
+private:
+    vibrolan::cli::EscapingStreamBuf out_, err_;
+    std::streambuf *oldOut_, *oldErr_;
+};
+
 } // namespace
 
 int main(int argc, char **argv)
 {
+    const EscapedStandardStreams escaped;
     if (SigmathRuntimeReady() == 0) {
         std::cerr << "vibrolan-cli: the analysis library could not load its runtime\n";
         return 3;

@@ -1,5 +1,6 @@
 #include "config/cfg_dump.hpp"
 
+#include "base/terminal_text.hpp"
 #include "config/cfg_dfm.hpp"
 #include "config/cfg_rec_blade.hpp"
 
@@ -10,7 +11,8 @@ namespace vibrolan {
 
 namespace {
 
-std::string quoted(const std::string &s) { return "\"" + s + "\""; }
+// Names come from the file: one line each, controls as escapes.
+std::string quoted(const std::string &s) { return "\"" + EscapeControls(s) + "\""; }
 
 std::string sensorRef(const TCfgDfm &cfg, std::size_t index)
 {

@@ -1,6 +1,7 @@
 #include "recording/recording_info.hpp"
 
 #include "base/plain_number.hpp"
+#include "base/terminal_text.hpp"
 #include "recording/bldx_decoder.hpp"
 #include "recording/recording_image.hpp"
 
@@ -84,7 +85,7 @@ std::string formatRecordingInfo(const RecordingInfo &info)
         os << "head tail: " << h.HeadTail << "\n";
         os << "channels: " << h.ChannelCount << "\n";
         for (const auto &d : h.channels)
-            os << "  channel " << d.ChanNo << ": name \"" << d.nameUtf8() << "\", attribute "
+            os << "  channel " << d.ChanNo << ": name \"" << EscapeControls(d.nameUtf8()) << "\", attribute "
                << int(d.ChanAttr) << ", sensor type " << d.ChanSensorType << " ("
                << sensorTypeName(d.ChanSensorType) << ")\n";
     } else {
