@@ -2,6 +2,7 @@
 
 #include "base/errors.hpp"
 #include "base/histogram.hpp"
+#include "config/cfg_validate.hpp"
 #include "output/date_time_text.hpp"
 #include "recording/bldx_decoder.hpp"
 #include "recording/recording_image.hpp"
@@ -167,6 +168,7 @@ TRunResult ProcessingRun(TCfgDfm &cfg, const TRunInputs &inputs, MessageSink &si
     // A configuration the pass would refuse is refused before any result is released.
     for (std::size_t s = 0; s < stageCount(cfg); ++s)
         CheckAssemblyInputs(cfg, s);
+    CheckNumericFields(cfg);
 
     // Time code: the last time-code sensor of the table wins.
     int timeChan = -1;
