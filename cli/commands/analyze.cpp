@@ -15,6 +15,7 @@
 #include "output/data_set_staging.hpp"
 #include "output/report.hpp"
 #include "recording/angle_gates.hpp"
+#include "run/no_revolutions.hpp"
 #include "run/processing_run.hpp"
 #include "run/tacho_read.hpp"
 
@@ -247,6 +248,11 @@ int runAnalyze(cli::CommandContext &ctx)
         writeTacho(cfg, tachoFile, sink, pp);
     if (!seriesDir.empty())
         writeSeries(cfg, run, seriesDir);
+    // The outputs are written as the run left them; an empty result is no success.
+    if (const auto why = ExplainNoRevolutions(cfg, run, sink)) {
+        ctx.err << "vibrolan-cli analyze: " << *why << "\n";
+        return 1;
+    }
     return 0;
 }
 

@@ -10,6 +10,7 @@
 #include "export/data_file_input.hpp"
 #include "export/pair_save.hpp"
 #include "recording/angle_gates.hpp"
+#include "run/no_revolutions.hpp"
 #include "run/processing_run.hpp"
 
 #include <charconv>
@@ -133,6 +134,11 @@ int runExport(cli::CommandContext &ctx)
     const TRunResult run = ProcessingRun(cfg, inputs, sink, env.numberFormat);
     if (run.status == TRunStatus::NoRecording) {
         ctx.err << "vibrolan-cli export: the recording \"" << cfg.FileName << "\" does not exist\n";
+        return 1;
+    }
+    // Nothing to save from a run that found no revolution: say why, write nothing.
+    if (const auto why = ExplainNoRevolutions(cfg, run, sink)) {
+        ctx.err << "vibrolan-cli export: " << *why << "; nothing saved\n";
         return 1;
     }
 
