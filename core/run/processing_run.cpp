@@ -8,6 +8,7 @@
 #include "recording/recording_image.hpp"
 #include "recording/recording_kind.hpp"
 #include "run/assemble_stage.hpp"
+#include "run/memory_estimate.hpp"
 
 #include <algorithm>
 #include <cfloat>
@@ -169,6 +170,7 @@ TRunResult ProcessingRun(TCfgDfm &cfg, const TRunInputs &inputs, MessageSink &si
     for (std::size_t s = 0; s < stageCount(cfg); ++s)
         CheckAssemblyInputs(cfg, s);
     CheckNumericFields(cfg);
+    CheckMemoryForRun(cfg);
 
     // Time code: the last time-code sensor of the table wins.
     int timeChan = -1;
