@@ -7,6 +7,7 @@
 
 #include <exception>
 #include <iostream>
+#include <new>
 
 namespace {
 
@@ -71,6 +72,11 @@ int main(int argc, char **argv)
             return c.run(ctx);
         } catch (const vibrolan::Error &e) {
             std::cerr << "vibrolan-cli " << name << ": " << e.what() << "\n";
+            return 1;
+        } catch (const std::bad_alloc &) {
+            std::cerr << "vibrolan-cli " << name
+                      << ": not enough memory for this command; free memory or raise the limit, or give it less "
+                         "to do (fewer pairs, a shorter recording)\n";
             return 1;
         } catch (const std::exception &e) {
             std::cerr << "vibrolan-cli " << name << ": internal error: " << e.what() << "\n";
