@@ -24,9 +24,11 @@ std::uint16_t readU16(const std::uint8_t *p)
     return v;
 }
 
-void showDamaged(MessageSink &sink)
+void showDamaged(MessageSink &sink, const std::string &details = {})
 {
-    sink.show(Message{kDamagedCaption, kDamagedText, Buttons::Ok, Severity::Error});
+    sink.show(Message{kDamagedCaption,
+                      details.empty() ? std::string(kDamagedText) : std::string(kDamagedText) + details,
+                      Buttons::Ok, Severity::Error});
 }
 
 bool decodeChannels(std::span<const std::uint8_t> lane, std::uint8_t *out, std::size_t n)
@@ -183,14 +185,19 @@ UnpackResult unpackRecordingImage(std::span<const std::uint8_t> file, MessageSin
         const bool ok = decodeBldxBlock(view, result.image.data() + at);
         if (!ok) {
             result.image.resize(at);
-            showDamaged(sink);
+            showDamaged(sink, ": " + name.string() + ", block " + std::to_string(result.blocks.size() + 1) +
+                                  " at byte " + std::to_string(pos) + ", " + std::to_string(view.records()) +
+                                  " records lost; the other blocks are read");
         }
         result.blocks.push_back({view.records(), ok});
         pos += view.byteSize;
         reportProgress(progress, static_cast<std::int64_t>(pos), static_cast<std::int64_t>(file.size()));
     }
     if (result.truncated) {
-        showDamaged(sink);
+        showDamaged(sink, ": " + name.string() + " ends inside block " +
+                              std::to_string(result.blocks.size() + 1) + " at byte " + std::to_string(pos) +
+                              "; its last " + std::to_string(file.size() - pos) +
+                              " bytes are lost (the file is truncated)");
         reportProgress(progress, static_cast<std::int64_t>(file.size()),
                        static_cast<std::int64_t>(file.size()));
     }
