@@ -24,6 +24,15 @@ inline void loadRunConfig(TCfgDfm &cfg, const std::string &config, const std::st
         cfg.FileName = ResolveRecordingPath(cfg.FileName, config);
 }
 
+// Why a run found no recording, and what to do.
+inline std::string missingRecordingText(const TCfgDfm &cfg, const std::string &config)
+{
+    if (cfg.FileName.empty())
+        return "the configuration " + config + " names no recording: give one with --recording FILE";
+    return "the recording \"" + cfg.FileName + "\" does not exist (named by " + config +
+           "); give the recording with --recording FILE";
+}
+
 // Loads the angle gates the configuration asks for.
 inline void loadRunGates(const TCfgDfm &cfg, TAngleGates &gates)
 {

@@ -229,7 +229,7 @@ int runAnalyze(cli::CommandContext &ctx)
     const TRunResult run = ProcessingRun(cfg, inputs, sink, fmt, cb);
     pp.endLine();
     if (run.status == TRunStatus::NoRecording) {
-        ctx.err << "vibrolan-cli analyze: the recording \"" << cfg.FileName << "\" does not exist\n";
+        ctx.err << "vibrolan-cli analyze: " << cli::missingRecordingText(cfg, config) << "\n";
         return 1;
     }
 

@@ -102,6 +102,9 @@ int runExport(cli::CommandContext &ctx)
         return 2;
     }
     const Options o = parse(ctx.args);
+    // As analyze: the two inputs exclude each other.
+    if (!o.data.empty() && !o.recording.empty())
+        throw ValueError("--recording and --data are two kinds of input; give one of them\n" + usage());
 
     TCfgDfm cfg;
     cli::loadRunConfig(cfg, o.config, o.recording);
@@ -133,7 +136,7 @@ int runExport(cli::CommandContext &ctx)
     inputs.Gates = &gates;
     const TRunResult run = ProcessingRun(cfg, inputs, sink, env.numberFormat);
     if (run.status == TRunStatus::NoRecording) {
-        ctx.err << "vibrolan-cli export: the recording \"" << cfg.FileName << "\" does not exist\n";
+        ctx.err << "vibrolan-cli export: " << cli::missingRecordingText(cfg, o.config) << "\n";
         return 1;
     }
     // Nothing to save from a run that found no revolution: say why, write nothing.
