@@ -1,5 +1,6 @@
 // vibrolan-cli: the headless front end on the same core as the GUI.
 #include "command.hpp"
+#include "escaping_output.hpp"
 
 #include "base/errors.hpp"
 #include "sigmath/frame.h"
@@ -7,6 +8,7 @@
 
 #include <exception>
 #include <iostream>
+#include <new>
 
 namespace {
 
@@ -18,10 +20,34 @@ void printUsage(std::ostream &os)
         os << "  " << c.synopsis << "\n";
 }
 
+// Everything printed passes control characters only as escapes: names and
+// texts from files reach both streams. The error stream keeps carriage
+// returns for the progress line.
+class EscapedStandardStreams {
+public:
+    EscapedStandardStreams()
+        : out_(std::cout.rdbuf(), "\n\t"), err_(std::cerr.rdbuf(), "\n\t\r"), oldOut_(std::cout.rdbuf(&out_)),
+          oldErr_(std::cerr.rdbuf(&err_))
+    {
+    }
+    ~EscapedStandardStreams()
+    {
+        std::cout.flush();
+        std::cerr.flush();
+        std::cout.rdbuf(oldOut_);
+        std::cerr.rdbuf(oldErr_);
+    }
+
+private:
+    vibrolan::cli::EscapingStreamBuf out_, err_;
+    std::streambuf *oldOut_, *oldErr_;
+};
+
 } // namespace
 
 int main(int argc, char **argv)
 {
+    const EscapedStandardStreams escaped;
     if (SigmathRuntimeReady() == 0) {
         std::cerr << "vibrolan-cli: the analysis library could not load its runtime\n";
         return 3;
@@ -47,6 +73,11 @@ int main(int argc, char **argv)
             return c.run(ctx);
         } catch (const vibrolan::Error &e) {
             std::cerr << "vibrolan-cli " << name << ": " << e.what() << "\n";
+            return 1;
+        } catch (const std::bad_alloc &) {
+            std::cerr << "vibrolan-cli " << name
+                      << ": not enough memory for this command; free memory or raise the limit, or give it less "
+                         "to do (fewer pairs, a shorter recording)\n";
             return 1;
         } catch (const std::exception &e) {
             std::cerr << "vibrolan-cli " << name << ": internal error: " << e.what() << "\n";

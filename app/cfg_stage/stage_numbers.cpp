@@ -17,7 +17,8 @@ QString SingleText(float v, const NumberFormat &fmt)
     // general format prints those digits and no more.
     char buf[64];
     const auto res = std::to_chars(buf, buf + sizeof buf, v);
-    const double d = std::strtod(std::string(buf, res.ptr).c_str(), nullptr);
+    double d = v;
+    std::from_chars(buf, res.ptr, d); // never the locale's separator, unlike strtod
     return FormatGeneral(d, fmt);
 }
 

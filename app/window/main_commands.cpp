@@ -10,6 +10,7 @@
 #include "chart/chart.hpp"
 #include "chart/plot_curve.hpp"
 #include "config/cfg_dump.hpp"
+#include "config/recording_path.hpp"
 #include "cursor/my_cursor.hpp"
 #include "export/data_file_input.hpp"
 #include "export/pair_save.hpp"
@@ -392,9 +393,16 @@ void TMain::_NStartMIExecute()
     inputs.CfgFileName = toPath(CfgFileName);
     inputs.Gates = Gates.get();
     TRunResult result;
+    // A relative recording name of the configuration is looked up beside it
+    // first; the configuration keeps the name as it is stored.
+    const std::string storedRecording = CfgDfm->FileName;
+    if (CfgDfm->TypeFile == 0)
+        CfgDfm->FileName = ResolveRecordingPath(storedRecording, inputs.CfgFileName);
     try {
         result = ProcessingRun(*CfgDfm, inputs, *messages_, fmt, cb);
+        CfgDfm->FileName = storedRecording;
     } catch (const std::exception &e) {
+        CfgDfm->FileName = storedRecording;
         waiting.reset();
         ProgressForm->hide();
         BladeForm->hide();

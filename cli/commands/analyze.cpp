@@ -9,11 +9,14 @@
 #include "base/errors.hpp"
 #include "base/file_io.hpp"
 #include "base/message_sink.hpp"
+#include "base/plain_number.hpp"
 #include "config/cfg_dfm.hpp"
 #include "export/data_file_input.hpp"
 #include "export/pair_save.hpp"
+#include "output/data_set_staging.hpp"
 #include "output/report.hpp"
 #include "recording/angle_gates.hpp"
+#include "run/no_revolutions.hpp"
 #include "run/processing_run.hpp"
 #include "run/tacho_read.hpp"
 
@@ -31,12 +34,7 @@ namespace {
 using namespace vibrolan;
 using cli::ProgressPrinter;
 
-std::string csvNumber(double v, int digits)
-{
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.*g", digits, v);
-    return buf;
-}
+std::string csvNumber(double v, int digits) { return PlainGeneral(v, digits); }
 
 // Stage and pair names may hold anything; file names keep letters, digits and a few signs.
 std::string safeName(const std::string &s)
@@ -64,12 +62,13 @@ void writeTacho(const TCfgDfm &cfg, const std::filesystem::path &file, MessageSi
     writeFileAtomically(file, text);
 }
 
+// The series files of one run replace those of an earlier run all or none.
 void writeSeries(const TCfgDfm &cfg, const TRunResult &run, const std::filesystem::path &dir)
 {
     std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
-    if (ec)
-        throw FileError(dir, "cannot create the folder: " + ec.message());
+    if (std::filesystem::exists(dir, ec) && !std::filesystem::is_directory(dir, ec))
+        throw FileError(dir, "not a folder; name a folder for the series files");
+    DataSetStaging staging(dir);
     for (const auto &[s, p] : run.CheckedPairs) {
         const TStage &st = cfg.Stages[s];
         const TPair &pair = st.Pairs[p];
@@ -94,8 +93,13 @@ void writeSeries(const TCfgDfm &cfg, const TRunResult &run, const std::filesyste
             }
             text += "\n";
         }
-        writeFileAtomically(dir / (safeName(st.NameStage) + "_" + safeName(pair.NamePair) + ".csv"), text);
+        const std::filesystem::path file =
+            dir / (safeName(st.NameStage) + "_" + safeName(pair.NamePair) + ".csv");
+        if (isReadOnlyFile(file))
+            throw FileError(file, "the file is read-only; no series file was written");
+        writeFileAtomically(staging.staged(file), text);
     }
+    staging.commit();
 }
 
 // The thread count of --threads: a whole number from 1 to 256.
@@ -193,7 +197,7 @@ int runAnalyze(cli::CommandContext &ctx)
     const TRunResult run = ProcessingRun(cfg, inputs, sink, fmt, cb);
     pp.endLine();
     if (run.status == TRunStatus::NoRecording) {
-        ctx.err << "vibrolan-cli analyze: the recording \"" << cfg.FileName << "\" does not exist\n";
+        ctx.err << "vibrolan-cli analyze: " << cli::missingRecordingText(cfg, config) << "\n";
         return 1;
     }
 
@@ -212,6 +216,11 @@ int runAnalyze(cli::CommandContext &ctx)
         writeTacho(cfg, tachoFile, sink, pp);
     if (!seriesDir.empty())
         writeSeries(cfg, run, seriesDir);
+    // The outputs are written as the run left them; an empty result is no success.
+    if (const auto why = ExplainNoRevolutions(cfg, run, sink)) {
+        ctx.err << "vibrolan-cli analyze: " << *why << "\n";
+        return 1;
+    }
     return 0;
 }
 

@@ -29,6 +29,21 @@ int saveChecked(TCfgDfm &cfg, const std::filesystem::path &out, cli::CommandCont
     return readOnly ? 1 : 0;
 }
 
+// Prints every message and counts the errors among them.
+class ErrorCountingSink final : public MessageSink {
+public:
+    Answer show(const Message &message) override
+    {
+        if (message.severity == Severity::Error)
+            ++errors;
+        return stderr_.show(message);
+    }
+    int errors = 0;
+
+private:
+    StderrMessageSink stderr_;
+};
+
 bool isRecorderFile(const std::filesystem::path &file)
 {
     const auto bytes = readWholeFile(file, TConfig::kMaxFileSize);
@@ -58,9 +73,16 @@ int run(cli::CommandContext &ctx)
         return saveChecked(cfg, a[1], ctx);
     }
     if (a.size() == 3 && a[0] == "import") {
-        StderrMessageSink sink;
+        ErrorCountingSink sink;
         TCfgRecBlade rec(sink);
         rec.LoadFromFile(a[1]);
+        // A recorder configuration read only in part is no configuration to import.
+        if (sink.errors > 0) {
+            ctx.err << "vibrolan-cli config: " << a[1]
+                    << ": the recorder configuration could not be read whole; " << a[2]
+                    << " was not written\n";
+            return 1;
+        }
         TCfgDfm cfg;
         rec.ConvertTo(cfg);
         return saveChecked(cfg, a[2], ctx);

@@ -11,6 +11,7 @@
 #include "export/pair_save.hpp"
 #include "export/run_hdf5.hpp"
 #include "recording/angle_gates.hpp"
+#include "run/no_revolutions.hpp"
 #include "run/processing_run.hpp"
 #include "vibrolan/version.h"
 
@@ -153,6 +154,9 @@ int runExport(cli::CommandContext &ctx)
         return 2;
     }
     const Options o = parse(ctx.args);
+    // As analyze: the two inputs exclude each other.
+    if (!o.data.empty() && !o.recording.empty())
+        throw ValueError("--recording and --data are two kinds of input; give one of them\n" + usage());
     if (!o.hdf5.empty())
         return exportHdf5(ctx, o);
 
@@ -176,6 +180,24 @@ int runExport(cli::CommandContext &ctx)
     StderrMessageSink sink;
     DataFileEnv env;
     env.numberFormat.decimalSeparator = o.decimal;
+    if (!o.data.empty())
+        OpenRequiredDataFiles(cfg, o.data, sink, env);
+
+    TAngleGates gates;
+    cli::loadRunGates(cfg, gates);
+    TRunInputs inputs;
+    inputs.CfgFileName = o.config;
+    inputs.Gates = &gates;
+    const TRunResult run = ProcessingRun(cfg, inputs, sink, env.numberFormat);
+    if (run.status == TRunStatus::NoRecording) {
+        ctx.err << "vibrolan-cli export: " << cli::missingRecordingText(cfg, o.config) << "\n";
+        return 1;
+    }
+    // Nothing to save from a run that found no revolution: say why, write nothing.
+    if (const auto why = ExplainNoRevolutions(cfg, run, sink)) {
+        ctx.err << "vibrolan-cli export: " << *why << "; nothing saved\n";
+        return 1;
+    }
     const TRunResult run = runAnalysis(cfg, o, sink, env);
     if (run.status == TRunStatus::NoRecording)
         return noRecording(ctx, cfg);

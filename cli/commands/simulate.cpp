@@ -3,6 +3,7 @@
 #include "command.hpp"
 
 #include "base/errors.hpp"
+#include "base/plain_number.hpp"
 #include "sim/scenario.hpp"
 #include "sim/simulator.hpp"
 
@@ -53,8 +54,9 @@ int runSimulate(vibrolan::cli::CommandContext &ctx)
                     throw ValueError("--seed needs a whole number, got \"" + v + "\"");
                 opt.seed = s;
             } else {
-                scale = std::strtod(v.c_str(), &end);
-                if (v.empty() || *end || !(scale > 0) || scale > 1000)
+                const std::optional<double> parsed = ParsePlainNumber(v);
+                scale = parsed.value_or(0);
+                if (!(scale > 0) || scale > 1000)
                     throw ValueError("--scale needs a positive factor, got \"" + v + "\"");
             }
         } else if (!a[i].empty() && a[i][0] == '-')

@@ -10,16 +10,72 @@
 
 namespace vibrolan {
 
+namespace {
+
+std::string kindOf(mode_t mode)
+{
+    if (S_ISREG(mode))
+        return {};
+    if (S_ISFIFO(mode))
+        return "a FIFO";
+    if (S_ISDIR(mode))
+        return "a folder";
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return "a device";
+    if (S_ISSOCK(mode))
+        return "a socket";
+    return "not a regular file";
+}
+
+[[noreturn]] void refuse(const std::filesystem::path &file, const std::string &kind)
+{
+    throw FileError(file, "is " + kind + ", not a regular file: name the file itself");
+}
+
+} // namespace
+
+std::string nonRegularKind(const std::filesystem::path &file)
+{
+    struct stat st {};
+    if (::stat(file.c_str(), &st) != 0)
+        return {};
+    return kindOf(st.st_mode);
+}
+
+void requireRegularFile(int fd, const std::filesystem::path &file)
+{
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        throw FileError(file, "cannot read: " + systemErrorText(errno));
+    const std::string kind = kindOf(st.st_mode);
+    if (!kind.empty())
+        refuse(file, kind);
+}
+
+UniqueFd openRegularFileForReading(const std::filesystem::path &file)
+{
+    // O_NONBLOCK: opening a FIFO for reading would wait for a writer.
+    UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (fd.get() < 0) {
+        const int e = errno;
+        const std::string kind = nonRegularKind(file);
+        if (!kind.empty())
+            refuse(file, kind);
+        throw FileError(file, "cannot open: " + systemErrorText(e));
+    }
+    requireRegularFile(fd.get(), file);
+    const int flags = ::fcntl(fd.get(), F_GETFL);
+    if (flags >= 0)
+        ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
+    return fd;
+}
+
 std::vector<std::uint8_t> readWholeFile(const std::filesystem::path &file, std::uint64_t maxBytes)
 {
-    UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0)
-        throw FileError(file, "cannot open: " + systemErrorText(errno));
+    UniqueFd fd = openRegularFileForReading(file);
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0)
         throw FileError(file, "cannot read: " + systemErrorText(errno));
-    if (!S_ISREG(st.st_mode))
-        throw FileError(file, "not a regular file");
     if (static_cast<std::uint64_t>(st.st_size) > maxBytes)
         throw FileError(file, "file is too large (" + std::to_string(st.st_size) + " bytes)");
     std::vector<std::uint8_t> data(static_cast<std::size_t>(st.st_size));

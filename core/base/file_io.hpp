@@ -3,6 +3,8 @@
 // save never damages the file the user already has.
 #pragma once
 
+#include "base/unique_fd.hpp"
+
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -10,6 +12,19 @@
 #include <vector>
 
 namespace vibrolan {
+
+// Opens a file for reading. Anything but a regular file (a FIFO, a device, a
+// folder, a socket) is refused with a FileError that says what it is, before
+// a read could block on it; the open itself never waits for a writer.
+UniqueFd openRegularFileForReading(const std::filesystem::path &file);
+
+// The same refusal for a file opened otherwise (without blocking): FileError
+// unless `fd` is a regular file.
+void requireRegularFile(int fd, const std::filesystem::path &file);
+
+// What a path names when it is not a regular file ("a FIFO", "a folder", ...);
+// empty for a regular file or a path that names nothing.
+std::string nonRegularKind(const std::filesystem::path &file);
 
 // Reads a whole file. Throws FileError when it cannot be opened or read, and
 // when it is larger than `maxBytes` (a guard against absurd inputs).

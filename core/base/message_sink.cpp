@@ -1,5 +1,7 @@
 #include "base/message_sink.hpp"
 
+#include "base/terminal_text.hpp"
+
 #include <cstdio>
 
 namespace vibrolan {
@@ -23,10 +25,12 @@ Answer affirmativeAnswer(Buttons buttons)
 
 Answer StderrMessageSink::show(const Message &message)
 {
+    // Messages carry names and texts from files: controls only as escapes.
+    const std::string text = EscapeControls(message.text, "\n\t");
     if (message.caption.empty())
-        std::fprintf(stderr, "%s\n", message.text.c_str());
+        std::fprintf(stderr, "%s\n", text.c_str());
     else
-        std::fprintf(stderr, "%s: %s\n", message.caption.c_str(), message.text.c_str());
+        std::fprintf(stderr, "%s: %s\n", EscapeControls(message.caption).c_str(), text.c_str());
     return affirmativeAnswer(message.buttons);
 }
 

@@ -1,6 +1,7 @@
 #include "compute/stall_windows.hpp"
 
 #include "base/errors.hpp"
+#include "base/plain_number.hpp"
 #include "compute/series_stats.hpp"
 
 #include <algorithm>
@@ -104,7 +105,7 @@ TWindowBounds TWindowFinder::Find(double bottom, double top, TSpeedDirection dir
 void CheckStallStep(double dN)
 {
     if (!(dN > 0) || !std::isfinite(dN))
-        throw ValueError("the speed step dN must be a positive number of rev/min, got " + std::to_string(dN));
+        throw ValueError("the speed step dN must be a positive number of rev/min, got " + PlainGeneral(dN));
 }
 
 void CheckStallRange(std::span<const float> speed, double dN)
@@ -115,9 +116,8 @@ void CheckStallRange(std::span<const float> speed, double dN)
     const TSeriesStats s = SeriesStats(speed);
     const double windows = (static_cast<double>(s.Max) - static_cast<double>(s.Min)) / dN;
     if (!(windows <= kMaxStallWindows))
-        throw ValueError("the rotation speed range " + std::to_string(s.Min) + " .. " +
-                         std::to_string(s.Max) + " rev/min cannot be walked in steps of " +
-                         std::to_string(dN) + " rev/min");
+        throw ValueError("the rotation speed range " + PlainGeneral(s.Min) + " .. " + PlainGeneral(s.Max) +
+                         " rev/min cannot be walked in steps of " + PlainGeneral(dN) + " rev/min");
 }
 
 TStallPlan PlanStallWindows(std::span<const float> speed, double dN)
@@ -151,8 +151,8 @@ TStallPlan PlanStallWindows(std::span<const float> speed, double dN, const TWind
         plan.Windows.push_back(w);
     };
     auto noProgress = [&]() {
-        return ValueError("the speed step " + std::to_string(dN) + " rev/min is too small for speeds near " +
-                          std::to_string(fmax) + " rev/min");
+        return ValueError("the speed step " + PlainGeneral(dN) + " rev/min is too small for speeds near " +
+                          PlainGeneral(fmax) + " rev/min");
     };
 
     if (s.PosMax < s.PosMin) { // a run-down

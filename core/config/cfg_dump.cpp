@@ -1,5 +1,6 @@
 #include "config/cfg_dump.hpp"
 
+#include "base/terminal_text.hpp"
 #include "config/cfg_dfm.hpp"
 #include "config/cfg_rec_blade.hpp"
 
@@ -10,7 +11,8 @@ namespace vibrolan {
 
 namespace {
 
-std::string quoted(const std::string &s) { return "\"" + s + "\""; }
+// Names come from the file: one line each, controls as escapes.
+std::string quoted(const std::string &s) { return "\"" + EscapeControls(s) + "\""; }
 
 std::string sensorRef(const TCfgDfm &cfg, std::size_t index)
 {
@@ -42,6 +44,7 @@ std::string guard(std::uint16_t word)
 std::string DescribeCfgDfm(const TCfgDfm &cfg)
 {
     std::ostringstream os;
+    os.imbue(std::locale::classic());
     os.precision(10);
     os << "signature: " << cfg.Signature << "\n";
     os << "recording: " << quoted(cfg.FileName) << "\n";
@@ -120,6 +123,7 @@ std::string DescribeCfgDfm(const TCfgDfm &cfg)
 std::string DescribeCfgRecBlade(const TCfgRecBlade &rec)
 {
     std::ostringstream os;
+    os.imbue(std::locale::classic());
     os.precision(10);
     os << "signature: " << rec.Signature << "\n";
     os << "recording: " << quoted(rec.FileName) << "\n";

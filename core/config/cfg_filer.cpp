@@ -243,7 +243,13 @@ bool TCfgReader::Error(const std::string &Message)
     return handled;
 }
 
-void TCfgReader::readPastEnd() { throw TCfgReadError(std::string(kReadPastEndText)); }
+void TCfgReader::readPastEnd()
+{
+    // The program's text, then where the value lies that the file cuts off.
+    throw TCfgReadError(std::string(kReadPastEndText) + ": the value at byte " + std::to_string(valueStart_) +
+                        " runs past the end of the file (" + std::to_string(FStream.Size()) +
+                        " bytes); the file is truncated: use a complete copy of it");
+}
 
 void TCfgReader::ReadBuffer()
 {
@@ -318,7 +324,11 @@ std::string TCfgReader::readBytes(std::uint64_t count)
     return out;
 }
 
-TValueType TCfgReader::ReadValue() { return static_cast<TValueType>(readByte()); }
+TValueType TCfgReader::ReadValue()
+{
+    valueStart_ = Position();
+    return static_cast<TValueType>(readByte());
+}
 
 TValueType TCfgReader::NextValue()
 {
@@ -341,8 +351,15 @@ void TCfgReader::ReadSignature(std::string_view Signature)
 {
     std::string got(Signature.size(), '\0');
     Read(got.data(), got.size());
-    if (got != Signature)
-        throw TCfgReadError(std::string(kInvalidImageText));
+    if (got != Signature) {
+        std::string shown;
+        for (unsigned char c : got)
+            shown += c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '?';
+        throw TCfgReadError(std::string(kInvalidImageText) +
+                            ": not a configuration of this kind (it starts with \"" + shown +
+                            "\" instead of \"" + std::string(Signature) + "\"); name an " +
+                            (Signature == "@DFM" ? ".lfm" : ".rbd") + " file");
+    }
 }
 
 std::int64_t TCfgReader::readIntegerPayload(TValueType tag)

@@ -187,6 +187,7 @@ private:
     std::string readBytes(std::uint64_t count);
     std::int64_t readIntegerPayload(TValueType tag);
     [[noreturn]] void readPastEnd();
+    std::uint64_t valueStart_ = 0; // where the value being read begins, for messages
 };
 
 } // namespace vibrolan

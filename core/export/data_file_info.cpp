@@ -1,5 +1,7 @@
 #include "export/data_file_info.hpp"
 
+#include "base/plain_number.hpp"
+#include "base/terminal_text.hpp"
 #include "export/pair_save.hpp"
 #include "output/data_file.hpp"
 
@@ -9,12 +11,7 @@ namespace vibrolan {
 
 namespace {
 
-std::string number(double v)
-{
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "%.9g", v);
-    return buf;
-}
+std::string number(double v) { return PlainGeneral(v, 9); }
 
 std::string formatText(std::uint8_t code)
 {
@@ -24,7 +21,8 @@ std::string formatText(std::uint8_t code)
     return name.empty() ? "code " + std::to_string(code) : name;
 }
 
-std::string inQuotes(const std::string &s) { return "\"" + s + "\""; }
+// Names come from the file: one line each, controls as escapes.
+std::string inQuotes(const std::string &s) { return "\"" + EscapeControls(s) + "\""; }
 
 } // namespace
 

@@ -2,6 +2,7 @@
 
 #include "base/errors.hpp"
 #include "output/data_file.hpp"
+#include "output/data_set_staging.hpp"
 
 #include <algorithm>
 #include <cctype>
@@ -102,6 +103,15 @@ std::filesystem::path checkedFileName(const std::filesystem::path &fileName)
                              ": an existing file that is not a ZAMI key file; name a folder for "
                              "the data set");
     }
+    return name;
+}
+
+// The folder of a checked data-set name: the name itself, or the folder of a named key file.
+std::filesystem::path dataSetFolder(const std::filesystem::path &name)
+{
+    std::error_code ec;
+    if (std::filesystem::exists(name, ec) && !std::filesystem::is_directory(name, ec))
+        return name.parent_path().empty() ? std::filesystem::path(".") : name.parent_path();
     return name;
 }
 
@@ -285,10 +295,11 @@ void SavePairSeries(const TCfgDfm &cfg, TPairLocation at, int kind, TSpeedUnit s
     // times (data-file input) is saved as one without a time code.
     const bool timeCode = HasTimeCode(cfg) && pair.UTS_Time.size() >= size;
 
+    const std::filesystem::path name = checkedFileName(fileName);
+    DataSetStaging staging(dataSetFolder(name));
     TDataF data(env);
     const char *testName = cfg.Mode == TMode::mdStatic ? kSteadyTestName : kRunDownTestName;
-    data.CreateNew(checkedFileName(fileName), "Prod", testName, ftZami, kCreateMode, 0, dataSetTime(pair),
-                   "");
+    data.CreateNew(staging.staged(name), "Prod", testName, ftZami, kCreateMode, 0, dataSetTime(pair), "");
 
     const std::span<const float> time = std::span<const float>(pair.Time).first(size);
     std::size_t skip = 0;
@@ -327,6 +338,7 @@ void SavePairSeries(const TCfgDfm &cfg, TPairLocation at, int kind, TSpeedUnit s
     }
     report(progress, kTachoLabel);
     data.Destroy();
+    staging.commit();
 }
 
 void SavePairSlice(const TCfgDfm &cfg, TPairLocation at, int kind, TSpeedUnit speed,
@@ -347,9 +359,11 @@ void SavePairSlice(const TCfgDfm &cfg, TPairLocation at, int kind, TSpeedUnit sp
     if (values > static_cast<std::size_t>(INT32_MAX))
         throw ValueError(pairText(pair, at) + ": the slice is too large for one channel");
 
+    const std::filesystem::path name = checkedFileName(fileName);
+    DataSetStaging staging(dataSetFolder(name));
     TDataF data(env);
-    data.CreateNew(checkedFileName(fileName), "Prod", kRunDownTestName, ftZami, kCreateMode, 0,
-                   dataSetTime(pair), "");
+    data.CreateNew(staging.staged(name), "Prod", kRunDownTestName, ftZami, kCreateMode, 0, dataSetTime(pair),
+                   "");
 
     std::vector<float> v(values);
     for (std::size_t b = 0; b < blades; ++b) {
@@ -376,6 +390,7 @@ void SavePairSlice(const TCfgDfm &cfg, TPairLocation at, int kind, TSpeedUnit sp
                    bytesOf(std::span<const float>(pair.Time).first(size)), "Tacho", kCharName, tacho.units,
                    "sek", 100.0f, 0, 0.0f, tacho.factor, nullptr);
     data.Destroy();
+    staging.commit();
 }
 
 } // namespace vibrolan

@@ -164,9 +164,7 @@ void TPRAXFile::Create(const std::filesystem::path &FileName, std::uint16_t Mode
     }
     if (!fd.valid())
         throw FileError(FileName, "cannot open: " + systemErrorText(errno));
-    struct stat st {};
-    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
-        throw FileError(FileName, "not a regular file");
+    requireRegularFile(fd.get(), FileName);
     const std::uint64_t size = fileSize(fd.get(), FileName);
     if (size < TTitle::size)
         throw FormatError(FileName, "too short for a PRAX header");

@@ -1,5 +1,7 @@
 #include "output/report_text.hpp"
 
+#include "base/plain_number.hpp"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -33,14 +35,13 @@ std::string FormatFixed(double value, int decimals, const NumberFormat &format)
     // Enough significant digits that the digit after the cut decides every
     // rounding correctly, ties included (printf alone would round an exact
     // 0.125 to "0.12"; the report rounds halves away from zero).
-    char sci[64];
-    std::snprintf(sci, sizeof sci, "%.*e", kSourceDigits - 1, std::fabs(value));
+    const std::string sci = PlainScientific(std::fabs(value), kSourceDigits - 1);
     const std::string_view sv(sci);
     const std::size_t ePos = sv.find('e');
     std::string digits;
     digits += sv[0];
     digits += sv.substr(2, ePos - 2);
-    int exp10 = std::atoi(sci + ePos + 1); // value = d.ddd * 10^exp10
+    int exp10 = std::atoi(sci.c_str() + ePos + 1); // value = d.ddd * 10^exp10
 
     // Keep at most kPrecision significant digits and nothing below the last decimal.
     const int keep = std::min(kPrecision, exp10 + 1 + decimals);

@@ -26,9 +26,11 @@ std::uint16_t readU16(const std::uint8_t *p)
     return v;
 }
 
-void showDamaged(MessageSink &sink)
+void showDamaged(MessageSink &sink, const std::string &details = {})
 {
-    sink.show(Message{kDamagedCaption, kDamagedText, Buttons::Ok, Severity::Error});
+    sink.show(Message{kDamagedCaption,
+                      details.empty() ? std::string(kDamagedText) : std::string(kDamagedText) + details,
+                      Buttons::Ok, Severity::Error});
 }
 
 bool decodeChannels(std::span<const std::uint8_t> lane, std::uint8_t *out, std::size_t n)
@@ -193,7 +195,9 @@ UnpackResult unpackRecordingImage(std::span<const std::uint8_t> file, MessageSin
         [&](std::size_t i) { ok[i] = decodeBldxBlock(views[i], result.image.data() + at[i]); },
         [&](std::size_t i) {
             if (!ok[i])
-                showDamaged(sink);
+                showDamaged(sink, ": " + name.string() + ", block " + std::to_string(i + 1) + " at byte " +
+                                      std::to_string(pos) + ", " + std::to_string(views[i].records()) +
+                                      " records lost; the other blocks are read");
             result.blocks.push_back({views[i].records(), ok[i] != 0});
             pos += views[i].byteSize;
             reportProgress(progress, static_cast<std::int64_t>(pos), static_cast<std::int64_t>(file.size()));
@@ -209,7 +213,10 @@ UnpackResult unpackRecordingImage(std::span<const std::uint8_t> file, MessageSin
     }
     result.image.resize(kept);
     if (result.truncated) {
-        showDamaged(sink);
+        showDamaged(sink, ": " + name.string() + " ends inside block " +
+                              std::to_string(result.blocks.size() + 1) + " at byte " + std::to_string(pos) +
+                              "; its last " + std::to_string(file.size() - pos) +
+                              " bytes are lost (the file is truncated)");
         reportProgress(progress, static_cast<std::int64_t>(file.size()),
                        static_cast<std::int64_t>(file.size()));
     }

@@ -33,14 +33,10 @@ RecordingImage::~RecordingImage() = default;
 
 RecordingImage RecordingImage::mapFile(const std::filesystem::path &file)
 {
-    UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0)
-        throw FileError(file, "cannot open: " + systemErrorText(errno));
+    UniqueFd fd = openRegularFileForReading(file);
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0)
         throw FileError(file, "cannot read: " + systemErrorText(errno));
-    if (!S_ISREG(st.st_mode))
-        throw FileError(file, "not a regular file");
     RecordingImage image;
     image.file_ = file;
     image.mapping_ = std::make_unique<Mapping>();
@@ -92,7 +88,8 @@ TIndex RecordingImage::record(std::uint64_t slot) const
 std::optional<std::vector<std::uint8_t>> LoadFileToMemory(const std::filesystem::path &FileName,
                                                           std::uint32_t &Size)
 {
-    UniqueFd fd(::open(FileName.c_str(), O_RDONLY | O_CLOEXEC));
+    // Not blocking on a FIFO: anything but a regular file is refused below.
+    UniqueFd fd(::open(FileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (fd.get() < 0)
         return std::nullopt;
     struct stat st {};

@@ -1,5 +1,7 @@
 #include "recording/recording_info.hpp"
 
+#include "base/plain_number.hpp"
+#include "base/terminal_text.hpp"
 #include "recording/bldx_decoder.hpp"
 #include "recording/recording_image.hpp"
 
@@ -18,12 +20,7 @@ const char *sensorTypeName(std::uint16_t t)
     return t < 9 ? names[t] : "unknown";
 }
 
-std::string fixed(double v, int decimals)
-{
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
-    return buf;
-}
+std::string fixed(double v, int decimals) { return PlainFixed(v, decimals); }
 
 void summarise(const RecordingImage &image, RecordingInfo &info)
 {
@@ -75,6 +72,7 @@ RecordingInfo inspectRecording(const std::filesystem::path &file, bool compresse
 std::string formatRecordingInfo(const RecordingInfo &info)
 {
     std::ostringstream os;
+    os.imbue(std::locale::classic());
     const auto &h = info.header;
     os << "file: " << info.file.string() << "\n";
     os << "kind: " << (info.compressed ? "compressed recording (.bldx)" : "recording (.bld)") << "\n";
@@ -87,15 +85,13 @@ std::string formatRecordingInfo(const RecordingInfo &info)
         os << "head tail: " << h.HeadTail << "\n";
         os << "channels: " << h.ChannelCount << "\n";
         for (const auto &d : h.channels)
-            os << "  channel " << d.ChanNo << ": name \"" << d.nameUtf8() << "\", attribute "
+            os << "  channel " << d.ChanNo << ": name \"" << EscapeControls(d.nameUtf8()) << "\", attribute "
                << int(d.ChanAttr) << ", sensor type " << d.ChanSensorType << " ("
                << sensorTypeName(d.ChanSensorType) << ")\n";
     } else {
         os << "header: none (pulse records from byte 0)\n";
     }
-    char period[32];
-    std::snprintf(period, sizeof period, "%g", h.tickPeriod());
-    os << "tick period: " << period << " s\n";
+    os << "tick period: " << PlainGeneral(h.tickPeriod()) << " s\n";
     os << "first record: " << info.firstRecord << "\n";
     os << "records: " << info.records << "\n";
     os << "pulses per channel:\n";

@@ -1,6 +1,7 @@
 #include "recording/tacho_detector.hpp"
 
 #include "base/errors.hpp"
+#include "base/file_io.hpp"
 #include "recording/tindex.hpp"
 
 #include <cmath>
@@ -40,10 +41,15 @@ void TTachoDetector::init(int N)
 TTachoDetector::TTachoDetector(int N, const std::filesystem::path &signatureFile, MessageSink &sink)
 {
     init(N);
-    std::ifstream in(signatureFile, std::ios::binary);
-    if (!in || std::filesystem::is_directory(signatureFile)) {
-        sink.show(
-            Message{"signature", "Don't view " + signatureFile.string(), Buttons::Ok, Severity::Warning});
+    // A FIFO or device would block the read: it counts as no signature file.
+    const std::string kind = nonRegularKind(signatureFile);
+    std::ifstream in;
+    if (kind.empty())
+        in.open(signatureFile, std::ios::binary);
+    if (!kind.empty() || !in) {
+        sink.show(Message{"signature",
+                          "Don't view " + signatureFile.string() + (kind.empty() ? "" : " (" + kind + ")"),
+                          Buttons::Ok, Severity::Warning});
         return;
     }
     // Only the N values the stage needs are read, whatever the file's size.

@@ -2,10 +2,13 @@
 
 #include "base/errors.hpp"
 #include "base/histogram.hpp"
+#include "config/cfg_validate.hpp"
 #include "output/date_time_text.hpp"
 #include "recording/bldx_decoder.hpp"
 #include "recording/recording_image.hpp"
+#include "recording/recording_kind.hpp"
 #include "run/assemble_stage.hpp"
+#include "run/memory_estimate.hpp"
 
 #include <algorithm>
 #include <cfloat>
@@ -62,8 +65,7 @@ void phase(const TRunCallbacks &cb, std::string_view caption)
 RecordingImage obtainImage(const TCfgDfm &cfg, MessageSink &sink, const TRunCallbacks &cb)
 {
     const std::filesystem::path file = cfg.FileName;
-    // Only the exact lower-case extension marks a compressed recording.
-    if (file.extension().string() == ".bldx") {
+    if (IsCompressedRecordingName(file)) {
         phase(cb, kUnpackCaption);
         UnpackResult unpacked = UnpackRecording(file, sink, cb.unpack);
         phase(cb, kRunCaption);
@@ -167,6 +169,8 @@ TRunResult ProcessingRun(TCfgDfm &cfg, const TRunInputs &inputs, MessageSink &si
     // A configuration the pass would refuse is refused before any result is released.
     for (std::size_t s = 0; s < stageCount(cfg); ++s)
         CheckAssemblyInputs(cfg, s);
+    CheckNumericFields(cfg);
+    CheckMemoryForRun(cfg);
 
     // Time code: the last time-code sensor of the table wins.
     int timeChan = -1;

@@ -3,6 +3,7 @@
 #include "base/errors.hpp"
 #include "recording/bldx_decoder.hpp"
 #include "recording/recording_image.hpp"
+#include "recording/recording_kind.hpp"
 
 #include <algorithm>
 
@@ -12,7 +13,7 @@ namespace {
 
 RecordingImage openRecording(const std::filesystem::path &file, MessageSink &sink)
 {
-    if (file.extension().string() == ".bldx")
+    if (IsCompressedRecordingName(file))
         return RecordingImage::fromBytes(UnpackRecording(file, sink).image, file);
     return RecordingImage::mapFile(file);
 }

@@ -2,7 +2,9 @@
 // the file writes of the data-file code stay fast.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <unistd.h>
 
@@ -33,6 +35,15 @@ inline const std::filesystem::path &scratchDir(const char *name)
 {
     static const ScratchDir dir(name);
     return dir.path;
+}
+
+// Writes `size` bytes of `data` to `file` (replacing it) and returns the file.
+inline std::filesystem::path writeInput(const std::filesystem::path &file, const std::uint8_t *data,
+                                        std::size_t size)
+{
+    std::ofstream(file, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char *>(data), static_cast<std::streamsize>(size));
+    return file;
 }
 
 inline void emptyDir(const std::filesystem::path &dir)

@@ -1,5 +1,6 @@
 // The analysis end to end on simulated recordings: the assembled deflections
 // against the simulator's ground truth, and the analyze command as a program.
+#include "support/number_of.hpp"
 #include "support/run_process.hpp"
 #include "support/temp_dir.hpp"
 #include "support/truth_file.hpp"
@@ -130,7 +131,7 @@ TEST(CliAnalyze, RunsASimulatedRecordingAndWritesItsOutputs)
     EXPECT_EQ(line, "stage,time_s,speed_rpm");
     int points = 0;
     while (std::getline(tacho, line)) {
-        const double rpm = std::stod(line.substr(line.rfind(',') + 1));
+        const double rpm = test::numberOf(line.substr(line.rfind(',') + 1));
         EXPECT_NEAR(rpm, 6000, 60) << line;
         ++points;
     }
@@ -216,7 +217,7 @@ std::vector<double> csvColumn(const std::string &text, std::size_t index)
         std::string field;
         for (std::size_t i = 0; i <= index && std::getline(ss, field, ','); ++i) {
         }
-        column.push_back(std::stod(field));
+        column.push_back(test::numberOf(field));
     }
     return column;
 }
@@ -321,4 +322,26 @@ TEST(CliAnalyze, DataFileInputErrorsAreClear)
     const auto damaged = runProcess(VIBROLAN_CLI_PATH, {"analyze", lfm, "--data", file("damaged.zami")});
     EXPECT_NE(damaged.err.find("damaged.zami"), std::string::npos) << damaged.err;
     EXPECT_FALSE(std::filesystem::exists(dir / "t.csv"));
+}
+
+// The series files of a run replace the earlier run's all or none: a series
+// file that cannot be written leaves every earlier one as it was.
+TEST(CliAnalyze, AFailedSeriesOutputLeavesTheEarlierFiles)
+{
+    TempDir dir;
+    simulate(dir, "steady", "0.05");
+    const auto lfm = (dir / "sim.lfm").string();
+    const auto series = dir / "series";
+    std::filesystem::create_directories(series);
+    for (const char *name : {"St1_Pa1.csv", "St1_Pa2.csv", "St2_Pa3.csv"})
+        std::ofstream(series / name) << "earlier " << name;
+    // Written after St1_Pa1.csv.
+    std::filesystem::permissions(series / "St1_Pa2.csv", std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::remove);
+    const auto r = runProcess(VIBROLAN_CLI_PATH, {"analyze", lfm, "--series", series.string()});
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.err.find("St1_Pa2.csv"), std::string::npos) << r.err;
+    for (const char *name : {"St1_Pa1.csv", "St1_Pa2.csv", "St2_Pa3.csv"})
+        EXPECT_EQ(vibrolan::test::slurpFile((series / name).string()), std::string("earlier ") + name);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(series), {}), 3) << "a temporary is left";
 }

@@ -1,5 +1,6 @@
 #include "base/code_pages.hpp"
 #include "output/ini_document.hpp"
+#include "support/number_of.hpp"
 #include "support/run_process.hpp"
 #include "support/temp_dir.hpp"
 
@@ -68,7 +69,7 @@ std::vector<double> csvColumn(const std::string &text, const std::string &name)
         std::string cell;
         for (std::size_t c = 0; c <= col && std::getline(ls, cell, ','); ++c) {
         }
-        values.push_back(std::stod(cell));
+        values.push_back(vibrolan::test::numberOf(cell));
     }
     return values;
 }

@@ -377,10 +377,10 @@ TEST(PipelineTruth, AngleGates)
     const double pitchDeg = 15;
     const std::string probes = R"({"name": "K1", "channel": 2, "kind": "root", "angle_deg": 20},
         {"name": "P1", "channel": 3, "kind": "tip", "angle_deg": )" +
-                               std::to_string(20 + pitchDeg / 4) + R"(},
+                               vibrolan::test::textOf(20 + pitchDeg / 4) + R"(},
         {"name": "K2", "channel": 4, "kind": "root", "angle_deg": 140},
         {"name": "P2", "channel": 5, "kind": "tip", "angle_deg": )" +
-                               std::to_string(140 + pitchDeg / 4) + "}";
+                               vibrolan::test::textOf(140 + pitchDeg / 4) + "}";
     const std::string pairs = R"({"name": "Pa1", "root": "K1", "tip": "P1"},
                                  {"name": "Pa2", "root": "K2", "tip": "P2"})";
     const std::string json = R"({"duration_s": 1.5, "speed": {"steady_rpm": 3000, "drift_rpm": 30},

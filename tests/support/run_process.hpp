@@ -3,11 +3,14 @@
 #pragma once
 
 #include <array>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <fcntl.h>
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -19,6 +22,7 @@ struct ProcessResult {
     int status = -1; // exit code, or 128 + signal
     std::string out;
     std::string err;
+    bool timedOut = false;
 };
 
 inline std::string slurpFile(const std::string &path)
@@ -34,7 +38,11 @@ inline std::string slurpFile(const std::string &path)
     return data;
 }
 
-inline ProcessResult runProcess(const std::string &program, const std::vector<std::string> &args)
+// With a time limit (seconds, 0 for none) a program still running at the
+// limit is killed: status 128 + SIGKILL and timedOut, so a hang fails the test
+// instead of blocking the suite.
+inline ProcessResult runProcess(const std::string &program, const std::vector<std::string> &args,
+                                int timeLimitSeconds = 0)
 {
     char outName[] = "/tmp/vibrolan-out-XXXXXX";
     char errName[] = "/tmp/vibrolan-err-XXXXXX";
@@ -54,7 +62,20 @@ inline ProcessResult runProcess(const std::string &program, const std::vector<st
     pid_t pid = 0;
     if (posix_spawn(&pid, program.c_str(), &fa, nullptr, argv.data(), environ) == 0) {
         int st = 0;
-        waitpid(pid, &st, 0);
+        if (timeLimitSeconds > 0) {
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeLimitSeconds);
+            while (waitpid(pid, &st, WNOHANG) == 0) {
+                if (std::chrono::steady_clock::now() >= deadline) {
+                    kill(pid, SIGKILL);
+                    waitpid(pid, &st, 0);
+                    r.timedOut = true;
+                    break;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+        } else {
+            waitpid(pid, &st, 0);
+        }
         r.status = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
     }
     posix_spawn_file_actions_destroy(&fa);

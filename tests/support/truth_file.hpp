@@ -2,6 +2,8 @@
 // revolution, with each blade's true deflection.
 #pragma once
 
+#include "support/number_of.hpp"
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -34,11 +36,11 @@ inline std::vector<TruthLine> readTruth(const std::filesystem::path &file)
         t.stage = std::stoi(cells.at(0));
         t.pair = std::stoi(cells.at(1));
         t.sample = std::stol(cells.at(2));
-        t.time = std::stod(cells.at(3));
-        t.speed = std::stod(cells.at(4));
+        t.time = test::numberOf(cells.at(3));
+        t.speed = test::numberOf(cells.at(4));
         t.fault = cells.at(5) == "1";
         for (std::size_t i = 6; i < cells.size() && !cells[i].empty(); ++i)
-            t.ampl.push_back(std::stod(cells[i]));
+            t.ampl.push_back(test::numberOf(cells[i]));
         rows.push_back(std::move(t));
     }
     return rows;

@@ -5,10 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 using vibrolan::test::TempDir;
@@ -77,7 +82,8 @@ TEST(SimulatorOutputFile, EveryWayOfWritingGivesTheSameBytes)
                 out.commit();
             }
             EXPECT_EQ(readAll(file), expected);
-            EXPECT_FALSE(std::filesystem::exists(folder / "out.bin.part"));
+            EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1)
+                << "a temporary is left";
         }
 }
 
@@ -94,7 +100,68 @@ TEST(SimulatorOutputFile, AnUnfinishedFileLeavesTheOldOneAndNoTrace)
             out.write(block);
     }
     EXPECT_EQ(readAll(file), "old contents");
-    EXPECT_FALSE(std::filesystem::exists(dir / "rec.bld.part"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1) << "a temporary is left";
     EXPECT_THROW(sim::OutputFile(dir / "no-such-folder" / "x.bld", 4096, sim::OutputFile::Cache::Bypass),
                  vibrolan::FileError);
+}
+
+namespace {
+
+// A file system that opens a file for direct transfers and then refuses the
+// first one (EINVAL); the writer thread's later writes are slowed down so
+// that any write of another thread in the meantime shows.
+struct RefusingWrites {
+    static inline std::atomic<int> inFlight{0}, mostInFlight{0}, calls{0};
+    static inline std::atomic<bool> slowWriteStarted{false};
+    static inline std::thread::id mainThread;
+
+    static ssize_t write(int fd, const void *data, std::size_t n)
+    {
+        const int now = ++inFlight;
+        for (int m = mostInFlight; now > m && !mostInFlight.compare_exchange_weak(m, now);)
+            ;
+        ssize_t r;
+        if (std::this_thread::get_id() != mainThread && calls++ == 0) {
+            errno = EINVAL;
+            r = -1;
+        } else {
+            if (std::this_thread::get_id() != mainThread) {
+                slowWriteStarted = true;
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            }
+            r = ::write(fd, data, n);
+        }
+        --inFlight;
+        return r;
+    }
+};
+
+} // namespace
+
+TEST(SimulatorOutputFile, AfterTheWriterTurnsDirectTransfersOffOneThreadWritesAtATime)
+{
+    TempDir dir;
+    const auto file = dir / "rec.bld";
+    RefusingWrites::mainThread = std::this_thread::get_id();
+    sim::testing::setWriteCall(&RefusingWrites::write);
+    std::string expected;
+    {
+        sim::OutputFile out(file, 4096, sim::OutputFile::Cache::Bypass);
+        // The first block fills the buffer; the second (one byte short) hands it over.
+        const std::string first(4096, 'a'), second(4095, 'b'), rest(100, 'c');
+        out.write(first);
+        out.write(second); // hands the first block to the writer: refused, it goes on through the cache
+        for (int i = 0; i < 500 && !RefusingWrites::slowWriteStarted; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        out.write(rest); // hands the second block over: must wait for the writer's slow write
+        out.commit();
+        expected = first + second + rest;
+    }
+    sim::testing::setWriteCall(nullptr);
+    if (!RefusingWrites::slowWriteStarted)
+        GTEST_SKIP() << "this file system refuses direct transfers at open";
+    EXPECT_EQ(RefusingWrites::mostInFlight, 1);
+    EXPECT_TRUE(readAll(file) == expected) << "the blocks are out of order";
+    // Nothing but the finished file is left in the folder.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }

@@ -4,7 +4,7 @@
 
 namespace vibrolan::sim {
 
-__attribute__((target_clones("avx512f", "avx2", "default"))) void divideAll(double *x, std::size_t n, double by)
+VIBROLAN_TARGET_CLONES void divideAll(double *x, std::size_t n, double by)
 {
     std::size_t i = 0;
     for (; i + kLanes <= n; i += kLanes) {

@@ -4,6 +4,8 @@
 // reordered, so every width gives the same bits.
 #pragma once
 
+#include "sim/target_clones.hpp"
+
 #include <cstddef>
 
 namespace vibrolan::sim {

@@ -2,13 +2,16 @@
 
 #include "base/errors.hpp"
 #include "base/file_io.hpp"
+#include "base/file_set_replacement.hpp"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
 #include <new>
+#include <string>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 
@@ -18,7 +21,28 @@ namespace {
 // Direct transfers need addresses, lengths and file offsets in whole blocks
 // of the device; a page is a whole number of them on every device in use.
 constexpr std::size_t kAlign = 4096;
+
+std::atomic<testing::WriteCall> gWriteCall{nullptr};
+
+ssize_t writeCall(int fd, const void *data, std::size_t n)
+{
+    const testing::WriteCall call = gWriteCall.load(std::memory_order_relaxed);
+    return call ? call(fd, data, n) : ::write(fd, data, n);
+}
+
+// A fresh "<target>.XXXXXX.part", opened for writing; -1 with errno on failure.
+int createTemporary(const std::filesystem::path &target, int flags, std::filesystem::path &temp)
+{
+    constexpr int kSuffix = 5; // ".part"
+    std::string tmpl = target.string() + ".XXXXXX.part";
+    const int fd = ::mkostemps(tmpl.data(), kSuffix, flags);
+    if (fd >= 0)
+        temp = tmpl;
+    return fd;
+}
 } // namespace
+
+void testing::setWriteCall(WriteCall call) { gWriteCall.store(call); }
 
 void OutputFile::Buffer::operator()(char *p) const { std::free(p); }
 
@@ -37,23 +61,22 @@ OutputFile::Block OutputFile::allocate(std::size_t bytes)
     return Block(static_cast<char *>(p));
 }
 
-OutputFile::OutputFile(std::filesystem::path target, std::size_t bufferBytes, Cache cache)
-    : target_(std::move(target)),
+OutputFile::OutputFile(std::filesystem::path target, std::size_t bufferBytes, Cache cache,
+                       FileSetReplacement *set)
+    : target_(std::move(target)), set_(set),
       size_((std::max<std::size_t>(bufferBytes, 1) + kAlign - 1) / kAlign * kAlign)
 {
     if (isReadOnlyFile(target_))
         throw FileError(target_, "the file is read-only; it is left as it is");
-    temp_ = target_;
-    temp_ += ".part";
-    const int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC;
     if (cache == Cache::Bypass) {
-        fd_ = ::open(temp_.c_str(), flags | O_DIRECT, 0644);
+        fd_ = createTemporary(target_, O_CLOEXEC | O_DIRECT, temp_);
         direct_ = fd_ >= 0;
     }
     if (fd_ < 0) // not asked for, or refused by the file system (EINVAL)
-        fd_ = ::open(temp_.c_str(), flags, 0644);
+        fd_ = createTemporary(target_, O_CLOEXEC, temp_);
     if (fd_ < 0)
-        throw FileError(temp_, "cannot create: " + systemErrorText(errno));
+        throw FileError(target_, "cannot create a temporary file beside it: " + systemErrorText(errno));
+    ::fchmod(fd_, 0644); // mkostemps creates 0600
     blocks_[0] = allocate(size_);
     fill_ = blocks_[0].get();
 }
@@ -84,7 +107,7 @@ void OutputFile::useCache()
 void OutputFile::writeAll(const char *p, std::size_t n)
 {
     while (n > 0) {
-        const ssize_t w = ::write(fd_, p, n);
+        const ssize_t w = writeCall(fd_, p, n);
         if (w < 0) {
             if (errno == EINTR)
                 continue;
@@ -117,6 +140,10 @@ void OutputFile::writeOverflowing(const char *data, std::size_t n)
 
 void OutputFile::handOver()
 {
+    // The writer may have turned direct transfers off while it wrote the last
+    // block: it must be done before this thread writes to the same descriptor.
+    if (writer_.joinable())
+        waitForWriter();
     if (!direct_) {
         writeAll(fill_, used_);
         handedOver_ += used_;
@@ -212,11 +239,17 @@ void OutputFile::commit()
     }
     const int fd = fd_;
     fd_ = -1;
-    if (::close(fd) != 0) {
-        const int e = errno;
+    const bool synced = ::fsync(fd) == 0;
+    const int syncError = errno;
+    if (::close(fd) != 0 || !synced) {
+        const int e = synced ? errno : syncError;
         std::error_code ec;
         std::filesystem::remove(temp_, ec);
         fail("cannot write: ", e);
+    }
+    if (set_ != nullptr) {
+        set_->add(temp_, target_);
+        return;
     }
     std::error_code ec;
     std::filesystem::rename(temp_, target_, ec);

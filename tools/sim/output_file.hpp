@@ -1,6 +1,8 @@
-// A file written in large blocks to a temporary name beside the target and
-// renamed over it only when complete, so that an interrupted run never leaves
-// a half-written file under the real name nor damages an existing one.
+// A file written in large blocks to a unique temporary name beside the target
+// and renamed over it only when complete and on the device, so that an
+// interrupted run never leaves a half-written file under the real name nor
+// damages an existing one. Files that belong together join one
+// FileSetReplacement and are put in place all or none.
 //
 // A long recording is better written around the page cache: copying gigabytes
 // into the cache and writing them back from there costs the machine about a
@@ -9,6 +11,8 @@
 // device directly (O_DIRECT) from a thread of their own while the next block
 // fills; where the file system refuses that, they go through the cache as usual.
 #pragma once
+
+#include <sys/types.h>
 
 #include <atomic>
 #include <condition_variable>
@@ -21,13 +25,25 @@
 #include <string_view>
 #include <thread>
 
+namespace vibrolan {
+class FileSetReplacement;
+}
+
 namespace vibrolan::sim {
+
+namespace testing {
+// The write call of every OutputFile, for injecting failures in tests.
+using WriteCall = ssize_t (*)(int fd, const void *data, std::size_t n);
+void setWriteCall(WriteCall call); // nullptr: ::write again
+} // namespace testing
 
 class OutputFile {
 public:
     enum class Cache { Use, Bypass };
+    // With a `set`, commit() hands the finished file to it instead of
+    // renaming it; the set's commit puts it in place with the others.
     explicit OutputFile(std::filesystem::path target, std::size_t bufferBytes = 8u << 20,
-                        Cache cache = Cache::Use);
+                        Cache cache = Cache::Use, FileSetReplacement *set = nullptr);
     ~OutputFile(); // removes the temporary file unless commit() ran
     OutputFile(const OutputFile &) = delete;
     OutputFile &operator=(const OutputFile &) = delete;
@@ -42,7 +58,8 @@ public:
         writeOverflowing(static_cast<const char *>(data), n);
     }
     void write(std::string_view s) { write(s.data(), s.size()); }
-    // Flushes, closes and renames over the target. Throws FileError.
+    // Flushes, syncs to the device, closes and renames over the target (or
+    // hands the file to the set). Throws FileError.
     void commit();
     std::uint64_t bytesWritten() const { return handedOver_ + used_; }
 
@@ -63,6 +80,7 @@ private:
     [[noreturn]] void fail(const std::string &what, int error);
 
     std::filesystem::path target_, temp_;
+    FileSetReplacement *set_ = nullptr;
     int fd_ = -1;
     std::atomic<bool> direct_{false}; // the writer thread may turn it off
     std::size_t size_;

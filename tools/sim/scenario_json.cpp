@@ -5,6 +5,7 @@
 
 #include "base/errors.hpp"
 #include "base/file_io.hpp"
+#include "base/plain_number.hpp"
 
 #include <nlohmann/json.hpp>
 
@@ -110,12 +111,7 @@ public:
     }
 
 private:
-    static std::string fmt(double v)
-    {
-        char b[32];
-        std::snprintf(b, sizeof b, "%g", v);
-        return b;
-    }
+    static std::string fmt(double v) { return PlainGeneral(v); }
     std::string child(const std::string &key) const { return path_.empty() ? key : path_ + "." + key; }
     const json &j_;
     std::string path_;
@@ -147,13 +143,14 @@ void parseDate(const Node &n, Scenario &s)
 void parseTimeOfDay(const Node &n, Scenario &s)
 {
     const std::string t = n.text();
-    int h, m;
-    double sec;
+    int h, m, used = 0;
     char tail;
-    if (std::sscanf(t.c_str(), "%2d:%2d:%lf%c", &h, &m, &sec, &tail) != 3 || h < 0 || h > 23 || m < 0 ||
-        m > 59 || sec < 0 || sec >= 60)
+    // The seconds through from_chars: sscanf's %lf would take the locale's separator.
+    const bool hm = std::sscanf(t.c_str(), "%2d:%2d:%n%c", &h, &m, &used, &tail) == 3;
+    const std::optional<double> sec = hm ? ParsePlainNumber(std::string_view(t).substr(used)) : std::nullopt;
+    if (!sec || h < 0 || h > 23 || m < 0 || m > 59 || !(*sec >= 0 && *sec < 60))
         n.fail("must be a time of day HH:MM:SS, got \"" + t + "\"");
-    s.startSecondOfDay = h * 3600.0 + m * 60.0 + sec;
+    s.startSecondOfDay = h * 3600.0 + m * 60.0 + *sec;
 }
 
 StageSpec parseStage(const Node &n, std::uint64_t seed, std::size_t index)

@@ -54,7 +54,7 @@ struct SegmentLanes {
 // timeAtAngle() within one segment for `groups` times kLanes angles: the
 // same operations. The groups do not depend on each other, so the processor
 // works on several at once.
-__attribute__((target_clones("avx512f", "avx2", "default"))) void
+VIBROLAN_TARGET_CLONES void
 timesInSegment(const SegmentLanes &s, const double *theta, double *t, std::size_t groups)
 {
     for (std::size_t g = 0; g < groups; ++g) {

@@ -3,6 +3,7 @@
 #include "base/code_pages.hpp"
 #include "base/errors.hpp"
 #include "base/file_io.hpp"
+#include "base/file_set_replacement.hpp"
 #include "base/message_sink.hpp"
 #include "config/cfg_dfm.hpp"
 #include "recording/bldx_encoder.hpp"
@@ -37,8 +38,8 @@ struct Sensor {
 // are held back so that the final chunk is never too short to compress.
 class BldxStream {
 public:
-    BldxStream(const std::filesystem::path &file, std::vector<std::uint8_t> header)
-        : out_(file, 8u << 20, OutputFile::Cache::Bypass), header_(std::move(header))
+    BldxStream(const std::filesystem::path &file, std::vector<std::uint8_t> header, FileSetReplacement *set)
+        : out_(file, 8u << 20, OutputFile::Cache::Bypass, set), header_(std::move(header))
     {
         out_.write(header_.data(), header_.size());
         chunk_.reserve(kChunk);
@@ -91,14 +92,15 @@ void appendNumber(std::string &line, double v, int decimals)
     line.append(buf, r.ptr);
 }
 
-void writeSignature(const std::filesystem::path &file, const std::vector<float> &signature)
+void writeSignature(const std::filesystem::path &file, const std::vector<float> &signature,
+                    FileSetReplacement &set)
 {
     std::string bytes(signature.size() * 4, '\0');
     for (std::size_t i = 0; i < signature.size(); ++i)
         std::memcpy(bytes.data() + 4 * i, &signature[i], 4); // little-endian host (checked in tindex.hpp)
     if (isReadOnlyFile(file))
         throw FileError(file, "the file is read-only; it is left as it is");
-    writeFileAtomically(file, bytes);
+    writeFileAtomically(set.reserve(file), bytes);
 }
 
 } // namespace
@@ -245,22 +247,24 @@ SimulationResult simulate(const Scenario &input, const SimulationOptions &opt)
         static_cast<double>(daysSince1899(sc.year, sc.month, sc.day)) + sc.startSecondOfDay / 86400.0;
     const std::vector<std::uint8_t> headerBytes = buildRecordingHeader(header);
 
-    OutputFile bld(res.bld, 8u << 20, OutputFile::Cache::Bypass);
+    // The recordings, configuration, signatures and truth replace the old ones all or none.
+    FileSetReplacement files;
+    OutputFile bld(res.bld, 8u << 20, OutputFile::Cache::Bypass, &files);
     bld.write(headerBytes.data(), headerBytes.size());
     std::unique_ptr<BldxStream> bldx;
     if (opt.bldx)
-        bldx = std::make_unique<BldxStream>(res.bldx, headerBytes);
+        bldx = std::make_unique<BldxStream>(res.bldx, headerBytes, &files);
     std::unique_ptr<OutputFile> truth, modes;
     std::size_t maxBlades = 0;
     for (const auto &st : sc.stages)
         maxBlades = std::max<std::size_t>(maxBlades, st.blades);
     if (opt.truth) {
-        truth = std::make_unique<OutputFile>(res.truth, 1u << 20);
+        truth = std::make_unique<OutputFile>(res.truth, 1u << 20, OutputFile::Cache::Use, &files);
         std::string head = "stage,pair,sample,time_s,speed_rpm,fault";
         for (std::size_t b = 1; b <= maxBlades; ++b)
             head += ",blade" + std::to_string(b);
         truth->write(head + "\n");
-        modes = std::make_unique<OutputFile>(res.modes, 1u << 20);
+        modes = std::make_unique<OutputFile>(res.modes, 1u << 20, OutputFile::Cache::Use, &files);
         modes->write(modesTruthCsv(sc, shaft, motionOf));
     }
     std::string line;
@@ -418,7 +422,7 @@ SimulationResult simulate(const Scenario &input, const SimulationOptions &opt)
     if (isReadOnlyFile(res.lfm))
         throw FileError(res.lfm, "the file is read-only; it is left as it is");
     RecordingMessageSink notices;
-    cfg.SaveToFile(res.lfm, notices);
+    cfg.SaveToFile(files.reserve(res.lfm), notices);
     if (!notices.messages().empty())
         throw FileError(res.lfm, "not written: " + notices.messages().front().text);
 
@@ -427,7 +431,7 @@ SimulationResult simulate(const Scenario &input, const SimulationOptions &opt)
             const auto file =
                 dir /
                 ("signatureCh" + std::to_string(sc.stages[s].probes[geo[s].signatureProbe].channel) + ".shp");
-            writeSignature(file, geo[s].signature);
+            writeSignature(file, geo[s].signature, files);
             res.signatures.push_back(file);
         }
 
@@ -438,6 +442,7 @@ SimulationResult simulate(const Scenario &input, const SimulationOptions &opt)
         truth->commit();
     if (modes)
         modes->commit();
+    files.commit();
 
     for (std::size_t s = 0; s < sc.stages.size(); ++s) {
         res.revolutions.push_back(predictor.revolutions(static_cast<int>(s)));

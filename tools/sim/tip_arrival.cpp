@@ -282,7 +282,7 @@ struct LaneModel {
 // pulse i is left to the scalar code (t[i] meaningless), as is one whose
 // arrival leaves the mark's speed segment. The groups do not depend on each
 // other, so the processor works on several at once.
-__attribute__((target_clones("avx512f", "avx2", "default"))) void
+VIBROLAN_TARGET_CLONES void
 solveLanes(const LaneModel &m, const double *delta, const double *ratioIn, const double *eReIn,
            const double *eImIn, std::size_t stride, double *t, double *failed, std::size_t groups)
 {

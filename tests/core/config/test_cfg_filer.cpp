@@ -22,7 +22,22 @@ std::vector<std::uint8_t> written(const std::function<void(TCfgWriter &)> &fn, s
     return stream.TakeBytes();
 }
 
+// The program's text of the read error; the details after it (where, what
+// to do) are checked apart.
 std::string readError(const std::vector<std::uint8_t> &bytes, const std::function<void(TCfgReader &)> &fn)
+{
+    TMemoryStream stream(bytes);
+    TCfgReader r(stream, bytes.size());
+    try {
+        fn(r);
+    } catch (const TCfgReadError &e) {
+        const std::string text = e.what();
+        return text.substr(0, text.find(": "));
+    }
+    return "no error";
+}
+
+std::string fullReadError(const std::vector<std::uint8_t> &bytes, const std::function<void(TCfgReader &)> &fn)
 {
     TMemoryStream stream(bytes);
     TCfgReader r(stream, bytes.size());
@@ -218,6 +233,19 @@ TEST(CfgReader, ReadErrorsAndHostileLengths)
     EXPECT_EQ(readError({'@', 'd', 'F', 'M'}, [](TCfgReader &r) { r.ReadSignature("@DFM"); }),
               "Invalid image");
     EXPECT_EQ(readError({3, 1}, [](TCfgReader &r) { r.ReadInteger(); }), "ошчтфайла");
+    // Where the value lies and what is wrong.
+    EXPECT_EQ(
+        fullReadError({'@', 'D', 'F', 'M', 3, 1},
+                      [](TCfgReader &r) {
+                          r.ReadSignature("@DFM");
+                          r.ReadInteger();
+                      }),
+        "ошчтфайла: the value at byte 4 runs past the end of the file (6 bytes); the file is truncated: "
+        "use a complete copy of it");
+    EXPECT_EQ(
+        fullReadError({'M', 'Z', 0, 1}, [](TCfgReader &r) { r.ReadSignature("@DFM"); }),
+        "Invalid image: not a configuration of this kind (it starts with \"MZ??\" instead of \"@DFM\"); "
+        "name an .lfm file");
     // Lengths far past the end are a read error before anything is allocated.
     EXPECT_EQ(readError({12, 0xF0, 0xFF, 0xFF, 0xFF, 'a'}, [](TCfgReader &r) { r.ReadString(); }),
               "ошчтфайла");

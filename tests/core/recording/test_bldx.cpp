@@ -274,10 +274,18 @@ TEST(BldxUnpack, DamagedBlockIsSkippedAndOthersStayAligned)
     }
     RecordingMessageSink sink;
     std::vector<std::pair<std::int64_t, std::int64_t>> progress;
-    auto r = unpackRecordingImage(file, sink, [&](std::int64_t d, std::int64_t t) {
-        progress.push_back({d, t});
-    });
-    EXPECT_EQ(sink.messages().size(), 1u);
+    auto r = unpackRecordingImage(
+        file, sink,
+        [&](std::int64_t d, std::int64_t t) {
+            progress.push_back({d, t});
+        },
+        "run.bldx");
+    ASSERT_EQ(sink.messages().size(), 1u);
+    // The program's text, then the file, the block and what is lost.
+    const std::size_t badAt = header.size() + good.block().size();
+    EXPECT_EQ(sink.messages()[0].text, "распаковка не состоялась: run.bldx, block 2 at byte " +
+                                           std::to_string(badAt) +
+                                           ", 12 records lost; the other blocks are read");
     ASSERT_EQ(r.image.size(), header.size() + 2 * 72);
     EXPECT_EQ(r.failedBlocks(), 1u);
     EXPECT_EQ(r.decodedRecords(), 24u);
@@ -290,10 +298,15 @@ TEST(BldxUnpack, DamagedBlockIsSkippedAndOthersStayAligned)
     Bytes cut = file;
     cut.resize(cut.size() - 5);
     sink.clear();
-    auto t = unpackRecordingImage(cut, sink);
+    auto t = unpackRecordingImage(cut, sink, {}, "run.bldx");
     EXPECT_TRUE(t.truncated);
     EXPECT_EQ(t.image.size(), header.size() + 72);
-    EXPECT_EQ(sink.messages().size(), 2u); // the bad block and the truncated one
+    ASSERT_EQ(sink.messages().size(), 2u); // the bad block and the truncated one
+    const std::size_t lastAt = badAt + bad.block().size();
+    EXPECT_EQ(sink.messages()[1].text, "распаковка не состоялась: run.bldx ends inside block 3 at byte " +
+                                           std::to_string(lastAt) + "; its last " +
+                                           std::to_string(cut.size() - lastAt) +
+                                           " bytes are lost (the file is truncated)");
     // A header length beyond the file, and a file too short for one.
     Bytes longHead = header;
     longHead[6] = 0xFF;

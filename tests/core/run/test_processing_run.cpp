@@ -1,11 +1,15 @@
 #include "pulse_fixture.hpp"
 #include "support/temp_dir.hpp"
 
+#include "base/file_io.hpp"
+#include "recording/bldx_encoder.hpp"
 #include "recording/recording_image.hpp"
 #include "run/processing_run.hpp"
 #include "run/tacho_read.hpp"
 
 #include <gtest/gtest.h>
+
+#include <fstream>
 
 using namespace vibrolan;
 using namespace vibrolan::test;
@@ -111,12 +115,17 @@ TEST(ProcessingRun, WholeRunOnAHandMadeRecording)
     EXPECT_EQ(phases.front(), "Расчет вибрации лопаток");
     EXPECT_TRUE(sink.messages().empty());
 
-    // A compressed recording named in capitals is mapped as it is: here the
-    // plain file under that name gives the same result.
-    std::filesystem::copy_file(cfg.FileName, dir / "r.BLDX");
+    // A compressed recording named in capitals is unpacked like ".bldx".
+    {
+        const auto image = readWholeFile(cfg.FileName);
+        const auto packed = compressRecording(image);
+        std::ofstream(dir / "r.BLDX", std::ios::binary)
+            .write(reinterpret_cast<const char *>(packed.data()), static_cast<std::streamsize>(packed.size()));
+    }
     cfg.FileName = (dir / "r.BLDX").string();
     ProcessingRun(cfg, {}, sink, NumberFormat{});
     EXPECT_EQ(cfg.Stages[0].Pairs[0].Size, 10);
+    EXPECT_FLOAT_EQ(cfg.Stages[0].Pairs[0].Freq[0], 3000);
 }
 
 TEST(TachoRead, CurveFromTheTachoPulses)
