@@ -186,7 +186,7 @@ int runAsynchronous(cli::CommandContext &ctx)
         pp.percent("pass", pos, total);
     };
     cb.unpack = [&](std::int64_t done, std::int64_t total) { pp.percent("unpacking", done, total); };
-    cb.blade = [&](std::uint16_t blade) { pp.count("blade", blade); };
+    cb.calc = [&](const TCalcPosition &at) { pp.calc(cfg, at); };
     TRunInputs inputs;
     inputs.CfgFileName = config;
     inputs.Gates = &gates;

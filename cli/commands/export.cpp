@@ -121,10 +121,19 @@ TRunResult runAnalysis(TCfgDfm &cfg, const Options &o, MessageSink &sink, const 
     return ProcessingRun(cfg, inputs, sink, env.numberFormat);
 }
 
-int noRecording(cli::CommandContext &ctx, const TCfgDfm &cfg)
+// A run without a recording or without a revolution saves nothing: says why.
+int refuseEmptyRun(cli::CommandContext &ctx, const TCfgDfm &cfg, const Options &o, const TRunResult &run,
+                   MessageSink &sink)
 {
-    ctx.err << "vibrolan-cli export: the recording \"" << cfg.FileName << "\" does not exist\n";
-    return 1;
+    if (run.status == TRunStatus::NoRecording) {
+        ctx.err << "vibrolan-cli export: " << cli::missingRecordingText(cfg, o.config) << "\n";
+        return 1;
+    }
+    if (const auto why = ExplainNoRevolutions(cfg, run, sink)) {
+        ctx.err << "vibrolan-cli export: " << *why << "; nothing saved\n";
+        return 1;
+    }
+    return 0;
 }
 
 int exportHdf5(cli::CommandContext &ctx, const Options &o)
@@ -133,8 +142,8 @@ int exportHdf5(cli::CommandContext &ctx, const Options &o)
     cli::loadRunConfig(cfg, o.config, o.recording);
     StderrMessageSink sink;
     const TRunResult run = runAnalysis(cfg, o, sink, DataFileEnv{});
-    if (run.status == TRunStatus::NoRecording)
-        return noRecording(ctx, cfg);
+    if (const int rc = refuseEmptyRun(ctx, cfg, o, run, sink))
+        return rc;
     TRunHdf5Info info;
     info.ProgramVersion = VIBROLAN_VERSION;
     info.ConfigFile = std::filesystem::absolute(o.config);
@@ -180,27 +189,9 @@ int runExport(cli::CommandContext &ctx)
     StderrMessageSink sink;
     DataFileEnv env;
     env.numberFormat.decimalSeparator = o.decimal;
-    if (!o.data.empty())
-        OpenRequiredDataFiles(cfg, o.data, sink, env);
-
-    TAngleGates gates;
-    cli::loadRunGates(cfg, gates);
-    TRunInputs inputs;
-    inputs.CfgFileName = o.config;
-    inputs.Gates = &gates;
-    const TRunResult run = ProcessingRun(cfg, inputs, sink, env.numberFormat);
-    if (run.status == TRunStatus::NoRecording) {
-        ctx.err << "vibrolan-cli export: " << cli::missingRecordingText(cfg, o.config) << "\n";
-        return 1;
-    }
-    // Nothing to save from a run that found no revolution: say why, write nothing.
-    if (const auto why = ExplainNoRevolutions(cfg, run, sink)) {
-        ctx.err << "vibrolan-cli export: " << *why << "; nothing saved\n";
-        return 1;
-    }
     const TRunResult run = runAnalysis(cfg, o, sink, env);
-    if (run.status == TRunStatus::NoRecording)
-        return noRecording(ctx, cfg);
+    if (const int rc = refuseEmptyRun(ctx, cfg, o, run, sink))
+        return rc;
 
     const TSpeedUnit speed = o.hz ? TSpeedUnit::suHz : TSpeedUnit::suRpm;
     if (o.slice)
