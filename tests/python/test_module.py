@@ -260,7 +260,7 @@ def longest_stall_of_this_thread(work):
 
 
 def test_the_gil_is_released_while_the_run_works(tmp_path):
-    written = vibrolan.simulate("rundown", tmp_path, name="long", seed=2, truth=False)
+    written = vibrolan.simulate("rundown", tmp_path, name="long", seed=2, truth=False, scale=8)
     # Holding the GIL, the run would stop this thread for all of its duration,
     # every time; a busy machine may stall it once in a while for other reasons.
     tries = [longest_stall_of_this_thread(lambda: vibrolan.analyze(written["config"])) for _ in range(3)]
@@ -283,7 +283,7 @@ def test_data_files_are_an_input_as_on_the_command_line(runup, tmp_path):
 def test_ctrl_c_ends_a_run_without_a_progress_function(tmp_path):
     import signal
 
-    written = vibrolan.simulate("rundown", tmp_path, name="long", seed=2, truth=False)
+    written = vibrolan.simulate("rundown", tmp_path, name="long", seed=2, truth=False, scale=8)
     took = time.perf_counter()
     vibrolan.analyze(written["config"])
     took = time.perf_counter() - took

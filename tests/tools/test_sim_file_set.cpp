@@ -31,7 +31,7 @@ TEST(SimulatorFileSet, AFailedRunLeavesTheEarlierFilesAsTheyWere)
     std::filesystem::permissions(signature, std::filesystem::perms::owner_write,
                                  std::filesystem::perm_options::remove);
     const auto before = snapshot(dir.path());
-    ASSERT_EQ(before.size(), 5u); // .bld, .bldx, .lfm, .truth.csv, .shp
+    ASSERT_EQ(before.size(), 6u); // .bld, .bldx, .lfm, .truth.csv, .modes.csv, .shp
 
     const sim::Scenario shorter = sim::scaledDuration(sim::parseScenario(test::kSignatureScenario), 0.5);
     EXPECT_THROW(sim::simulate(shorter, opt), FileError);
@@ -41,7 +41,7 @@ TEST(SimulatorFileSet, AFailedRunLeavesTheEarlierFilesAsTheyWere)
                                  std::filesystem::perm_options::add);
     const auto res = sim::simulate(shorter, opt);
     const auto after = snapshot(dir.path());
-    EXPECT_EQ(after.size(), 5u); // no temporary left
+    EXPECT_EQ(after.size(), 6u); // no temporary left
     EXPECT_NE(after.at("sig.bld"), before.at("sig.bld"));
     EXPECT_NE(after.at("sig.lfm"), before.at("sig.lfm"));
     // The configuration gets the mode of any new file, not a temporary file's 0600.
