@@ -3,6 +3,7 @@
 
 #include "compute/stage_calc.hpp"
 #include "config/cfg_dfm.hpp"
+#include "run/processing_run.hpp"
 
 #include <algorithm>
 #include <cstdint>
@@ -61,6 +62,18 @@ public:
             err_ << "stage computation: " << where << " (" << pct << "%)\n";
         }
         where_ = where;
+    }
+    // The run's progress callbacks drawn by this printer (the report is the caller's).
+    TRunCallbacks runCallbacks(const TCfgDfm &cfg)
+    {
+        TRunCallbacks cb;
+        cb.phase = [this](std::string_view caption) { phase(caption); };
+        cb.pass = [this](std::int64_t total, std::int64_t pos, double, double, double) {
+            percent("pass", pos, total);
+        };
+        cb.unpack = [this](std::int64_t done, std::int64_t total) { percent("unpacking", done, total); };
+        cb.calc = [this, &cfg](const TCalcPosition &at) { calc(cfg, at); };
+        return cb;
     }
     void endLine()
     {

@@ -179,13 +179,7 @@ int runAnalyze(cli::CommandContext &ctx)
 
     ProgressPrinter pp(ctx.err);
     TBladeReport report;
-    TRunCallbacks cb;
-    cb.phase = [&](std::string_view caption) { pp.phase(caption); };
-    cb.pass = [&](std::int64_t total, std::int64_t pos, double, double, double) {
-        pp.percent("pass", pos, total);
-    };
-    cb.unpack = [&](std::int64_t done, std::int64_t total) { pp.percent("unpacking", done, total); };
-    cb.calc = [&](const TCalcPosition &at) { pp.calc(cfg, at); };
+    TRunCallbacks cb = pp.runCallbacks(cfg);
     cb.report = [&](const TCfgDfm &c) {
         report.Clear();
         report.GenerateReport(c, fmt);

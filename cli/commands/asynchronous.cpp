@@ -180,19 +180,13 @@ int runAsynchronous(cli::CommandContext &ctx)
     TAngleGates gates;
     cli::loadRunGates(cfg, gates);
     cli::ProgressPrinter pp(ctx.err);
-    TRunCallbacks cb;
-    cb.phase = [&](std::string_view caption) { pp.phase(caption); };
-    cb.pass = [&](std::int64_t total, std::int64_t pos, double, double, double) {
-        pp.percent("pass", pos, total);
-    };
-    cb.unpack = [&](std::int64_t done, std::int64_t total) { pp.percent("unpacking", done, total); };
-    cb.calc = [&](const TCalcPosition &at) { pp.calc(cfg, at); };
+    TRunCallbacks cb = pp.runCallbacks(cfg);
     TRunInputs inputs;
     inputs.CfgFileName = config;
     inputs.Gates = &gates;
     const TRunResult run = ProcessingRun(cfg, inputs, sink, fmt, cb);
     if (run.status == TRunStatus::NoRecording) {
-        ctx.err << "vibrolan-cli asynchronous: the recording \"" << cfg.FileName << "\" does not exist\n";
+        ctx.err << "vibrolan-cli asynchronous: " << cli::missingRecordingText(cfg, config) << "\n";
         return 1;
     }
     pp.endLine();
