@@ -55,19 +55,12 @@ void CalcBandagStageWith(TCfgDfm &cfg, std::size_t stage, TCalcProgressRelay &pr
         // The fits over the speeds (or the times) and the windows are the
         // same for every blade: planned once, unless every fit is to be made on its own.
         const bool planned = !progress.options.Straightforward;
-        const bool polynomial = cfg.Method == kMethodPolynomial;
         std::optional<TPolyPlan> timeFit;
         if (planned && !dynamic)
             timeFit.emplace(head(pair.Time, n), 2);
         const auto prepare = [&] {
-            if (!dynamic)
-                return;
-            (void)speed.plan(cfg.Method);
-            if (planned) {
-                (void)speed.fit();
-                if (polynomial && n > 2)
-                    (void)speed.windowFits(cfg.Method);
-            }
+            if (dynamic)
+                speed.prepare(cfg.Method, planned);
         };
         ForEachBlade(speed, blades, filter, prepare, progress, stage, p, [&](std::size_t b) {
             pair.MiddleLine[b] = TArrSingle(n);
@@ -93,14 +86,7 @@ void CalcBandagStageWith(TCfgDfm &cfg, std::size_t stage, TCalcProgressRelay &pr
                                    pair.Velocity[b], pair.Stress[b]);
                 // The stress of a shrouded blade follows the displacement itself.
                 ScaleSeries(ampl, st.KfSigma, pair.Stress[b]);
-                if (planned && polynomial && n > 2)
-                    SeparateStall(pair.Stress[b], F, speed.plan(cfg.Method), speed.windowFits(cfg.Method),
-                                  pair.ResonanceCurve[b], cfg.dN, intervals[b], pair.CmprssResnceCurve[b],
-                                  cfg.Method, pair.StallingOscill[b]);
-                else
-                    SeparateStall(pair.Stress[b], F, speed.plan(cfg.Method), pair.ResonanceCurve[b], cfg.dN,
-                                  intervals[b], pair.CmprssResnceCurve[b], cfg.Method,
-                                  pair.StallingOscill[b]);
+                SeparateBladeStall(speed, cfg, planned, pair, b, intervals[b]);
                 pair.RMS[b] = SeriesStats(ampl).RMS;
             } else {
                 pair.RMS[b] = sa.RMS;

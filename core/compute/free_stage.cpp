@@ -53,19 +53,12 @@ void CalcFreeStageWith(TCfgDfm &cfg, std::size_t stage, TCalcProgressRelay &prog
         // The fits over the speeds (or the times) and the windows are the
         // same for every blade: planned once, unless every fit is to be made on its own.
         const bool planned = !progress.options.Straightforward;
-        const bool polynomial = cfg.Method == kMethodPolynomial;
         std::optional<TPolyPlan> timeFit;
         if (planned && !dynamic)
             timeFit.emplace(head(pair.Time, n), 2);
         const auto prepare = [&] {
-            if (!dynamic)
-                return;
-            (void)speed.plan(cfg.Method);
-            if (planned) {
-                (void)speed.fit();
-                if (polynomial && n > 2)
-                    (void)speed.windowFits(cfg.Method);
-            }
+            if (dynamic)
+                speed.prepare(cfg.Method, planned);
         };
         ForEachBlade(speed, blades, filter, prepare, progress, stage, p, [&](std::size_t b) {
             pair.MiddleLine[b] = TArrSingle(n);
@@ -93,13 +86,8 @@ void CalcFreeStageWith(TCfgDfm &cfg, std::size_t stage, TCalcProgressRelay &prog
                 DetrendPoly(dynamic ? speed.fit() : *timeFit, ampl, head(pair.MiddleLine[b], n));
             CalcVelocityStress(ampl, pair.MiddleLine[b], F, st.BIn, st.Diametr, st.KfSigma, pair.Velocity[b],
                                pair.Stress[b]);
-            if (dynamic && planned && polynomial && n > 2)
-                SeparateStall(pair.Stress[b], F, speed.plan(cfg.Method), speed.windowFits(cfg.Method),
-                              pair.ResonanceCurve[b], cfg.dN, intervals[b], pair.CmprssResnceCurve[b],
-                              cfg.Method, pair.StallingOscill[b]);
-            else if (dynamic)
-                SeparateStall(pair.Stress[b], F, speed.plan(cfg.Method), pair.ResonanceCurve[b], cfg.dN,
-                              intervals[b], pair.CmprssResnceCurve[b], cfg.Method, pair.StallingOscill[b]);
+            if (dynamic)
+                SeparateBladeStall(speed, cfg, planned, pair, b, intervals[b]);
         });
         // Every blade writes the same count; the last one's stays.
         pair.CountInterval = intervals[blades - 1];

@@ -13,6 +13,19 @@ namespace vibrolan {
 
 namespace stage_detail {
 
+void SeparateBladeStall(TPairSpeed &speed, const TCfgDfm &cfg, bool planned, TPair &pair, std::size_t b,
+                        std::int32_t &interval)
+{
+    const std::span<float> F = speed.series();
+    if (planned && cfg.Method == kMethodPolynomial && F.size() > 2)
+        SeparateStall(pair.Stress[b], F, speed.plan(cfg.Method), speed.windowFits(cfg.Method),
+                      pair.ResonanceCurve[b], cfg.dN, interval, pair.CmprssResnceCurve[b], cfg.Method,
+                      pair.StallingOscill[b]);
+    else
+        SeparateStall(pair.Stress[b], F, speed.plan(cfg.Method), pair.ResonanceCurve[b], cfg.dN, interval,
+                      pair.CmprssResnceCurve[b], cfg.Method, pair.StallingOscill[b]);
+}
+
 void PairDeviations(TStage &st)
 {
     const std::size_t blades = st.CountBlade;

@@ -43,6 +43,17 @@ public:
             fits_ = PlanStallFits(freq_, plan(method));
         return *fits_;
     }
+    // What a pair's blades share, made before them: the windows and, unless
+    // every fit is to be made on its own, the fits over the speeds and windows.
+    void prepare(std::uint16_t method, bool planned)
+    {
+        (void)plan(method);
+        if (planned) {
+            (void)fit();
+            if (method == kMethodPolynomial && freq_.size() > 2)
+                (void)windowFits(method);
+        }
+    }
     // SeriesStats of the series as it stands.
     const TSeriesStats &stats()
     {
@@ -111,6 +122,11 @@ void ForEachBlade(TPairSpeed &speed, std::size_t blades,
                   const std::function<std::size_t(std::span<float>)> &filter,
                   const std::function<void()> &prepare, TCalcProgressRelay &progress, std::size_t stage,
                   std::size_t pair, const std::function<void(std::size_t)> &job);
+
+// The stall separation of blade b's stress over the pair's speeds, through
+// the planned window fits where they are made (the same results).
+void SeparateBladeStall(TPairSpeed &speed, const TCfgDfm &cfg, bool planned, TPair &pair, std::size_t b,
+                        std::int32_t &interval);
 
 // The stage computations with a progress relay shared by several stages.
 void CalcFreeStageWith(TCfgDfm &cfg, std::size_t stage, TCalcProgressRelay &progress);
