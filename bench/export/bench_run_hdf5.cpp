@@ -17,6 +17,7 @@
 #include "base/unique_fd.hpp"
 #include "export/run_hdf5.hpp"
 #include "run/processing_run.hpp"
+#include "scratch_options.hpp"
 #include "sim/scenario.hpp"
 #include "sim/simulator.hpp"
 
@@ -137,22 +138,12 @@ std::uint64_t writeRaw(const TCfgDfm &cfg, const std::vector<std::pair<int, int>
 
 int main(int argc, char **argv)
 {
-    double scale = 1.0;
-    std::filesystem::path dir;
-    bool keep = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        if (a == "--scale" && i + 1 < argc)
-            scale = std::atof(argv[++i]);
-        else if (a == "--dir" && i + 1 < argc)
-            dir = argv[++i];
-        else if (a == "--keep")
-            keep = true;
-        else {
-            std::fprintf(stderr, "usage: bench_run_hdf5 [--scale F] [--dir DIR] [--keep]\n");
-            return 2;
-        }
-    }
+    const auto options = bench::parseScratchOptions(argc, argv, "bench_run_hdf5", "--scale", 1.0);
+    if (!options)
+        return 2;
+    const double scale = options->size;
+    std::filesystem::path dir = options->dir;
+    const bool keep = options->keep;
     if (!(scale > 0) || scale > 1) {
         std::fprintf(stderr, "bench_run_hdf5: --scale must lie in (0, 1]\n");
         return 2;

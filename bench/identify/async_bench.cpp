@@ -11,6 +11,7 @@
 #include "config/cfg_dfm.hpp"
 #include "identify/async_vibration.hpp"
 #include "run/processing_run.hpp"
+#include "scratch_options.hpp"
 #include "sim/scenario.hpp"
 #include "sim/simulator.hpp"
 
@@ -32,22 +33,12 @@ double since(Clock::time_point t0) { return std::chrono::duration<double>(Clock:
 int main(int argc, char **argv)
 {
     using namespace vibrolan;
-    double scale = 0.02;
-    std::filesystem::path dir;
-    bool keep = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        if (a == "--scale" && i + 1 < argc)
-            scale = std::atof(argv[++i]);
-        else if (a == "--dir" && i + 1 < argc)
-            dir = argv[++i];
-        else if (a == "--keep")
-            keep = true;
-        else {
-            std::fprintf(stderr, "usage: bench_async [--scale F] [--dir DIR] [--keep]\n");
-            return 2;
-        }
-    }
+    const auto options = bench::parseScratchOptions(argc, argv, "bench_async", "--scale", 0.02);
+    if (!options)
+        return 2;
+    const double scale = options->size;
+    std::filesystem::path dir = options->dir;
+    const bool keep = options->keep;
     if (!(scale > 0 && scale <= 1)) {
         std::fprintf(stderr, "bench_async: --scale must lie in (0, 1]\n");
         return 2;

@@ -11,6 +11,7 @@
 //
 //   bench_identify [--seconds S] [--dir DIR] [--keep]
 #include "bench_timing.hpp"
+#include "scratch_options.hpp"
 
 #include "base/message_sink.hpp"
 #include "base/number_format.hpp"
@@ -67,22 +68,12 @@ vibrolan::sim::Scenario largeWithResonances(double seconds)
 int main(int argc, char **argv)
 {
     using namespace vibrolan;
-    double seconds = 60;
-    std::filesystem::path dir;
-    bool keep = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        if (a == "--seconds" && i + 1 < argc)
-            seconds = std::atof(argv[++i]);
-        else if (a == "--dir" && i + 1 < argc)
-            dir = argv[++i];
-        else if (a == "--keep")
-            keep = true;
-        else {
-            std::fprintf(stderr, "usage: bench_identify [--seconds S] [--dir DIR] [--keep]\n");
-            return 2;
-        }
-    }
+    const auto options = bench::parseScratchOptions(argc, argv, "bench_identify", "--seconds", 60);
+    if (!options)
+        return 2;
+    const double seconds = options->size;
+    std::filesystem::path dir = options->dir;
+    const bool keep = options->keep;
     if (!(seconds >= 5)) {
         std::fprintf(stderr, "bench_identify: --seconds must be at least 5\n");
         return 2;
