@@ -3,6 +3,7 @@
 // order, natural frequency, damping, amplitude) with a readable table on
 // stdout, progress on stderr and, when asked, the CSV file.
 #include "command.hpp"
+#include "option_number.hpp"
 #include "progress_printer.hpp"
 #include "run_setup.hpp"
 
@@ -49,15 +50,6 @@ std::string usage()
            "  --plot FILE    the Campbell diagram as a PNG picture\n";
 }
 
-double parseNumber(const std::string &option, const std::string &text)
-{
-    double v = 0;
-    const auto r = std::from_chars(text.data(), text.data() + text.size(), v);
-    if (r.ec != std::errc{} || r.ptr != text.data() + text.size() || !std::isfinite(v))
-        throw ValueError(option + " needs a number, not \"" + text + "\"");
-    return v;
-}
-
 int parseWhole(const std::string &option, const std::string &text)
 {
     int v = 0;
@@ -81,11 +73,11 @@ const std::map<std::string, OptionSetter> &valueOptions()
         {"--eo-max", [](ResonancesArgs &a, const std::string &o,
                         const std::string &v) { a.options.eoMax = parseWhole(o, v); }},
         {"--from", [](ResonancesArgs &a, const std::string &o,
-                      const std::string &v) { a.options.fromRpm = parseNumber(o, v); }},
+                      const std::string &v) { a.options.fromRpm = cli::optionNumber(o, v); }},
         {"--to", [](ResonancesArgs &a, const std::string &o,
-                    const std::string &v) { a.options.toRpm = parseNumber(o, v); }},
+                    const std::string &v) { a.options.toRpm = cli::optionNumber(o, v); }},
         {"--threshold", [](ResonancesArgs &a, const std::string &o,
-                           const std::string &v) { a.options.threshold = parseNumber(o, v); }},
+                           const std::string &v) { a.options.threshold = cli::optionNumber(o, v); }},
         {"--plot",
          [](ResonancesArgs &a, const std::string &, const std::string &v) {
 #ifndef VIBROLAN_HAS_PLOT

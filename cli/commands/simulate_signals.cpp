@@ -1,6 +1,7 @@
 // vibrolan-cli simulate-signals: the sampled probe signals of a scenario (raw
 // samples with a JSON sidecar for `toa`) and their true arrival times.
 #include "command.hpp"
+#include "option_number.hpp"
 
 #include "base/errors.hpp"
 #include "sim/raw_signals.hpp"
@@ -13,15 +14,6 @@
 namespace {
 
 using namespace vibrolan;
-
-double number(const std::string &option, const std::string &v)
-{
-    double x = 0;
-    const auto r = std::from_chars(v.data(), v.data() + v.size(), x);
-    if (v.empty() || r.ec != std::errc() || r.ptr != v.data() + v.size() || !std::isfinite(x))
-        throw ValueError(option + " needs a number, got \"" + v + "\"");
-    return x;
-}
 
 int runSimulateSignals(cli::CommandContext &ctx)
 {
@@ -43,17 +35,17 @@ int runSimulateSignals(cli::CommandContext &ctx)
         else if (opt == "--name")
             o.name = value(i);
         else if (opt == "--rate")
-            o.sampleRate = number(opt, value(i));
+            o.sampleRate = cli::optionNumber(opt, value(i));
         else if (opt == "--snr")
-            o.snrDb = number(opt, value(i));
+            o.snrDb = cli::optionNumber(opt, value(i));
         else if (opt == "--height")
-            o.amplitudeV = number(opt, value(i));
+            o.amplitudeV = cli::optionNumber(opt, value(i));
         else if (opt == "--half-height-rpm")
-            o.halfHeightRpm = number(opt, value(i));
+            o.halfHeightRpm = cli::optionNumber(opt, value(i));
         else if (opt == "--width-mm")
-            o.probeWidthMm = number(opt, value(i));
+            o.probeWidthMm = cli::optionNumber(opt, value(i));
         else if (opt == "--scale")
-            scale = number(opt, value(i));
+            scale = cli::optionNumber(opt, value(i));
         else if (opt == "--shape") {
             const std::string &v = value(i);
             if (v != "eddy" && v != "optical")

@@ -2,6 +2,7 @@
 // starter configuration (.lfm). Options that take a value may name one
 // channel first ("--threshold P1=40%"); without a name they set the default.
 #include "command.hpp"
+#include "option_number.hpp"
 
 #include "base/errors.hpp"
 #include "toa/toa_conversion.hpp"
@@ -23,15 +24,6 @@ const char *const kUsage =
     "         [--blades N] [--diameter MM] [--lfm FILE | --no-lfm] [--start-ticks N] [--threads N]\n"
     "  SIGNALS: .wav/.rf64/.w64/.flac, .json (sidecar of raw int16/int32/float32/float64 data), .h5\n"
     "  --threshold, --edge, --hysteresis, --cfd and --sensor take CH=VALUE for one channel\n";
-
-double parseNumber(const std::string &option, std::string_view v)
-{
-    double x = 0;
-    const auto r = std::from_chars(v.data(), v.data() + v.size(), x);
-    if (v.empty() || r.ec != std::errc() || r.ptr != v.data() + v.size() || !std::isfinite(x))
-        throw ValueError(option + " needs a number, got \"" + std::string(v) + "\"");
-    return x;
-}
 
 std::uint64_t parseWhole(const std::string &option, std::string_view v, std::uint64_t max)
 {
@@ -107,7 +99,7 @@ int runToa(cli::CommandContext &ctx)
         } else if (opt == "--no-lfm") {
             o.writeLfm = false;
         } else if (opt == "--rate") {
-            o.open.rate = parseNumber(opt, value(i));
+            o.open.rate = cli::optionNumber(opt, value(i));
         } else if (opt == "--tacho") {
             o.tacho = value(i);
         } else if (opt == "--clock") {
@@ -115,9 +107,9 @@ int runToa(cli::CommandContext &ctx)
         } else if (opt == "--precise") {
             o.interpolation = toa::Interpolation::Cubic;
         } else if (opt == "--min-spacing") {
-            o.minSpacingS = parseNumber(opt, value(i));
+            o.minSpacingS = cli::optionNumber(opt, value(i));
         } else if (opt == "--max-width") {
-            o.maxWidthS = parseNumber(opt, value(i));
+            o.maxWidthS = cli::optionNumber(opt, value(i));
         } else if (opt == "--names") {
             o.names = splitList(value(i));
         } else if (opt == "--pair") {
@@ -128,7 +120,7 @@ int runToa(cli::CommandContext &ctx)
         } else if (opt == "--blades") {
             o.blades = static_cast<int>(parseWhole(opt, value(i), 255));
         } else if (opt == "--diameter") {
-            o.diameterMm = parseNumber(opt, value(i));
+            o.diameterMm = cli::optionNumber(opt, value(i));
         } else if (opt == "--start-ticks") {
             o.startTicks = static_cast<std::uint32_t>(parseWhole(opt, value(i), UINT32_MAX));
         } else if (opt == "--threads") {
@@ -147,7 +139,7 @@ int runToa(cli::CommandContext &ctx)
             } else if (opt == "--hysteresis") {
                 (rule ? rule->hysteresis : o.hysteresis) = toa::parseLevel(v);
             } else if (opt == "--cfd") {
-                (rule ? rule->fraction : o.fraction) = parseNumber(opt, v);
+                (rule ? rule->fraction : o.fraction) = cli::optionNumber(opt, v);
             } else {
                 if (!rule)
                     throw ValueError("--sensor needs CH=KIND");
