@@ -182,14 +182,8 @@ void writeIdentificationNotes(const Writer &w, hid_t root, const identify::RunId
         add(steps, "resonances");
     if (id.asynchronous)
         add(steps, "asynchronous");
-    for (const std::string &n : id.notes)
+    for (const std::string &n : identify::IdentificationNotes(id))
         add(notes, n);
-    if (id.resonances)
-        for (const std::string &n : id.resonances->notes)
-            add(notes, "resonances: " + n);
-    if (id.asynchronous)
-        for (const std::string &n : id.asynchronous->notes)
-            add(notes, "asynchronous: " + n);
     w.attribute(root, "identification", steps);
     w.attribute(root, "identification_notes", notes);
 }

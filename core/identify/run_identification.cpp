@@ -24,4 +24,16 @@ RunIdentification IdentifyRun(const TCfgDfm &cfg, const RunIdentificationProgres
     return out;
 }
 
+std::vector<std::string> IdentificationNotes(const RunIdentification &id)
+{
+    std::vector<std::string> notes = id.notes;
+    if (id.resonances)
+        for (const std::string &n : id.resonances->notes)
+            notes.push_back("resonances: " + n);
+    if (id.asynchronous)
+        for (const std::string &n : id.asynchronous->notes)
+            notes.push_back("asynchronous: " + n);
+    return notes;
+}
+
 } // namespace vibrolan::identify

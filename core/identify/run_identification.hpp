@@ -32,4 +32,7 @@ struct RunIdentificationProgress {
 // propagates.
 RunIdentification IdentifyRun(const TCfgDfm &cfg, const RunIdentificationProgress &progress = {});
 
+// Every remark of both steps, each led by the step's name ("resonances: ...").
+std::vector<std::string> IdentificationNotes(const RunIdentification &id);
+
 } // namespace vibrolan::identify

@@ -280,16 +280,9 @@ py::list identificationTables(RunOutput &r, const py::object &progress)
 
 py::list identificationNotes(RunOutput &r)
 {
-    const identify::RunIdentification &id = identification(r, py::none());
     py::list notes;
-    for (const std::string &n : id.notes)
+    for (const std::string &n : identify::IdentificationNotes(identification(r, py::none())))
         notes.append(n);
-    if (id.resonances)
-        for (const std::string &n : id.resonances->notes)
-            notes.append("resonances: " + n);
-    if (id.asynchronous)
-        for (const std::string &n : id.asynchronous->notes)
-            notes.append("asynchronous: " + n);
     return notes;
 }
 
