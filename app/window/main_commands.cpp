@@ -15,6 +15,7 @@
 #include "export/data_file_input.hpp"
 #include "export/pair_save.hpp"
 #include "export/run_hdf5.hpp"
+#include "identify/run_identification.hpp"
 #include "output/report.hpp"
 #include "plots/blade_locations.hpp"
 #include "plots/graph_kinds.hpp"
@@ -514,15 +515,33 @@ void TMain::NSaveRunExecute()
     info.TickPeriod = runTickPeriod_;
     std::copy_n(RevCount.begin(), info.RevCount.size(), info.RevCount.begin());
     info.Pairs = runPairs_;
+    // The file carries the identification's tables too; the blade window
+    // shows how far it has got, as during the run.
+    BladeForm->show();
+    const auto progressOf = [this](const QString &step) {
+        return [this, step](std::int64_t done, std::int64_t total) {
+            BladeForm->Label2->setText(step + QStringLiteral(" ") +
+                                       QString::number(total > 0 ? 100 * done / total : 0) +
+                                       QStringLiteral("%"));
+            QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        };
+    };
+    identify::RunIdentificationProgress progress;
+    progress.resonances = progressOf(QStringLiteral("Резонансы"));
+    progress.asynchronous = progressOf(QStringLiteral("Асинхронные колебания"));
     QApplication::setOverrideCursor(Qt::WaitCursor);
     try {
+        const identify::RunIdentification id = identify::IdentifyRun(*CfgDfm, progress);
+        info.Identification = &id;
         SaveRunHdf5(*CfgDfm, info, toPath(names.first()));
     } catch (const std::exception &e) {
         QApplication::restoreOverrideCursor();
+        BladeForm->hide();
         messages_->show({"Ошибка", e.what(), Buttons::Ok, Severity::Error});
         return;
     }
     QApplication::restoreOverrideCursor();
+    BladeForm->hide();
 }
 
 void TMain::NPairClick(const QString &pairName) { savePair(*this, pairName, false, *messages_, chooseFile_); }

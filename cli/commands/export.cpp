@@ -10,6 +10,8 @@
 #include "export/data_file_input.hpp"
 #include "export/pair_save.hpp"
 #include "export/run_hdf5.hpp"
+#include "identify/run_identification.hpp"
+#include "progress_printer.hpp"
 #include "recording/angle_gates.hpp"
 #include "run/no_revolutions.hpp"
 #include "run/processing_run.hpp"
@@ -17,6 +19,7 @@
 
 #include <charconv>
 #include <filesystem>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -29,8 +32,11 @@ std::string usage()
 {
     return "usage: vibrolan-cli export CONFIG.lfm --pair NAME --out DIR [--kind K] [--hz] [--slice]\n"
            "                          [--recording FILE] [--data FILE]... [--decimal SEP]\n"
-           "       vibrolan-cli export CONFIG.lfm --hdf5 OUT.h5 [--recording FILE] [--data FILE]...\n"
-           "  --hdf5 OUT.h5  save the whole run (every checked pair, every series) as one HDF5 file\n"
+           "       vibrolan-cli export CONFIG.lfm --hdf5 OUT.h5 [--no-identify] [--recording FILE] [--data "
+           "FILE]...\n"
+           "  --hdf5 OUT.h5  save the whole run (every checked pair, every series, the identified\n"
+           "                 resonances and asynchronous vibration) as one HDF5 file\n"
+           "  --no-identify  leave the identification's tables out of the HDF5 file\n"
            "  --kind K     graph kind 0..6 (run-through) or 0..5 (steady state), default 0\n"
            "  --hz         rotation speed in Hz instead of rpm\n"
            "  --slice      save the 3D deflection slice instead of the per-blade series\n"
@@ -44,6 +50,7 @@ struct Options {
     int kind = 0;
     bool hz = false;
     bool slice = false;
+    bool identify = true;
     char decimal = '.';
 };
 
@@ -59,7 +66,7 @@ int parseKind(const std::string &text)
 Options parse(const std::vector<std::string> &a)
 {
     Options o;
-    bool pairGiven = false;
+    bool pairGiven = false, identifyGiven = false;
     for (std::size_t i = 0; i < a.size(); ++i) {
         auto value = [&]() -> const std::string & {
             if (i + 1 >= a.size())
@@ -75,6 +82,9 @@ Options parse(const std::vector<std::string> &a)
             o.out = value();
         } else if (a[i] == "--kind") {
             o.kind = parseKind(value());
+        } else if (a[i] == "--no-identify") {
+            o.identify = false;
+            identifyGiven = true;
         } else if (a[i] == "--hz") {
             o.hz = true;
         } else if (a[i] == "--slice") {
@@ -103,13 +113,16 @@ Options parse(const std::vector<std::string> &a)
                              usage());
         return o;
     }
+    if (identifyGiven)
+        throw ValueError("--no-identify belongs to --hdf5\n" + usage());
     if (o.config.empty() || !pairGiven || o.out.empty())
         throw ValueError("a configuration, --pair and --out (or --hdf5) are required\n" + usage());
     return o;
 }
 
 // Runs the analysis of the loaded configuration on its input.
-TRunResult runAnalysis(TCfgDfm &cfg, const Options &o, MessageSink &sink, const DataFileEnv &env)
+TRunResult runAnalysis(TCfgDfm &cfg, const Options &o, MessageSink &sink, const DataFileEnv &env,
+                       const TRunCallbacks &cb = {})
 {
     if (!o.data.empty())
         OpenRequiredDataFiles(cfg, o.data, sink, env);
@@ -118,7 +131,7 @@ TRunResult runAnalysis(TCfgDfm &cfg, const Options &o, MessageSink &sink, const 
     TRunInputs inputs;
     inputs.CfgFileName = o.config;
     inputs.Gates = &gates;
-    return ProcessingRun(cfg, inputs, sink, env.numberFormat);
+    return ProcessingRun(cfg, inputs, sink, env.numberFormat, cb);
 }
 
 // A run without a recording or without a revolution saves nothing: says why.
@@ -141,9 +154,24 @@ int exportHdf5(cli::CommandContext &ctx, const Options &o)
     TCfgDfm cfg;
     cli::loadRunConfig(cfg, o.config, o.recording);
     StderrMessageSink sink;
-    const TRunResult run = runAnalysis(cfg, o, sink, DataFileEnv{});
+    cli::ProgressPrinter pp(ctx.err);
+    const TRunResult run = runAnalysis(cfg, o, sink, DataFileEnv{}, pp.runCallbacks(cfg));
+    pp.endLine();
     if (const int rc = refuseEmptyRun(ctx, cfg, o, run, sink))
         return rc;
+    std::optional<identify::RunIdentification> id;
+    if (o.identify) {
+        pp.phase("identification");
+        identify::RunIdentificationProgress progress;
+        progress.resonances = [&](std::int64_t done, std::int64_t total) {
+            pp.percent("resonances", done, total);
+        };
+        progress.asynchronous = [&](std::int64_t done, std::int64_t total) {
+            pp.percent("asynchronous", done, total);
+        };
+        id = identify::IdentifyRun(cfg, progress);
+        pp.endLine();
+    }
     TRunHdf5Info info;
     info.ProgramVersion = VIBROLAN_VERSION;
     info.ConfigFile = std::filesystem::absolute(o.config);
@@ -151,8 +179,16 @@ int exportHdf5(cli::CommandContext &ctx, const Options &o)
     info.TickPeriod = run.TickPeriod;
     info.RevCount = run.RevCount;
     info.Pairs = run.CheckedPairs;
+    info.Identification = id ? &*id : nullptr;
     SaveRunHdf5(cfg, info, o.hdf5);
-    ctx.out << run.CheckedPairs.size() << " pairs saved in " << o.hdf5 << "\n";
+    ctx.out << run.CheckedPairs.size() << " pairs";
+    if (id) {
+        if (id->resonances)
+            ctx.out << ", " << id->resonances->resonances.size() << " blade resonances";
+        if (id->asynchronous)
+            ctx.out << ", " << id->asynchronous->segments.size() << " asynchronous segments";
+    }
+    ctx.out << " saved in " << o.hdf5 << "\n";
     return 0;
 }
 
@@ -205,10 +241,10 @@ int runExport(cli::CommandContext &ctx)
     return 0;
 }
 
-const bool registered = cli::registerCommand(
-    {"export",
-     "export CONFIG.lfm --pair NAME --out DIR [--kind K] [--hz] [--slice] | --hdf5 OUT.h5   save a pair's "
-     "results or the whole run",
-     runExport});
+const bool registered = cli::registerCommand({"export",
+                                              "export CONFIG.lfm --pair NAME --out DIR [--kind K] [--hz] "
+                                              "[--slice] | --hdf5 OUT.h5 [--no-identify]   save a pair's "
+                                              "results or the whole run",
+                                              runExport});
 
 } // namespace

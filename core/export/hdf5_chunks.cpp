@@ -34,16 +34,26 @@ Compressor makeCompressor(int level)
 
 // Shuffles (4 byte planes) and deflates `chunk` values into `out`; a chunk
 // shorter than `padded` values is completed with zeros, as the library
-// stores edge chunks whole.
-void compressChunk(const float *data, std::size_t chunk, std::size_t padded, std::string &out,
-                   libdeflate_compressor *c)
+// stores edge chunks whole. `planes` is the caller's buffer, kept between
+// chunks: a fresh one per chunk would cost the kernel a page fault and a
+// page of zeros for every 4 KiB.
+void compressChunk(const float *data, std::size_t chunk, std::size_t padded, std::vector<unsigned char> &planes,
+                   std::string &out, libdeflate_compressor *c)
 {
     // The shuffle filter's layout: byte j of every value in plane j.
-    std::vector<unsigned char> planes(padded * 4, 0);
+    planes.resize(padded * 4);
+    unsigned char *p0 = planes.data(), *p1 = p0 + padded, *p2 = p1 + padded, *p3 = p2 + padded;
     const auto *bytes = reinterpret_cast<const unsigned char *>(data);
-    for (std::size_t i = 0; i < chunk; ++i)
-        for (std::size_t j = 0; j < 4; ++j)
-            planes[j * padded + i] = bytes[i * 4 + j];
+    for (std::size_t i = 0; i < chunk; ++i) {
+        const unsigned char *v = bytes + 4 * i;
+        p0[i] = v[0];
+        p1[i] = v[1];
+        p2[i] = v[2];
+        p3[i] = v[3];
+    }
+    if (chunk < padded)
+        for (unsigned char *plane : {p0, p1, p2, p3})
+            std::fill(plane + chunk, plane + padded, static_cast<unsigned char>(0));
     out.resize(libdeflate_zlib_compress_bound(c, planes.size()));
     const std::size_t n = libdeflate_zlib_compress(c, planes.data(), planes.size(), out.data(), out.size());
     if (n == 0)
@@ -77,6 +87,7 @@ void WriteDeflatedChunks(hid_t dset, const float *data, const ChunkLayout &layou
         try {
             const Compressor c = makeCompressor(level);
             std::string out;
+            std::vector<unsigned char> planes;
             for (std::size_t k = next++; k < total; k = next++) {
                 {
                     std::unique_lock lock(mutex);
@@ -87,7 +98,7 @@ void WriteDeflatedChunks(hid_t dset, const float *data, const ChunkLayout &layou
                 const std::size_t row = k / perRow, block = k % perRow;
                 const std::size_t col = block * layout.chunkColumns;
                 const std::size_t count = std::min(layout.chunkColumns, layout.columns - col);
-                compressChunk(data + row * layout.columns + col, count, layout.chunkColumns, out, c.get());
+                compressChunk(data + row * layout.columns + col, count, layout.chunkColumns, planes, out, c.get());
                 const std::lock_guard lock(mutex);
                 slots[k % window].swap(out);
                 slotChunk[k % window] = k;

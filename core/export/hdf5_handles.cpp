@@ -15,15 +15,15 @@ namespace {
 constexpr hsize_t kChunkColumns = 65536;
 constexpr int kDeflateLevel = 1;
 
-Handle utf8String()
+} // namespace
+
+Handle Utf8StringType()
 {
     Handle t(H5Tcopy(H5T_C_S1), H5Tclose);
     if (t.get() < 0 || H5Tset_size(t.get(), H5T_VARIABLE) < 0 || H5Tset_cset(t.get(), H5T_CSET_UTF8) < 0)
         return {};
     return t;
 }
-
-} // namespace
 
 QuietErrors::QuietErrors()
 {
@@ -72,7 +72,7 @@ void Writer::attribute(hid_t obj, const char *name, std::string_view v) const
 {
     const std::string text(v);
     const char *p = text.c_str();
-    Handle type = utf8String();
+    Handle type = Utf8StringType();
     Handle space(H5Screate(H5S_SCALAR), H5Sclose);
     Handle a(type.get() < 0 ? H5I_INVALID_HID
                             : H5Acreate2(obj, name, type.get(), space.get(), H5P_DEFAULT, H5P_DEFAULT),
@@ -113,6 +113,24 @@ void Writer::dataset(hid_t parent, const char *name, hid_t type, const void *dat
     } else if (!empty && H5Dwrite(d.get(), type, H5S_ALL, H5S_ALL, H5P_DEFAULT, data) < 0) {
         refused();
     }
+    attribute(d.get(), "units", units);
+    if (d.close() < 0)
+        fail(std::string("cannot write the dataset \"") + name + "\"");
+}
+
+void Writer::records(hid_t parent, const char *name, hid_t memoryType, hid_t fileType, const void *data,
+                     std::size_t rows, std::string_view units) const
+{
+    const hsize_t n = rows;
+    Handle space(H5Screate_simple(1, &n, nullptr), H5Sclose);
+    if (space.get() < 0)
+        fail(std::string("cannot lay out the dataset \"") + name + "\"");
+    Handle d(H5Dcreate2(parent, name, fileType, space.get(), lcpl_.get(), H5P_DEFAULT, H5P_DEFAULT),
+             H5Dclose);
+    if (d.get() < 0)
+        fail(std::string("cannot create the dataset \"") + name + "\"");
+    if (rows > 0 && H5Dwrite(d.get(), memoryType, H5S_ALL, H5S_ALL, H5P_DEFAULT, data) < 0)
+        fail(std::string("cannot write the dataset \"") + name + "\"");
     attribute(d.get(), "units", units);
     if (d.close() < 0)
         fail(std::string("cannot write the dataset \"") + name + "\"");

@@ -53,6 +53,9 @@ private:
     Closer close_ = nullptr;
 };
 
+// A variable-length UTF-8 string type (invalid handle when the library refuses).
+Handle Utf8StringType();
+
 // Turns the library's automatic error printing off for the writer's lifetime.
 class QuietErrors {
 public:
@@ -84,6 +87,11 @@ public:
     // compressed (shuffle + deflate), with a "units" attribute.
     void matrix(hid_t parent, const char *name, std::span<const float> v, std::size_t rows,
                 std::size_t columns, std::string_view units) const;
+
+    // 1-D dataset of `rows` records of a compound type: `memoryType` describes
+    // `data`, `fileType` the (packed, little-endian) records in the file.
+    void records(hid_t parent, const char *name, hid_t memoryType, hid_t fileType, const void *data,
+                 std::size_t rows, std::string_view units) const;
 
     [[noreturn]] void fail(const std::string &what) const;
 

@@ -5,6 +5,7 @@
 #include "base/unique_fd.hpp"
 #include "export/hdf5_file_driver.hpp"
 #include "export/hdf5_handles.hpp"
+#include "export/hdf5_table.hpp"
 #include "export/pair_save.hpp"
 
 #include <algorithm>
@@ -170,13 +171,28 @@ void writePair(const Writer &w, hid_t stageGroup, const std::string &name, const
     w.series(id, "rms", perBlade(pair.RMS), "mm");
     w.series(id, "min", perBlade(pair.lopmin), "mm");
     w.series(id, "max", perBlade(pair.lopmax), "mm");
-    // The resonance tables of the identification step join each pair group
-    // here, as compound datasets, once the run provides them.
+}
+
+// Which steps of the identification ran, and what they had to say.
+void writeIdentificationNotes(const Writer &w, hid_t root, const identify::RunIdentification &id)
+{
+    std::string steps, notes;
+    auto add = [](std::string &to, const std::string &line) { to += (to.empty() ? "" : "\n") + line; };
+    if (id.resonances)
+        add(steps, "resonances");
+    if (id.asynchronous)
+        add(steps, "asynchronous");
+    for (const std::string &n : identify::IdentificationNotes(id))
+        add(notes, n);
+    w.attribute(root, "identification", steps);
+    w.attribute(root, "identification_notes", notes);
 }
 
 void writeRun(const Writer &w, hid_t root, const TCfgDfm &cfg, const TRunHdf5Info &info)
 {
     writeSettings(w, root, cfg, info);
+    if (info.Identification)
+        writeIdentificationNotes(w, root, *info.Identification);
     const auto pairs = pairsToWrite(cfg, info);
     std::vector<std::string> stageNames;
     const int stages = std::min<int>(cfg.CountStage, kMaxStages);
@@ -191,7 +207,10 @@ void writeRun(const Writer &w, hid_t root, const TCfgDfm &cfg, const TRunHdf5Inf
         w.attribute(g.get(), "blade_count", static_cast<std::int64_t>(st.CountBlade));
         w.attribute(g.get(), "tacho_marks",
                     static_cast<std::int64_t>(info.RevCount[static_cast<std::size_t>(s)]));
-        std::vector<std::string> pairNames;
+        // The identification's tables sit beside the pairs: a pair never takes their names.
+        std::vector<std::string> pairNames = {
+            "resonances",   "resonance_events",   "resonances_not_identified",
+            "asynchronous", "asynchronous_track", "asynchronous_blades"};
         for (const auto &[ps, pp] : pairs) {
             if (ps != s || pp < 0 || pp >= static_cast<int>(kMaxPairs))
                 continue;
@@ -199,6 +218,9 @@ void writeRun(const Writer &w, hid_t root, const TCfgDfm &cfg, const TRunHdf5Inf
             writePair(w, g.get(), Hdf5MemberName(pair.NamePair, "pair " + std::to_string(pp + 1), pairNames),
                       cfg, st, pair);
         }
+        if (info.Identification)
+            for (const identify::ResultTable &t : identify::IdentificationTables(*info.Identification, s))
+                hdf5::WriteTable(w, g.get(), t);
     }
 }
 

@@ -8,10 +8,14 @@
 //     deflection, middle_line, velocity, stress, resonance_curve, stall_oscillation
 //                                                2-D float32 [blade x revolution]
 //     mean, rms, min, max                        1-D per blade
+//   /<stage>/resonances, resonance_events, resonances_not_identified,
+//            asynchronous, asynchronous_track, asynchronous_blades
+//                                                compound tables of the identification
 // Every dataset carries a "units" attribute.
 #pragma once
 
 #include "config/cfg_dfm.hpp"
+#include "identify/run_identification.hpp"
 
 #include <array>
 #include <cstdint>
@@ -31,6 +35,8 @@ struct TRunHdf5Info {
     // The pairs the run computed, (stage, pair) in run order; empty: every
     // checked pair of the configuration.
     std::vector<std::pair<int, int>> Pairs;
+    // The identification of the same run; null: the file has no tables.
+    const identify::RunIdentification *Identification = nullptr;
 };
 
 // Stage and pair names as HDF5 link names: "/" and a leading "." would not

@@ -8,6 +8,8 @@
 #include "export/data_file_input.hpp"
 #include "export/pair_save.hpp"
 #include "export/run_hdf5.hpp"
+#include "identify/result_tables.hpp"
+#include "identify/run_identification.hpp"
 #include "output/report.hpp"
 #include "recording/angle_gates.hpp"
 #include "run/processing_run.hpp"
@@ -17,6 +19,8 @@
 #include <pybind11/stl.h>
 
 #include <memory>
+#include <optional>
+#include <variant>
 
 namespace vibrolan::python {
 
@@ -29,6 +33,8 @@ struct RunOutput {
     py::list messages;
     std::filesystem::path configFile;
     bool dataInput = false;
+    // The identification of the run, made on first request.
+    std::optional<identify::RunIdentification> identification;
 
     const TStage &stage(int s) const
     {
@@ -227,6 +233,59 @@ py::dict pairInfo(const RunOutput &r, int s, int p)
     return d;
 }
 
+// Runs the identification once (the GIL released), reporting to `progress`.
+const identify::RunIdentification &identification(RunOutput &r, const py::object &progress)
+{
+    if (!r.identification) {
+        ProgressRelay relay(progress);
+        identify::RunIdentificationProgress p;
+        p.resonances = [&](std::int64_t done, std::int64_t total) { relay("resonances", done, total); };
+        p.asynchronous = [&](std::int64_t done, std::int64_t total) { relay("asynchronous", done, total); };
+        const py::gil_scoped_release release;
+        r.identification = identify::IdentifyRun(*r.cfg, p);
+    }
+    return *r.identification;
+}
+
+// Every table of the identification as (name, {column: array}, {column: unit}).
+py::list identificationTables(RunOutput &r, const py::object &progress)
+{
+    py::list out;
+    for (const identify::ResultTable &t : identify::IdentificationTables(identification(r, progress))) {
+        py::dict columns, units;
+        for (const identify::TableColumn &c : t.columns) {
+            std::visit(
+                [&](const auto &v) {
+                    using V = std::remove_cvref_t<decltype(v)>;
+                    if constexpr (std::is_same_v<V, identify::TableColumn::Flags>) {
+                        py::array_t<bool> a(static_cast<py::ssize_t>(v.v.size()));
+                        auto m = a.mutable_unchecked<1>();
+                        for (std::size_t i = 0; i < v.v.size(); ++i)
+                            m(static_cast<py::ssize_t>(i)) = v.v[i];
+                        columns[c.name.c_str()] = a;
+                    } else if constexpr (std::is_same_v<V, std::vector<std::string>>) {
+                        columns[c.name.c_str()] = py::cast(v);
+                    } else {
+                        columns[c.name.c_str()] =
+                            py::array_t<typename V::value_type>(static_cast<py::ssize_t>(v.size()), v.data());
+                    }
+                },
+                c.values);
+            units[c.name.c_str()] = c.units;
+        }
+        out.append(py::make_tuple(t.name, columns, units));
+    }
+    return out;
+}
+
+py::list identificationNotes(RunOutput &r)
+{
+    py::list notes;
+    for (const std::string &n : identify::IdentificationNotes(identification(r, py::none())))
+        notes.append(n);
+    return notes;
+}
+
 } // namespace
 
 void defineRun(py::module_ &m)
@@ -245,8 +304,11 @@ void defineRun(py::module_ &m)
         .def("blade_series", &bladeSeries)
         .def(
             "save_hdf5",
-            [](const RunOutput &r, const py::handle &path, const std::string &version) {
+            [](RunOutput &r, const py::handle &path, const std::string &version, bool identify,
+               const py::object &progress) {
                 TRunHdf5Info info;
+                if (identify)
+                    info.Identification = &identification(r, progress);
                 info.ProgramVersion = version;
                 info.ConfigFile = r.configFile;
                 info.RecordingFile =
@@ -258,7 +320,9 @@ void defineRun(py::module_ &m)
                 const py::gil_scoped_release release;
                 SaveRunHdf5(*r.cfg, info, file);
             },
-            py::arg("path"), py::arg("version"));
+            py::arg("path"), py::arg("version"), py::arg("identify") = true, py::arg("progress") = py::none())
+        .def("identification_tables", &identificationTables, py::arg("progress") = py::none())
+        .def("identification_notes", &identificationNotes);
     m.def("analyze", &analyze, py::arg("config"), py::arg("source"), py::arg("recording"), py::arg("data"),
           py::arg("progress"));
 }

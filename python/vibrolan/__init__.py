@@ -8,6 +8,8 @@
     res = vibrolan.analyze(cfg, progress=print)       # the same run as vibrolan-cli
     pair = res.stages[0].pairs["Pa1"]
     pair.deflection                                   # float32 [blade x revolution]
+    res.resonances                                    # DataFrame: blade resonances (EO, f, damping, ...)
+    res.asynchronous                                  # DataFrame: stall / flutter segments
     res.save_hdf5("run.h5")
     vibrolan.simulate("runup", "out/", scale=0.1)
 
@@ -255,8 +257,46 @@ class Result:
         self.report = "\n".join(out.report_lines)
         self.messages = list(out.messages)
         self.tick_period = out.tick_period
-        # Resonance tables of the identification step: None until the run provides them.
-        self.resonances = None
+        self._tables = None
+
+    def identify(self, progress: Optional[Callable[[str, int, int], object]] = None) -> dict:
+        """Every table of the identification, by name: "resonances" (a row per blade
+        and resonance), "resonance_events", "resonances_not_identified" (run-through
+        runs only), "asynchronous" (a row per segment), "asynchronous_track",
+        "asynchronous_blades". Each is a pandas DataFrame (units in .attrs["units"])
+        when pandas is installed, otherwise a dict of NumPy arrays. Made once, on
+        first use (progress(phase, done, total) as in analyze()); the columns are
+        those of the HDF5 file's tables (docs/hdf5_layout.md)."""
+        if self._tables is None:
+            tables = {}
+            try:
+                import pandas as pd
+            except ImportError:
+                pd = None
+            for name, columns, units in self._out.identification_tables(progress):
+                if pd is not None:
+                    frame = pd.DataFrame(columns, columns=list(columns))
+                    frame.attrs["units"] = units
+                    tables[name] = frame
+                else:
+                    tables[name] = columns
+            self._tables = tables
+        return self._tables
+
+    @property
+    def resonances(self):
+        """The identified blade resonances (see identify()); None for a steady run."""
+        return self.identify().get("resonances")
+
+    @property
+    def asynchronous(self):
+        """The asynchronous vibration segments (see identify())."""
+        return self.identify().get("asynchronous")
+
+    @property
+    def identification_notes(self) -> list:
+        """What the identification had to say about the input (steps left out and why)."""
+        return list(self._out.identification_notes())
 
     def stage(self, name: str) -> StageResult:
         for s in self.stages:
@@ -264,9 +304,11 @@ class Result:
                 return s
         raise KeyError(name)
 
-    def save_hdf5(self, path) -> None:
-        """The whole run as one HDF5 file (the layout of `vibrolan-cli export --hdf5`)."""
-        self._out.save_hdf5(path, __version__)
+    def save_hdf5(self, path, identify: bool = True,
+                  progress: Optional[Callable[[str, int, int], object]] = None) -> None:
+        """The whole run as one HDF5 file (the layout of `vibrolan-cli export --hdf5`),
+        with the identification's tables unless identify is False."""
+        self._out.save_hdf5(path, __version__, identify, progress)
 
     def __repr__(self):
         return f"<vibrolan.Result: {len(self.stages)} stages>"

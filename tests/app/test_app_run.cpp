@@ -21,6 +21,7 @@
 #include <QtTest>
 
 #include <fstream>
+#include <iterator>
 
 using namespace vibrolan;
 using namespace vibrolan::app;
@@ -140,6 +141,10 @@ private slots:
             char signature[8] = {};
             h5.read(signature, 8);
             QCOMPARE(QByteArray(signature, 8), QByteArray("\x89HDF\r\n\x1a\n", 8));
+            // With the identification's tables beside the pairs.
+            const std::string bytes((std::istreambuf_iterator<char>(h5)), std::istreambuf_iterator<char>());
+            for (const char *table : {"resonance_events", "asynchronous_track"})
+                QVERIFY2(bytes.find(table) != std::string::npos, table);
         }
         const std::size_t before = sink.messages().size();
 

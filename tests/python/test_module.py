@@ -210,7 +210,7 @@ def test_an_edited_config_object_is_analysed_as_edited(runup, tmp_path):
     assert list(res.stage("St1").pairs) == ["Pa2"]
     res.save_hdf5(tmp_path / "run.h5")
     with h5py.File(tmp_path / "run.h5", "r") as f:
-        assert list(f["St1"]) == ["Pa2"]
+        assert [k for k, v in f["St1"].items() if isinstance(v, h5py.Group)] == ["Pa2"]
         np.testing.assert_array_equal(f["St1/Pa2/deflection"][:], res.stage("St1").pairs["Pa2"].deflection)
         assert f.attrs["program_version"] == vibrolan.__version__
 
@@ -295,3 +295,46 @@ def test_ctrl_c_ends_a_run_without_a_progress_function(tmp_path):
     with pytest.raises(KeyboardInterrupt):
         vibrolan.analyze(written["config"])
     timer.join()
+
+
+def test_identification_tables_as_frames_match_the_truth_and_the_cli(tmp_path, monkeypatch):
+    import json
+    import sys
+
+    data = os.path.join(os.path.dirname(__file__), "..", "data", "sim_runup_fast.json")
+    with open(data) as f:
+        scenario = json.load(f)
+    written = vibrolan.simulate(scenario, tmp_path, name="fast")
+    modes = pd.read_csv(tmp_path / "fast.modes.csv")
+    res = vibrolan.analyze(written["config"])
+    calls = []
+    tables = res.identify(progress=lambda *a: calls.append(a))
+    assert {"resonances", "resonance_events", "resonances_not_identified", "asynchronous",
+            "asynchronous_track", "asynchronous_blades"} <= set(tables)
+    assert {c[0] for c in calls} >= {"resonances"}
+    frame = res.resonances
+    assert isinstance(frame, pd.DataFrame) and frame is tables["resonances"]
+    assert frame.attrs["units"]["frequency_hz"] == "Hz"
+    assert frame["eo_given"].dtype == bool
+    for _, t in modes[modes["kind"] == "resonance"].iterrows():
+        row = frame[(frame["blade"] == t["blade"]) & (frame["engine_order"] == t["engine_order"])]
+        assert len(row) == 1
+        assert row.iloc[0]["frequency_hz"] == pytest.approx(t["natural_hz"], rel=0.01)
+    run_cli("resonances", written["config"], "--csv", tmp_path / "res.csv")
+    csv_table = pd.read_csv(tmp_path / "res.csv")
+    np.testing.assert_array_equal(frame["blade"], csv_table["blade"])
+    np.testing.assert_array_equal(frame["engine_order"], csv_table["engine_order"])
+    np.testing.assert_allclose(frame["frequency_hz"], csv_table["frequency_hz"], atol=5e-5)
+    assert res.asynchronous is not None and res.asynchronous.empty  # no stall in this run
+
+    # The same tables in the file the result saves.
+    res.save_hdf5(tmp_path / "run.h5")
+    with h5py.File(tmp_path / "run.h5", "r") as f:
+        saved = f["St1/resonances"][:]
+    np.testing.assert_array_equal(saved["frequency_hz"], frame["frequency_hz"].to_numpy())
+
+    # Without pandas: plain dicts of arrays.
+    monkeypatch.setitem(sys.modules, "pandas", None)
+    plain = vibrolan.analyze(written["config"]).identify()
+    assert isinstance(plain["resonances"], dict)
+    np.testing.assert_array_equal(plain["resonances"]["frequency_hz"], frame["frequency_hz"].to_numpy())
