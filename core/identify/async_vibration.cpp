@@ -95,35 +95,15 @@ int powerOfTwoAtMost(double v)
     return p;
 }
 
-// tau[k][b]: the fraction of a revolution from the mark to blade b's pass at
-// the tip probe of pair slot k. The first slot's comes from the blade's
-// pulse position and the pair's tip lag (the mean of its raw deflection over
-// the blade circumference); the others from the pairs' angles, the whole
-// revolutions between them from their own pulse positions and lags.
+// tau[k][b]: when blade b passes the tip probe of pair slot k, in
+// revolutions after the mark (ArrivalFraction).
 std::vector<std::vector<double>> passFractions(const TCfgDfm &cfg, const StageSamples &st)
 {
-    const TStage &stage = cfg.Stages[static_cast<std::size_t>(st.stage)];
     const std::size_t P = st.pairs.size(), N = static_cast<std::size_t>(st.blades);
-    const double circ = std::numbers::pi * std::fabs(st.diameter);
-    auto own = [&](std::size_t k, std::size_t b) {
-        const TPair &pair = stage.Pairs[static_cast<std::size_t>(st.pairs[k])];
-        const double u = ArrivalFraction(cfg, st, static_cast<int>(k), static_cast<int>(b));
-        const double mean = pair.Mean[b];
-        const double lag =
-            (mean != 0 && circ > 0 && std::isfinite(mean))
-                ? mean / circ
-                : (st.fiDeg[k] - st.fiDeg[0]) / 360.0 - std::floor((st.fiDeg[k] - st.fiDeg[0]) / 360.0);
-        return u + lag;
-    };
     std::vector<std::vector<double>> tau(P, std::vector<double>(N));
-    for (std::size_t b = 0; b < N; ++b) {
-        const double t0 = own(0, b);
-        tau[0][b] = t0;
-        for (std::size_t k = 1; k < P; ++k) {
-            const double d = (st.fiDeg[k] - st.fiDeg[0]) / 360.0;
-            tau[k][b] = t0 + d + std::round(own(k, b) - t0 - d);
-        }
-    }
+    for (std::size_t k = 0; k < P; ++k)
+        for (std::size_t b = 0; b < N; ++b)
+            tau[k][b] = ArrivalFraction(cfg, st, static_cast<int>(k), static_cast<int>(b));
     return tau;
 }
 
@@ -696,7 +676,7 @@ AsyncResult AnalyseAsynchronous(const TCfgDfm &cfg, const AsyncOptions &opt, con
         job.tau = passFractions(cfg, st);
         job.arrival.resize(static_cast<std::size_t>(st.blades));
         for (int b = 0; b < st.blades; ++b)
-            job.arrival[static_cast<std::size_t>(b)] = ArrivalFraction(cfg, st, 0, b);
+            job.arrival[static_cast<std::size_t>(b)] = job.tau[0][static_cast<std::size_t>(b)];
         job.aliasPeriod = AliasPeriod(st.fiDeg, kAliasToleranceDeg);
         job.maxOrder = opt.maxOrder > 0 ? opt.maxOrder : std::max(kDefaultMinOrder, 0.5 * job.aliasPeriod);
         job.maxOrder =

@@ -14,9 +14,11 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <numbers>
 #include <optional>
 
@@ -31,7 +33,10 @@ struct SimRun {
     std::unique_ptr<TCfgDfm> cfg;
 };
 
-SimRun simulateAndRun(const sim::Scenario &sc, const test::TempDir &dir)
+// `edit` changes the written configuration before the run (settings that
+// describe the same recording in another way).
+SimRun simulateAndRun(const sim::Scenario &sc, const test::TempDir &dir,
+                      const std::function<void(TCfgDfm &)> &edit = {})
 {
     SimRun out;
     sim::SimulationOptions so;
@@ -42,6 +47,8 @@ SimRun simulateAndRun(const sim::Scenario &sc, const test::TempDir &dir)
     out.cfg = std::make_unique<TCfgDfm>();
     out.cfg->InitDefault();
     out.cfg->LoadFromFile(r.lfm);
+    if (edit)
+        edit(*out.cfg);
     RecordingMessageSink sink;
     TRunInputs inputs;
     inputs.CfgFileName = r.lfm;
@@ -231,6 +238,108 @@ TEST(AsyncVibration, StagesOfManyLayoutsWithAndWithoutASynchronousResonance)
                 ASSERT_GE(m.meanAmplitudeMm, 10 * noiseMm(sc, 0, sc.speed.back().rpm));
             }
         }
+        const AsyncResult res = AnalyseAsynchronous(*run.cfg);
+        dump(res);
+        expectFound(sc, run.modes, res);
+    }
+}
+
+// Moves the tacho mark of pair k of stage 0 by `pitches` blade pitches
+// (0 < pitches < blades) and gives the pair the blade numbering and skipped
+// blades that process the same recording with it: the first root pulse after
+// the moved mark is the one `pitches` positions on, and the tip pulses
+// between the two marks no longer come first. Root and tip at `rootDeg`,
+// `tipDeg`; blade b passes the stage's first root probe at (b + 0.5) / N of a
+// revolution after the mark (the simulator's geometry, to its pitch spread).
+void shiftTacho(TCfgDfm &cfg, int k, int pitches, double rootDeg, double tipDeg)
+{
+    TStage &st = cfg.Stages[0];
+    TPair &pair = st.Pairs[static_cast<std::size_t>(k)];
+    const int n = st.CountBlade;
+    const double sigma = static_cast<double>(pitches) / n;
+    auto frac = [](double x) { return x - std::floor(x); };
+    const double tipLag = frac((tipDeg - rootDeg) / 360.0);
+    int before = 0; // tip pulses in [mark, moved mark)
+    for (int b = 0; b < n; ++b)
+        before += frac((b + 0.5) / n + rootDeg / 360.0 + tipLag) < sigma ? 1 : 0;
+    std::array<std::uint16_t, 256> numbering = pair.NumberBlade;
+    for (int q = 0; q < n; ++q)
+        pair.NumberBlade[static_cast<std::size_t>(q)] =
+            numbering[static_cast<std::size_t>((q + pitches) % n)];
+    pair.RebuildImpuls(static_cast<std::size_t>(n));
+    const int skip = pair.SkipBlade + pitches - before;
+    ASSERT_GE(skip, 0);
+    pair.SkipBlade = static_cast<std::uint16_t>(skip);
+    pair.TachoShift = static_cast<float>(360.0 * pitches / n);
+}
+
+TEST(AsyncVibration, BladeNumberingTachoShiftAndRevolutionOffsetsOfTheConfiguration)
+{
+    // Where a blade passes a probe, in revolutions after the mark, follows
+    // from the configuration: the pulse position of the blade in the pair's
+    // numbering, the pair's tacho shift, the revolution by which the run
+    // moved the blade's series (a pair that sees the blade earlier than the
+    // first pair does), the tip lag.
+    struct Case {
+        const char *label;
+        std::vector<double> tips, roots; // roots: NaN behind the stage's first root probe (0 degrees)
+        std::vector<int> shiftPitches;   // per pair, 0: none
+    };
+    const double K = NAN;
+    const std::vector<Case> cases = {
+        {"the first pair behind its own root probe, its numbering turned",
+         {146, 62, 255},
+         {144, K, 252},
+         {0, 0, 0}},
+        {"a pair behind a root probe more than half a turn after the first pair's",
+         {1.5, 40, 266},
+         {K, K, 264},
+         {0, 0, 0}},
+        {"tacho shifts of their own on the pairs", {1.5, 74, 196}, {K, K, K}, {7, 0, 9}},
+        {"all three at once", {146, 62, 255}, {144, K, 252}, {11, 4, 23}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.label);
+        sim::Scenario sc = steadyScenario(4, 6000);
+        sim::StageSpec st;
+        st.name = "S";
+        st.blades = 30;
+        st.diameterMm = 700;
+        st.pitchSeed = 7;
+        st.probes.push_back({"K", 2, sim::ProbeKind::Root, 0});
+        int ch = 3;
+        for (std::size_t i = 0; i < c.tips.size(); ++i) {
+            std::string root = "K";
+            if (!std::isnan(c.roots[i])) {
+                root = "R" + std::to_string(i);
+                st.probes.push_back({root, ch++, sim::ProbeKind::Root, c.roots[i]});
+            }
+            const std::string tip = "P" + std::to_string(i);
+            st.probes.push_back({tip, ch++, sim::ProbeKind::Tip, c.tips[i]});
+            st.pairs.push_back({"Pa" + std::to_string(i), root, tip});
+        }
+        st.stall = sim::StallSpec{137, 0.08, 1.5, 3, 0.2, 0, 0.8, 3.6};
+        sc.stages = {st};
+        sim::validateScenario(sc);
+        test::TempDir dir;
+        const SimRun run = simulateAndRun(sc, dir, [&](TCfgDfm &cfg) {
+            for (std::size_t k = 0; k < c.tips.size(); ++k)
+                if (c.shiftPitches[k] != 0)
+                    shiftTacho(cfg, static_cast<int>(k), c.shiftPitches[k],
+                               std::isnan(c.roots[k]) ? 0.0 : c.roots[k], c.tips[k]);
+        });
+        // The edited configuration still reads every revolution, and the
+        // settings this case is about are there.
+        bool numbered = false, shifted = false, offset = false;
+        for (std::size_t k = 0; k < c.tips.size(); ++k) {
+            const TPair &pair = run.cfg->Stages[0].Pairs[k];
+            EXPECT_EQ(pair.SizeOfBad, 0) << "pair " << k;
+            numbered = numbered || (k == 0 && pair.NumberBlade[0] != 0);
+            shifted = shifted || pair.TachoShift != 0;
+            for (int b = 0; b < st.blades; ++b)
+                offset = offset || pair.AmplOffs[static_cast<std::size_t>(b)] != 0;
+        }
+        EXPECT_TRUE(numbered || shifted || offset);
         const AsyncResult res = AnalyseAsynchronous(*run.cfg);
         dump(res);
         expectFound(sc, run.modes, res);
