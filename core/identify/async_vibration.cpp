@@ -142,6 +142,44 @@ void toStationary(double fr, int n, double shaftHz, double &fs, int &nd)
     }
 }
 
+// A reading as a segment takes it: the reading's signed order moved by a
+// layout alias offset (0: as read), the blades' pattern with it, and what
+// that gives in the rotating and the stationary frame.
+struct Seen {
+    int shift = 0;
+    double nu = 0;   // signed order
+    int pattern = 0; // the blades' spatial harmonic of the signed reading, not wrapped
+    double fr = 0, fs = 0;
+    int nd = 0;
+};
+
+// `v` read with the signed order nu + e: the same samples put the blades'
+// pattern (of the signed reading) e diameters lower; on N blades the
+// pattern is taken at its principal value, which may move the stationary
+// frequency by N times the speed.
+Seen aliasOf(const Seen &v, int e, int N, double shaftHz)
+{
+    Seen a = v;
+    a.shift = v.shift + e;
+    a.nu = v.nu + e;
+    a.pattern = v.pattern - e;
+    int n = a.nu < 0 ? -a.pattern : a.pattern;
+    n = ((n % N) + N) % N;
+    if (n > N / 2)
+        n -= N;
+    a.fr = std::fabs(a.nu) * shaftHz;
+    toStationary(a.fr, n, shaftHz, a.fs, a.nd);
+    return a;
+}
+
+Seen seenAs(const Reading &rd, int e, int N, double shaftHz)
+{
+    Seen v;
+    v.nu = rd.nu;
+    v.pattern = rd.nu < 0 ? -rd.pattern : rd.pattern;
+    return aliasOf(v, e, N, shaftHz);
+}
+
 struct StageJob {
     const TCfgDfm &cfg;
     const AsyncOptions &opt;
@@ -437,15 +475,43 @@ void analyseStage(StageJob &job, AsyncResult &out, std::int64_t &done, std::int6
     }
 
     // Segments: consecutive detected windows (one missed window bridged) of
-    // one nodal diameter and a continuous frequency.
+    // one component: one nodal diameter and a continuous frequency. Where
+    // the layout leaves the order open, a window's reading is one of the
+    // component's layout aliases, and neighbouring windows may pick
+    // different ones (pairs 120 degrees apart): such windows are one
+    // component when an alias of the one has the other's stationary
+    // frequency (an alias whose pattern wraps past N/2 moves it by N times
+    // the speed).
     std::vector<std::vector<const Reading *>> groups;
     const bool layoutAliased = job.aliasPeriod < 2 * job.maxOrder;
+    const int Nb = st.blades;
+    auto shaftOf = [&](const Reading &rd) { return win.rpm[rd.window] / 60.0; };
+    auto tolerance = [&](const Reading &rd) { return std::max(0.05 * rd.fs, 3.0 / W * shaftOf(rd)); };
+    // The layout alias of `rd` nearest the stationary frequency fs (and,
+    // among those, the rotating one fr).
+    auto nearestAlias = [&](const Reading &rd, double fs, double fr) {
+        const Seen asRead = seenAs(rd, 0, Nb, shaftOf(rd));
+        if (!layoutAliased)
+            return asRead;
+        Seen best = asRead;
+        const int K = job.aliasPeriod;
+        for (int e = -static_cast<int>(std::ceil(2 * job.maxOrder / K)) * K; e * 1.0 <= 2 * job.maxOrder;
+             e += K) {
+            if (std::fabs(rd.nu + e) > job.maxOrder + 1)
+                continue;
+            const Seen v = seenAs(rd, e, Nb, shaftOf(rd));
+            const double dv = std::fabs(v.fs - fs), db = std::fabs(best.fs - fs);
+            if (dv < db - 1e-9 * fs ||
+                (dv <= db + 1e-9 * fs && std::fabs(v.fr - fr) < std::fabs(best.fr - fr)))
+                best = v;
+        }
+        return best;
+    };
     auto fits = [&](const Reading &last, const Reading &rd, std::size_t gap) {
-        const double tol = std::max(0.05 * last.fs, 3.0 / W * win.rpm[last.window] / 60.0);
-        // Where the layout leaves the order open, the nodal diameter of a
-        // window is one of its aliases: only the stationary frequency joins.
-        const bool nd = layoutAliased || rd.nd == last.nd;
-        return rd.window <= last.window + gap && nd && std::fabs(rd.fs - last.fs) <= tol;
+        if (rd.window > last.window + gap)
+            return false;
+        const Seen v = nearestAlias(rd, last.fs, last.fr);
+        return (layoutAliased || v.nd == last.nd) && std::fabs(v.fs - last.fs) <= tolerance(last);
     };
     for (std::size_t q = 0; q < readings.size(); ++q) {
         const Reading &rd = readings[q];
@@ -491,6 +557,25 @@ void analyseStage(StageJob &job, AsyncResult &out, std::int64_t &done, std::int6
         AsyncSegment seg;
         seg.stage = st.stage;
         const std::size_t nW = g.size();
+        // The reading most windows agree with is the segment's (the middle
+        // one among equals); every window is taken as its alias nearest it.
+        std::size_t refIdx = nW / 2;
+        {
+            std::size_t most = 0;
+            for (std::size_t i = 0; i < nW; ++i) {
+                std::size_t agree = 0;
+                for (std::size_t j = 0; j < nW; ++j)
+                    agree += std::fabs(g[j]->fs - g[i]->fs) <= tolerance(*g[i]) ? 1 : 0;
+                const auto off = [&](std::size_t w) { return w > nW / 2 ? w - nW / 2 : nW / 2 - w; };
+                if (agree > most || (agree == most && off(i) < off(refIdx))) {
+                    most = agree;
+                    refIdx = i;
+                }
+            }
+        }
+        std::vector<Seen> seen(nW);
+        for (std::size_t i = 0; i < nW; ++i)
+            seen[i] = nearestAlias(*g[i], g[refIdx]->fs, g[refIdx]->fr);
         double rpm = 0, fs = 0, fr = 0, coherence = 0, explained = 0, totalVar = 0;
         std::map<int, double> margin;
         seg.bladeMean.assign(N, 0.0);
@@ -502,13 +587,17 @@ void analyseStage(StageJob &job, AsyncResult &out, std::int64_t &done, std::int6
             const Reading &rd = *g[i];
             const bool inner = nW < 3 || (i > 0 && i + 1 < nW);
             rpm += win.rpm[rd.window];
-            fs += rd.fs;
-            fr += rd.fr;
+            fs += seen[i].fs;
+            fr += seen[i].fr;
             coherence += rd.coherence;
             explained += rd.explained;
             totalVar += rd.total;
+            // The window's offsets are from its own reading, the segment's
+            // from the alias it is taken as.
             for (const auto &[e, d] : rd.margin)
-                margin[e] += d;
+                margin[e - seen[i].shift] += d;
+            if (seen[i].shift != 0)
+                margin[-seen[i].shift] += 0;
             double mean = 0;
             for (std::size_t b = 0; b < N; ++b) {
                 const double a = std::abs(rd.C[b]);
@@ -523,9 +612,9 @@ void analyseStage(StageJob &job, AsyncResult &out, std::int64_t &done, std::int6
             AsyncTrackPoint tp;
             tp.time = 0.5 * (win.timeFrom[rd.window] + win.timeTo[rd.window]);
             tp.rpm = win.rpm[rd.window];
-            tp.frequencyHz = rd.fs;
-            tp.rotorFrequencyHz = rd.fr;
-            tp.nodalDiameter = rd.nd;
+            tp.frequencyHz = seen[i].fs;
+            tp.rotorFrequencyHz = seen[i].fr;
+            tp.nodalDiameter = seen[i].nd;
             tp.amplitude = mean;
             tp.significance = rd.F / rd.threshold;
             seg.track.push_back(tp);
@@ -575,14 +664,16 @@ void analyseStage(StageJob &job, AsyncResult &out, std::int64_t &done, std::int6
             seg.timeFrom = win.timeTo[a.window] - (nW >= 3 ? level(a) : 1.0) * durA;
             seg.timeTo = win.timeFrom[z.window] + (nW >= 3 ? level(z) : 1.0) * durZ;
         }
-        seg.nodalDiameter = g.front()->nd;
+        seg.nodalDiameter = seen[refIdx].nd;
         seg.nodalDiameterKnown = seg.coherence >= kMinCoherence;
         seg.frequencyKnown = seg.coherence >= kMinCoherence;
         // Alternatives: orders the layout cannot tell apart, or that the data
         // do not rule out.
-        const Reading &ref = *g[nW / 2];
+        const Seen &ref = seen[refIdx];
         const double shaftHz = seg.speedRpm / 60.0;
         for (const auto &[e, d] : margin) {
+            if (e == 0)
+                continue;
             bool layout = true;
             for (std::size_t k = 0; k < P; ++k)
                 layout = layout && std::fabs(360 * wrapTurn(e * (st.fiDeg[k] - st.fiDeg[0]) / 360.0)) <
@@ -590,29 +681,19 @@ void analyseStage(StageJob &job, AsyncResult &out, std::int64_t &done, std::int6
             if (!layout && d >= job.opt.aliasMargin)
                 continue;
             AsyncAlternative alt;
-            // The same samples read with the signed order nu + e put the
-            // blades' pattern (of the signed reading) e diameters lower; the
-            // stationary frequency stays.
-            const int nRef = ref.nu < 0 ? -ref.pattern : ref.pattern;
-            const double nu = ref.nu + e;
-            int n = nu < 0 ? -(nRef - e) : nRef - e;
-            // On N blades the pattern is defined modulo N: its principal
-            // value, which may move the stationary frequency by N times the speed.
-            const int Nb = st.blades;
-            n = ((n % Nb) + Nb) % Nb;
-            if (n > Nb / 2)
-                n -= Nb;
-            alt.rotorFrequencyHz = std::fabs(nu) * shaftHz;
-            toStationary(alt.rotorFrequencyHz, n, shaftHz, alt.frequencyHz, alt.nodalDiameter);
+            const Seen v = aliasOf(ref, e, Nb, shaftHz);
+            alt.rotorFrequencyHz = v.fr;
+            alt.frequencyHz = v.fs;
+            alt.nodalDiameter = v.nd;
             alt.layoutAlias = layout;
             alt.margin = d;
             seg.alternatives.push_back(alt);
         }
         // The readings nearest the best first.
         std::stable_sort(seg.alternatives.begin(), seg.alternatives.end(),
-                         [&](const AsyncAlternative &x, const AsyncAlternative &y) {
-                             return std::fabs(x.rotorFrequencyHz - seg.rotorFrequencyHz) <
-                                    std::fabs(y.rotorFrequencyHz - seg.rotorFrequencyHz);
+                         [&](const AsyncAlternative &u, const AsyncAlternative &v) {
+                             return std::fabs(u.rotorFrequencyHz - seg.rotorFrequencyHz) <
+                                    std::fabs(v.rotorFrequencyHz - seg.rotorFrequencyHz);
                          });
         seg.ambiguous = !seg.alternatives.empty();
         if (seg.ambiguous) {

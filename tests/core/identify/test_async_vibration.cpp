@@ -356,6 +356,7 @@ TEST(AsyncVibration, LayoutsThatCannotTellTheOrdersApartAreReportedAmbiguous)
     };
     const std::vector<Case> cases = {
         {"two pairs close together", {1.5, 4.5}, 1},
+        {"three pairs evenly spaced", {1.5, 121.5, 241.5}, 3},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.label);
