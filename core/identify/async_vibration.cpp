@@ -576,7 +576,7 @@ void analyseStage(StageJob &job, AsyncResult &out, std::int64_t &done, std::int6
         std::vector<Seen> seen(nW);
         for (std::size_t i = 0; i < nW; ++i)
             seen[i] = nearestAlias(*g[i], g[refIdx]->fs, g[refIdx]->fr);
-        double rpm = 0, fs = 0, fr = 0, coherence = 0, explained = 0, totalVar = 0;
+        double rpm = 0, coherence = 0, explained = 0, totalVar = 0;
         std::map<int, double> margin;
         seg.bladeMean.assign(N, 0.0);
         seg.bladeMax.assign(N, 0.0);
@@ -587,8 +587,6 @@ void analyseStage(StageJob &job, AsyncResult &out, std::int64_t &done, std::int6
             const Reading &rd = *g[i];
             const bool inner = nW < 3 || (i > 0 && i + 1 < nW);
             rpm += win.rpm[rd.window];
-            fs += seen[i].fs;
-            fr += seen[i].fr;
             coherence += rd.coherence;
             explained += rd.explained;
             totalVar += rd.total;
@@ -621,8 +619,6 @@ void analyseStage(StageJob &job, AsyncResult &out, std::int64_t &done, std::int6
         }
         const double nWd = static_cast<double>(nW);
         seg.speedRpm = rpm / nWd;
-        seg.frequencyHz = fs / nWd;
-        seg.rotorFrequencyHz = fr / nWd;
         seg.coherence = coherence / nWd;
         seg.quality = totalVar > 0 ? explained / totalVar : 0;
         for (std::size_t b = 0; b < N; ++b) {
@@ -632,22 +628,6 @@ void analyseStage(StageJob &job, AsyncResult &out, std::int64_t &done, std::int6
             seg.amplitudeMax = std::max(seg.amplitudeMax, seg.bladeMax[b]);
             if (seg.bladeMean[b] > kBladeSignificance * noiseAmp[b] / std::sqrt(interior))
                 ++seg.blades;
-        }
-        // The track's line gives the frequency at the ends.
-        {
-            double st0 = 0, st1 = 0, st2 = 0, sf = 0, stf = 0;
-            for (const AsyncTrackPoint &p : seg.track) {
-                st0 += 1;
-                st1 += p.time;
-                st2 += p.time * p.time;
-                sf += p.frequencyHz;
-                stf += p.time * p.frequencyHz;
-            }
-            const double det = st0 * st2 - st1 * st1;
-            const double slope = det > 0 ? (st0 * stf - st1 * sf) / det : 0;
-            const double icpt = (sf - slope * st1) / st0;
-            seg.frequencyFromHz = icpt + slope * seg.track.front().time;
-            seg.frequencyToHz = icpt + slope * seg.track.back().time;
         }
         // The ends: an outer window that holds the vibration for only part
         // of its length shows a proportionally smaller amplitude.
@@ -663,6 +643,34 @@ void analyseStage(StageJob &job, AsyncResult &out, std::int64_t &done, std::int6
             const double durZ = win.timeTo[z.window] - win.timeFrom[z.window];
             seg.timeFrom = win.timeTo[a.window] - (nW >= 3 ? level(a) : 1.0) * durA;
             seg.timeTo = win.timeFrom[z.window] + (nW >= 3 ? level(z) : 1.0) * durZ;
+        }
+        // The track's least-squares lines give the frequencies at the ends
+        // and the segment's frequency at its middle: a drifting component's
+        // windows need not lie evenly about the middle (where some carried
+        // no reading), and their plain mean would be the frequency of
+        // another instant.
+        {
+            double st0 = 0, st1 = 0, st2 = 0, sf = 0, stf = 0, sr = 0, str = 0;
+            for (const AsyncTrackPoint &p : seg.track) {
+                st0 += 1;
+                st1 += p.time;
+                st2 += p.time * p.time;
+                sf += p.frequencyHz;
+                stf += p.time * p.frequencyHz;
+                sr += p.rotorFrequencyHz;
+                str += p.time * p.rotorFrequencyHz;
+            }
+            const double det = st0 * st2 - st1 * st1;
+            const bool sloped = det > 1e-12 * st0 * st2;
+            const double slope = sloped ? (st0 * stf - st1 * sf) / det : 0;
+            const double icpt = (sf - slope * st1) / st0;
+            const double slopeR = sloped ? (st0 * str - st1 * sr) / det : 0;
+            const double icptR = (sr - slopeR * st1) / st0;
+            const double middle = 0.5 * (seg.timeFrom + seg.timeTo);
+            seg.frequencyFromHz = icpt + slope * seg.track.front().time;
+            seg.frequencyToHz = icpt + slope * seg.track.back().time;
+            seg.frequencyHz = icpt + slope * middle;
+            seg.rotorFrequencyHz = icptR + slopeR * middle;
         }
         seg.nodalDiameter = seen[refIdx].nd;
         seg.nodalDiameterKnown = seg.coherence >= kMinCoherence;
