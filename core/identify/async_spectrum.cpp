@@ -49,7 +49,7 @@ AsyncWindows MakeAsyncWindows(const StageSamples &st, int size)
 }
 
 int PrepareSeries(const AsyncWindows &w, const std::vector<double> &y, std::size_t P, std::size_t k,
-                  std::size_t j, std::vector<double> &x, double &sumSq)
+                  std::size_t j, std::vector<double> &x, double &sumSq, std::size_t firstRow)
 {
     const auto W = static_cast<std::size_t>(w.size);
     x.assign(W, 0.0);
@@ -58,7 +58,7 @@ int PrepareSeries(const AsyncWindows &w, const std::vector<double> &y, std::size
     double s0 = 0, s1 = 0, s2 = 0, sy = 0, sxy = 0;
     int present = 0;
     for (int r = w.from[j]; r < w.to[j]; ++r) {
-        const double v = y[static_cast<std::size_t>(r) * P + k];
+        const double v = y[(static_cast<std::size_t>(r) - firstRow) * P + k];
         if (std::isnan(v))
             continue;
         const double u = static_cast<double>(w.revolution[static_cast<std::size_t>(r)] - w.first[j]);
@@ -75,7 +75,7 @@ int PrepareSeries(const AsyncWindows &w, const std::vector<double> &y, std::size
     const double slope = det > 0 ? (s0 * sxy - s1 * sy) / det : 0;
     const double icpt = (sy - slope * s1) / s0;
     for (int r = w.from[j]; r < w.to[j]; ++r) {
-        const double v = y[static_cast<std::size_t>(r) * P + k];
+        const double v = y[(static_cast<std::size_t>(r) - firstRow) * P + k];
         if (std::isnan(v))
             continue;
         const auto u = static_cast<std::size_t>(w.revolution[static_cast<std::size_t>(r)] - w.first[j]);
@@ -105,11 +105,9 @@ RevolutionSpectrum::RevolutionSpectrum(int size) : n_(size), work_(static_cast<s
     }
 }
 
-void RevolutionSpectrum::addPower(const std::vector<double> &x, double *power)
+void RevolutionSpectrum::transform()
 {
     const auto n = static_cast<std::size_t>(n_);
-    for (std::size_t i = 0; i < n; ++i)
-        work_[static_cast<std::size_t>(reverse_[i])] = x[i];
     // Iterative radix-2 decimation in time.
     for (std::size_t len = 2; len <= n; len <<= 1) {
         const std::size_t half = len / 2, step = n / len;
@@ -120,13 +118,41 @@ void RevolutionSpectrum::addPower(const std::vector<double> &x, double *power)
                 work_[s + i] += t;
             }
     }
+}
+
+void RevolutionSpectrum::addPower(const std::vector<double> &x, double *power)
+{
+    const auto n = static_cast<std::size_t>(n_);
+    for (std::size_t i = 0; i < n; ++i)
+        work_[static_cast<std::size_t>(reverse_[i])] = x[i];
+    transform();
     for (std::size_t i = 0; i <= n / 2; ++i)
         power[i] += std::norm(work_[i]);
 }
 
+void RevolutionSpectrum::addPowers(const std::vector<double> &a, const std::vector<double> &b, double *powerA,
+                                   double *powerB)
+{
+    const auto n = static_cast<std::size_t>(n_);
+    for (std::size_t i = 0; i < n; ++i)
+        work_[static_cast<std::size_t>(reverse_[i])] = {a[i], b[i]};
+    transform();
+    // Z = A + i B with A, B the transforms of real series: A_i = (Z_i + conj Z_{n-i}) / 2,
+    // B_i = (Z_i - conj Z_{n-i}) / 2i.
+    for (std::size_t i = 0; i <= n / 2; ++i) {
+        const std::complex<double> z = work_[i], w = std::conj(work_[(n - i) % n]);
+        powerA[i] += 0.25 * std::norm(z + w);
+        powerB[i] += 0.25 * std::norm(z - w);
+    }
+}
+
 std::complex<double> TransformAt(const std::vector<double> &x, double alpha)
 {
-    const std::complex<double> step = std::polar(1.0, -kTwoPi * alpha);
+    return TransformAt(x, std::polar(1.0, -kTwoPi * alpha));
+}
+
+std::complex<double> TransformAt(const std::vector<double> &x, std::complex<double> step)
+{
     std::complex<double> ph = 1, sum = 0;
     for (double v : x) {
         sum += v * ph;

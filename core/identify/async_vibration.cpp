@@ -6,6 +6,7 @@
 #include "identify/async_vibration.hpp"
 
 #include "base/errors.hpp"
+#include "base/parallel_for.hpp"
 #include "identify/async_spectrum.hpp"
 #include "identify/engine_order.hpp"
 #include "identify/stage_samples.hpp"
@@ -115,18 +116,26 @@ void nodalDiameter(const std::vector<cplx> &C, const std::vector<double> &u, int
     double energy = 0;
     for (const cplx &c : C)
         energy += std::norm(c);
-    double best = -1;
-    nd = 0;
-    for (int n = -(N - 1) / 2; n <= N / 2; ++n) {
-        cplx s = 0;
-        for (int b = 0; b < N; ++b)
-            s += C[static_cast<std::size_t>(b)] *
-                 std::polar(1.0, -kTwoPi * n * u[static_cast<std::size_t>(b)]);
-        if (std::norm(s) > best) {
-            best = std::norm(s);
-            nd = n;
+    // Every harmonic's sum at once, each blade's phasor advanced by its own
+    // step from one harmonic to the next.
+    const int n0 = -(N - 1) / 2;
+    std::vector<cplx> sums(static_cast<std::size_t>(N), 0.0);
+    for (int b = 0; b < N; ++b) {
+        const double ub = u[static_cast<std::size_t>(b)];
+        cplx ph = C[static_cast<std::size_t>(b)] * std::polar(1.0, -kTwoPi * n0 * wrapTurn(ub));
+        const cplx step = std::polar(1.0, -kTwoPi * wrapTurn(ub));
+        for (cplx &sum : sums) {
+            sum += ph;
+            ph *= step;
         }
     }
+    double best = -1;
+    nd = 0;
+    for (int i = 0; i < N; ++i)
+        if (std::norm(sums[static_cast<std::size_t>(i)]) > best) {
+            best = std::norm(sums[static_cast<std::size_t>(i)]);
+            nd = n0 + i;
+        }
     coherence = energy > 0 ? best / (N * energy) : 0;
 }
 
@@ -215,7 +224,7 @@ double DetectionThreshold(double d1, double d2, int bins, double falseAlarm)
 
 namespace {
 
-void analyseStage(StageJob &job, AsyncResult &out, std::int64_t &done, std::int64_t total,
+void analyseStage(StageJob &job, std::vector<AsyncSegment> &segments, std::int64_t &done, std::int64_t total,
                   const ProgressFn &progress, std::int64_t &dropped)
 {
     const StageSamples &st = job.st;
@@ -229,30 +238,45 @@ void analyseStage(StageJob &job, AsyncResult &out, std::int64_t &done, std::int6
 
     // First pass: the spectra.
     RevolutionSpectrum fft(W);
-    std::vector<double> y, x, own(static_cast<std::size_t>(half + 1));
+    std::vector<double> y, x;
+    // Per pair slot: the prepared series of the window, its samples, its
+    // sum of squares and its power; the slots with a series, two of them
+    // to a transform.
+    std::vector<std::vector<double>> xs(P);
+    std::vector<std::vector<double>> own(P, std::vector<double>(static_cast<std::size_t>(half + 1)));
+    std::vector<int> count(P);
+    std::vector<double> squares(P);
+    std::vector<std::size_t> slots;
     for (std::size_t b = 0; b < N; ++b) {
         BladeDeflection(job.cfg, st, static_cast<int>(b), y, dropped);
-        for (std::size_t j = 0; j < J; ++j)
+        for (std::size_t j = 0; j < J; ++j) {
+            slots.clear();
             for (std::size_t k = 0; k < P; ++k) {
-                double sumSq = 0;
-                const int n = PrepareSeries(win, y, P, k, j, x, sumSq);
-                if (n == 0)
-                    continue;
-                std::fill(own.begin(), own.end(), 0.0);
-                fft.addPower(x, own.data());
-                WindowStats &w = ws[j];
+                count[k] = PrepareSeries(win, y, P, k, j, xs[k], squares[k]);
+                if (count[k] > 0) {
+                    slots.push_back(k);
+                    std::fill(own[k].begin(), own[k].end(), 0.0);
+                }
+            }
+            for (std::size_t i = 0; i + 1 < slots.size(); i += 2)
+                fft.addPowers(xs[slots[i]], xs[slots[i + 1]], own[slots[i]].data(), own[slots[i + 1]].data());
+            if (slots.size() % 2 == 1)
+                fft.addPower(xs[slots.back()], own[slots.back()].data());
+            WindowStats &w = ws[j];
+            for (std::size_t k : slots) {
                 double v = 0;
                 for (int i = kLowestBin; i <= half; ++i) {
-                    w.power[static_cast<std::size_t>(i)] += own[static_cast<std::size_t>(i)];
-                    v += own[static_cast<std::size_t>(i)];
+                    w.power[static_cast<std::size_t>(i)] += own[k][static_cast<std::size_t>(i)];
+                    v += own[k][static_cast<std::size_t>(i)];
                 }
                 v /= half + 1 - kLowestBin;
                 w.sumV += v;
                 w.sumV2 += v * v;
-                w.sumSq += sumSq;
-                w.samples += n;
+                w.sumSq += squares[k];
+                w.samples += count[k];
                 ++w.series;
             }
+        }
         reportProgress(progress, ++done, total);
     }
 
@@ -311,69 +335,15 @@ void analyseStage(StageJob &job, AsyncResult &out, std::int64_t &done, std::int6
         return;
     }
 
-    // Second pass: every blade's transform at the detected alias frequency.
-    std::vector<std::vector<cplx>> X(readings.size(), std::vector<cplx>(N * P, cplx(NAN, NAN)));
-    for (std::size_t b = 0; b < N; ++b) {
-        std::int64_t again = 0;
-        BladeDeflection(job.cfg, st, static_cast<int>(b), y, again);
-        for (std::size_t q = 0; q < readings.size(); ++q)
-            for (std::size_t k = 0; k < P; ++k) {
-                double sumSq = 0;
-                if (PrepareSeries(win, y, P, k, readings[q].window, x, sumSq) > 0)
-                    X[q][b * P + k] = TransformAt(x, readings[q].alpha);
-            }
-        reportProgress(progress, ++done, total);
-    }
-
-    // The order across the pairs, the nodal diameter across the blades.
+    // The detected windows one by one, every blade's samples of the window
+    // prepared once for the two passes that follow: the transform at the
+    // detected alias frequency (second pass), the order across the pairs,
+    // then the transform in time at three frequencies about the best order
+    // (third pass: the speed may change within a window, the order domain
+    // then smears a frequency that is steady in hertz), per blade averaged
+    // over the pairs: the peak between them and the blades' amplitudes there.
     const int mLo = static_cast<int>(std::floor(-job.maxOrder)),
               mHi = static_cast<int>(std::ceil(job.maxOrder));
-    for (std::size_t q = 0; q < readings.size(); ++q) {
-        Reading &rd = readings[q];
-        // Candidates nu = m + alpha, |nu| <= maxOrder; the phase over the
-        // pairs advances by exp(-2 pi i tau) from one m to the next.
-        const int m0 = std::max(mLo, static_cast<int>(std::ceil(-job.maxOrder - rd.alpha)));
-        const int m1 = std::min(mHi, static_cast<int>(std::floor(job.maxOrder - rd.alpha)));
-        if (m1 < m0)
-            continue;
-        const auto M = static_cast<std::size_t>(m1 - m0 + 1);
-        std::vector<double> power(M, 0.0);
-        std::vector<cplx> Z(M);
-        for (std::size_t b = 0; b < N; ++b) {
-            std::fill(Z.begin(), Z.end(), cplx(0));
-            int used = 0;
-            for (std::size_t k = 0; k < P; ++k) {
-                const cplx v = X[q][b * P + k];
-                if (std::isnan(v.real()))
-                    continue;
-                const double tau = job.tau[k][b];
-                cplx ph = v * std::polar(1.0, -kTwoPi * (m0 + rd.alpha) * tau);
-                const cplx step = std::polar(1.0, -kTwoPi * tau);
-                for (std::size_t i = 0; i < M; ++i) {
-                    Z[i] += ph;
-                    ph *= step;
-                }
-                ++used;
-            }
-            if (used > 0)
-                for (std::size_t i = 0; i < M; ++i)
-                    power[i] += std::norm(Z[i]) / used;
-        }
-        const auto top =
-            static_cast<std::size_t>(std::max_element(power.begin(), power.end()) - power.begin());
-        const int best = m0 + static_cast<int>(top);
-        rd.m = best;
-        rd.nu = best + rd.alpha;
-        for (std::size_t i = 0; i < M; ++i)
-            if (i != top)
-                rd.margin[m0 + static_cast<int>(i) - best] = 2 * (power[top] - power[i]) / rd.noise;
-        rd.searched = true;
-    }
-
-    // Third pass: the transform in time at three frequencies about the best
-    // order (the speed may change within a window, the order domain then
-    // smears a frequency that is steady in hertz), per blade averaged over
-    // the pairs: the peak between them and the blades' amplitudes there.
     constexpr int kProbe = 3;
     struct Exact {
         double f0 = 0, step = 0;
@@ -382,52 +352,121 @@ void analyseStage(StageJob &job, AsyncResult &out, std::int64_t &done, std::int6
         std::vector<int> used;                // per blade
     };
     std::vector<Exact> exact(readings.size());
+    const auto Wz = static_cast<std::size_t>(W);
+    std::vector<double> prepared(N * P * Wz); // [(b * P + k) * W + slot]
+    std::vector<char> present(N * P);
+    std::vector<cplx> X(N * P);
+    const std::int64_t passesFrom = done;
     for (std::size_t q = 0; q < readings.size(); ++q) {
-        const Reading &rd = readings[q];
-        Exact &ex = exact[q];
-        if (!rd.searched)
-            continue;
+        Reading &rd = readings[q];
         const std::size_t j = rd.window;
-        const double period = 60.0 / win.rpm[j], centre = 0.5 * (win.timeFrom[j] + win.timeTo[j]);
-        ex.f0 = rd.nu / period;
-        ex.step = 0.25 / (W * period);
-        ex.shift.assign(kProbe, std::vector<cplx>(static_cast<std::size_t>(W), 0.0));
-        for (int i = 0; i < kProbe; ++i)
-            for (int r = win.from[j]; r < win.to[j]; ++r) {
-                const auto u =
-                    static_cast<std::size_t>(win.revolution[static_cast<std::size_t>(r)] - win.first[j]);
-                ex.shift[static_cast<std::size_t>(i)][u] =
-                    std::polar(1.0, -kTwoPi * (ex.f0 + (i - 1) * ex.step) *
-                                        (st.time[static_cast<std::size_t>(r)] - centre));
-            }
-        ex.Z.assign(N * kProbe, 0.0);
-        ex.used.assign(N, 0);
-    }
-    for (std::size_t b = 0; b < N; ++b) {
-        std::int64_t again = 0;
-        BladeDeflection(job.cfg, st, static_cast<int>(b), y, again);
-        for (std::size_t q = 0; q < readings.size(); ++q) {
-            Exact &ex = exact[q];
-            if (ex.shift.empty())
-                continue;
-            const double period = 60.0 / win.rpm[readings[q].window];
+        const auto from = static_cast<std::size_t>(win.from[j]), to = static_cast<std::size_t>(win.to[j]);
+        const cplx alphaStep = std::polar(1.0, -kTwoPi * rd.alpha);
+        for (std::size_t b = 0; b < N; ++b) {
+            std::int64_t again = 0; // counted in the first pass
+            BladeDeflection(job.cfg, st, static_cast<int>(b), from, to, y, again);
             for (std::size_t k = 0; k < P; ++k) {
                 double sumSq = 0;
-                if (PrepareSeries(win, y, P, k, readings[q].window, x, sumSq) == 0)
-                    continue;
-                for (int i = 0; i < kProbe; ++i) {
-                    const double f = ex.f0 + (i - 1) * ex.step;
-                    const auto &sh = ex.shift[static_cast<std::size_t>(i)];
-                    cplx sum = 0;
-                    for (std::size_t u = 0; u < x.size(); ++u)
-                        sum += x[u] * sh[u];
-                    ex.Z[b * kProbe + static_cast<std::size_t>(i)] +=
-                        sum * std::polar(1.0, -kTwoPi * f * job.tau[k][b] * period);
+                const std::size_t slot = b * P + k;
+                present[slot] = PrepareSeries(win, y, P, k, j, x, sumSq, from) > 0;
+                if (present[slot]) {
+                    std::copy(x.begin(), x.end(), prepared.begin() + static_cast<std::ptrdiff_t>(slot * Wz));
+                    X[slot] = TransformAt(x, alphaStep);
                 }
-                ++ex.used[b];
             }
         }
-        reportProgress(progress, ++done, total);
+        // Candidates nu = m + alpha, |nu| <= maxOrder; the phase over the
+        // pairs advances by exp(-2 pi i tau) from one m to the next.
+        const int m0 = std::max(mLo, static_cast<int>(std::ceil(-job.maxOrder - rd.alpha)));
+        const int m1 = std::min(mHi, static_cast<int>(std::floor(job.maxOrder - rd.alpha)));
+        if (m1 >= m0) {
+            const auto M = static_cast<std::size_t>(m1 - m0 + 1);
+            // Each blade's power at order m0 + alpha + i is |sum_k a_k e_k^i|^2,
+            // a_k its pair k value turned back to m0 + alpha, e_k = exp(-2 pi i tau_k).
+            // The pairs' tau differ by the same amounts for every blade (up to
+            // whole turns), so the power summed over the blades is
+            // sum_{k,l} S_kl g_kl^i with S_kl = sum_b a_k conj(a_l) / pairs used
+            // and g_kl = exp(-2 pi i (tau_k - tau_l)): a sum over the blades
+            // once, then one over the orders per pair of pairs.
+            std::vector<cplx> S(P * P, 0.0), a(P);
+            for (std::size_t b = 0; b < N; ++b) {
+                int used = 0;
+                for (std::size_t k = 0; k < P; ++k) {
+                    if (!present[b * P + k]) {
+                        a[k] = 0.0;
+                        continue;
+                    }
+                    a[k] = X[b * P + k] * std::polar(1.0, -kTwoPi * (m0 + rd.alpha) * job.tau[k][b]);
+                    ++used;
+                }
+                if (used == 0)
+                    continue;
+                for (std::size_t k = 0; k < P; ++k)
+                    for (std::size_t l = k; l < P; ++l)
+                        S[k * P + l] += a[k] * std::conj(a[l]) / static_cast<double>(used);
+            }
+            double diagonal = 0;
+            for (std::size_t k = 0; k < P; ++k)
+                diagonal += S[k * P + k].real();
+            std::vector<double> power(M, diagonal);
+            for (std::size_t k = 0; k < P; ++k)
+                for (std::size_t l = k + 1; l < P; ++l) {
+                    const cplx g = std::polar(1.0, -kTwoPi * wrapTurn(job.tau[k][0] - job.tau[l][0]));
+                    cplx ph = S[k * P + l];
+                    for (std::size_t i = 0; i < M; ++i) {
+                        power[i] += 2 * ph.real();
+                        ph *= g;
+                    }
+                }
+            const auto top =
+                static_cast<std::size_t>(std::max_element(power.begin(), power.end()) - power.begin());
+            const int best = m0 + static_cast<int>(top);
+            rd.m = best;
+            rd.nu = best + rd.alpha;
+            for (std::size_t i = 0; i < M; ++i)
+                if (i != top)
+                    rd.margin[m0 + static_cast<int>(i) - best] = 2 * (power[top] - power[i]) / rd.noise;
+            rd.searched = true;
+        }
+        if (rd.searched) {
+            Exact &ex = exact[q];
+            const double period = 60.0 / win.rpm[j], centre = 0.5 * (win.timeFrom[j] + win.timeTo[j]);
+            ex.f0 = rd.nu / period;
+            ex.step = 0.25 / (W * period);
+            ex.shift.assign(kProbe, std::vector<cplx>(Wz, 0.0));
+            for (int i = 0; i < kProbe; ++i)
+                for (int r = win.from[j]; r < win.to[j]; ++r) {
+                    const auto u =
+                        static_cast<std::size_t>(win.revolution[static_cast<std::size_t>(r)] - win.first[j]);
+                    ex.shift[static_cast<std::size_t>(i)][u] =
+                        std::polar(1.0, -kTwoPi * (ex.f0 + (i - 1) * ex.step) *
+                                            (st.time[static_cast<std::size_t>(r)] - centre));
+                }
+            ex.Z.assign(N * kProbe, 0.0);
+            ex.used.assign(N, 0);
+            for (std::size_t b = 0; b < N; ++b)
+                for (std::size_t k = 0; k < P; ++k) {
+                    if (!present[b * P + k])
+                        continue;
+                    const double *xp = &prepared[(b * P + k) * Wz];
+                    // The pass's place in the revolution at the three frequencies.
+                    const double lag = job.tau[k][b] * period;
+                    cplx turn = std::polar(1.0, -kTwoPi * (ex.f0 - ex.step) * lag);
+                    const cplx turnStep = std::polar(1.0, -kTwoPi * ex.step * lag);
+                    for (int i = 0; i < kProbe; ++i) {
+                        const auto &sh = ex.shift[static_cast<std::size_t>(i)];
+                        cplx sum = 0;
+                        for (std::size_t u = 0; u < Wz; ++u)
+                            sum += xp[u] * sh[u];
+                        ex.Z[b * kProbe + static_cast<std::size_t>(i)] += sum * turn;
+                        turn *= turnStep;
+                    }
+                    ++ex.used[b];
+                }
+        }
+        // These two passes count for two units per blade.
+        done = passesFrom + static_cast<std::int64_t>(2 * N * (q + 1) / readings.size());
+        reportProgress(progress, done, total);
     }
 
     for (std::size_t q = 0; q < readings.size(); ++q) {
@@ -719,7 +758,7 @@ void analyseStage(StageJob &job, AsyncResult &out, std::int64_t &done, std::int6
         } else if (!seg.nodalDiameterKnown) {
             seg.remark = "лопатки колеблются не одной бегущей волной: число узловых диаметров не определено";
         }
-        out.segments.push_back(std::move(seg));
+        segments.push_back(std::move(seg));
     }
 }
 
@@ -781,9 +820,33 @@ AsyncResult AnalyseAsynchronous(const TCfgDfm &cfg, const AsyncOptions &opt, con
     }
     if (jobs.empty() && out.notes.empty())
         throw ValueError("no checked pair with analysed revolutions: nothing to analyse");
-    std::int64_t done = 0, dropped = 0;
-    for (StageJob &job : jobs)
-        analyseStage(job, out, done, total, progress, dropped);
+    // The stages on threads of their own, each writing only its own
+    // segments and count: the result is that of one thread. On one thread
+    // the progress is told per blade pass; on several, per stage finished
+    // (on the calling thread, in order).
+    const unsigned threads = WorkerThreads(opt.threads);
+    const bool oneThread = threads == 1 || jobs.size() <= 1;
+    std::vector<std::vector<AsyncSegment>> found(jobs.size());
+    std::vector<std::int64_t> droppedOf(jobs.size(), 0);
+    std::int64_t done = 0, finished = 0;
+    ParallelFor(
+        jobs.size(), threads,
+        [&](std::size_t i) {
+            std::int64_t own = 0;
+            analyseStage(jobs[i], found[i], oneThread ? done : own, total,
+                         oneThread ? progress : ProgressFn{}, droppedOf[i]);
+        },
+        [&](std::size_t i) {
+            finished += 3 * static_cast<std::int64_t>(jobs[i].st.blades);
+            if (!oneThread)
+                reportProgress(progress, finished, total);
+        });
+    std::int64_t dropped = 0;
+    for (std::size_t i = 0; i < jobs.size(); ++i) {
+        for (AsyncSegment &seg : found[i])
+            out.segments.push_back(std::move(seg));
+        dropped += droppedOf[i];
+    }
     if (dropped > 0)
         out.notes.push_back(std::to_string(dropped) +
                             " отсчётов отброшено: не числа или больше шага лопаток");

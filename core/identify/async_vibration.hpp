@@ -50,6 +50,8 @@ struct AsyncOptions {
     double aliasMargin = 25;
     // A segment needs this many detected windows.
     int minWindows = 2;
+    // Stages analysed at once (0: one thread per core); the result does not depend on it.
+    unsigned threads = 0;
 };
 
 inline constexpr double kDefaultMinOrder = 12;

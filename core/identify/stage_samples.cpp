@@ -80,22 +80,30 @@ StageSamples CollectStage(const TCfgDfm &cfg, int s)
 void BladeDeflection(const TCfgDfm &cfg, const StageSamples &st, int b, std::vector<double> &y,
                      std::int64_t &dropped)
 {
+    BladeDeflection(cfg, st, b, 0, st.revolutions(), y, dropped);
+}
+
+void BladeDeflection(const TCfgDfm &cfg, const StageSamples &st, int b, std::size_t from, std::size_t to,
+                     std::vector<double> &y, std::int64_t &dropped)
+{
     const TStage &stage = cfg.Stages[static_cast<std::size_t>(st.stage)];
-    const std::size_t P = st.pairs.size(), R = st.revolutions();
-    y.assign(R * P, std::numeric_limits<double>::quiet_NaN());
+    const std::size_t P = st.pairs.size();
+    to = std::min(to, st.revolutions());
+    from = std::min(from, to);
+    y.assign((to - from) * P, std::numeric_limits<double>::quiet_NaN());
     // A deflection of a whole blade pitch would have put the pulse on the next blade.
     const double limit = st.blades > 0 ? std::numbers::pi * std::fabs(st.diameter) / st.blades : 0;
     for (std::size_t k = 0; k < P; ++k) {
         const TPair &pair = stage.Pairs[static_cast<std::size_t>(st.pairs[k])];
         const auto series = pair.AmplSeries(static_cast<std::size_t>(b));
         const auto &idx = st.index[k];
-        for (std::size_t r = 0; r < R; ++r) {
+        for (std::size_t r = from; r < to; ++r) {
             const std::int32_t i = idx[r];
             if (i < 0 || static_cast<std::size_t>(i) >= series.size())
                 continue;
             const double v = series[static_cast<std::size_t>(i)];
             if (std::isfinite(v) && std::fabs(v) <= limit)
-                y[r * P + k] = v;
+                y[(r - from) * P + k] = v;
             else
                 ++dropped;
         }

@@ -38,6 +38,9 @@ StageSamples CollectStage(const TCfgDfm &cfg, int s);
 // and are counted in `dropped`.
 void BladeDeflection(const TCfgDfm &cfg, const StageSamples &st, int b, std::vector<double> &y,
                      std::int64_t &dropped);
+// The same for the grid revolutions [from, to) only: y[(r - from) * P + k].
+void BladeDeflection(const TCfgDfm &cfg, const StageSamples &st, int b, std::size_t from, std::size_t to,
+                     std::vector<double> &y, std::int64_t &dropped);
 
 // When blade b passes the tip probe of pair slot k, in revolutions after the
 // mark of the grid revolution its sample is filed under. The first slot's

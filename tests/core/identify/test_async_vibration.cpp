@@ -3,6 +3,8 @@
 // analysis reads what the run left.
 #include "identify/async_vibration.hpp"
 
+#include "identify/async_spectrum.hpp"
+
 #include "base/message_sink.hpp"
 #include "base/number_format.hpp"
 #include "config/cfg_dfm.hpp"
@@ -16,11 +18,13 @@
 
 #include <array>
 #include <cmath>
+#include <complex>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <numbers>
 #include <optional>
+#include <thread>
 
 using namespace vibrolan;
 using namespace vibrolan::identify;
@@ -465,6 +469,105 @@ TEST(AsyncVibration, SteadyNoiseAndSynchronousResonancesGiveNoDetection)
         const AsyncResult res = AnalyseAsynchronous(*run.cfg);
         dump(res);
         EXPECT_TRUE(res.segments.empty());
+    }
+}
+
+TEST(AsyncVibration, ResultsDoNotDependOnTheNumberOfThreads)
+{
+    // The example scenario's two stages plus a third of another layout, on
+    // one thread and on several: the same segments to the last bit, and the
+    // progress told on the calling thread only, rising to the total.
+    test::TempDir dir;
+    sim::Scenario sc = sim::loadScenarioFile(fs::path(VIBROLAN_TEST_DATA_DIR) / "sim_async.json");
+    sim::StageSpec third = stage("S3", 24, 700, {1.5, 76.5, 196.5}, 20, true);
+    third.stall = sim::StallSpec{140, 0.08, 1.5, -2, 0.2, 0, 2.0, 7.0};
+    sc.stages.push_back(third);
+    sim::validateScenario(sc);
+    const SimRun run = simulateAndRun(sc, dir);
+    auto analyse = [&](unsigned threads) {
+        AsyncOptions o;
+        o.threads = threads;
+        std::int64_t last = -1, total = 0;
+        bool calling = true, rising = true;
+        const auto caller = std::this_thread::get_id();
+        AsyncResult r = AnalyseAsynchronous(*run.cfg, o, [&](std::int64_t done, std::int64_t all) {
+            calling = calling && std::this_thread::get_id() == caller;
+            rising = rising && done >= last;
+            last = done;
+            total = all;
+        });
+        EXPECT_TRUE(calling) << threads << " threads";
+        EXPECT_TRUE(rising) << threads << " threads";
+        EXPECT_EQ(last, total) << threads << " threads";
+        return r;
+    };
+    const AsyncResult one = analyse(1);
+    ASSERT_EQ(one.segments.size(), 3u);
+    for (unsigned threads : {2u, 3u, 0u}) {
+        SCOPED_TRACE(std::to_string(threads) + " threads");
+        const AsyncResult r = analyse(threads);
+        ASSERT_EQ(r.segments.size(), one.segments.size());
+        EXPECT_EQ(r.notes, one.notes);
+        ASSERT_EQ(r.layouts.size(), one.layouts.size());
+        for (std::size_t i = 0; i < r.layouts.size(); ++i) {
+            EXPECT_EQ(r.layouts[i].stage, one.layouts[i].stage);
+            EXPECT_EQ(r.layouts[i].windows, one.layouts[i].windows);
+        }
+        for (std::size_t i = 0; i < r.segments.size(); ++i) {
+            const AsyncSegment &a = r.segments[i], &b = one.segments[i];
+            EXPECT_EQ(a.stage, b.stage);
+            EXPECT_EQ(a.timeFrom, b.timeFrom);
+            EXPECT_EQ(a.timeTo, b.timeTo);
+            EXPECT_EQ(a.frequencyHz, b.frequencyHz);
+            EXPECT_EQ(a.rotorFrequencyHz, b.rotorFrequencyHz);
+            EXPECT_EQ(a.nodalDiameter, b.nodalDiameter);
+            EXPECT_EQ(a.amplitudeMean, b.amplitudeMean);
+            EXPECT_EQ(a.amplitudeMax, b.amplitudeMax);
+            EXPECT_EQ(a.bladeMean, b.bladeMean);
+            EXPECT_EQ(a.blades, b.blades);
+            EXPECT_EQ(a.quality, b.quality);
+            EXPECT_EQ(a.alternatives.size(), b.alternatives.size());
+            ASSERT_EQ(a.track.size(), b.track.size());
+            for (std::size_t w = 0; w < a.track.size(); ++w) {
+                EXPECT_EQ(a.track[w].frequencyHz, b.track[w].frequencyHz);
+                EXPECT_EQ(a.track[w].amplitude, b.track[w].amplitude);
+            }
+        }
+    }
+}
+
+TEST(AsyncVibration, RevolutionSpectrumPowersAgainstTheDirectTransform)
+{
+    // One series and two at once (one complex transform): every bin's power
+    // that of the transform summed term by term, added to what was there.
+    struct Case {
+        int size;
+        double cyclesA, cyclesB;
+    };
+    for (const Case &c : {Case{16, 3.3, 5.0}, Case{32, 7.25, 2.5}, Case{256, 100.4, 31.0}}) {
+        SCOPED_TRACE(c.size);
+        const auto n = static_cast<std::size_t>(c.size);
+        std::vector<double> a(n), b(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            a[i] = std::cos(2 * std::numbers::pi * c.cyclesA * i / c.size) + 0.1 * std::sin(0.7 * i * i);
+            b[i] = 0.5 * std::sin(2 * std::numbers::pi * c.cyclesB * i / c.size + 0.3) - 0.2;
+        }
+        auto direct = [&](const std::vector<double> &x, std::size_t bin) {
+            std::complex<double> s = 0;
+            for (std::size_t i = 0; i < n; ++i)
+                s += x[i] * std::polar(1.0, -2 * std::numbers::pi * bin * i / c.size);
+            return std::norm(s);
+        };
+        RevolutionSpectrum fft(c.size);
+        std::vector<double> one(n / 2 + 1, 1.0), pa(n / 2 + 1, 1.0), pb(n / 2 + 1, 1.0);
+        fft.addPower(a, one.data());
+        fft.addPowers(a, b, pa.data(), pb.data());
+        for (std::size_t bin = 0; bin <= n / 2; ++bin) {
+            const double ea = direct(a, bin), eb = direct(b, bin);
+            EXPECT_NEAR(one[bin], 1 + ea, 1e-9 * (1 + ea)) << "bin " << bin;
+            EXPECT_NEAR(pa[bin], 1 + ea, 1e-9 * (1 + ea)) << "bin " << bin;
+            EXPECT_NEAR(pb[bin], 1 + eb, 1e-9 * (1 + eb)) << "bin " << bin;
+        }
     }
 }
 
