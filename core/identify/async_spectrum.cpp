@@ -54,14 +54,22 @@ int PrepareSeries(const AsyncWindows &w, const std::vector<double> &y, std::size
     const auto W = static_cast<std::size_t>(w.size);
     x.assign(W, 0.0);
     sumSq = 0;
+    const auto from = static_cast<std::size_t>(w.from[j]), to = static_cast<std::size_t>(w.to[j]);
+    // Grid revolutions of the window in its slots: every slot when the window
+    // holds W of them (their numbers increase within it), else by number.
+    const bool everySlot = to - from == W;
+    const double *row = y.data() + (from - firstRow) * P + k;
+    auto slotOf = [&](std::size_t r) {
+        return everySlot ? r - from : static_cast<std::size_t>(w.revolution[r] - w.first[j]);
+    };
     // The line through the present samples, over their slots.
     double s0 = 0, s1 = 0, s2 = 0, sy = 0, sxy = 0;
     int present = 0;
-    for (int r = w.from[j]; r < w.to[j]; ++r) {
-        const double v = y[(static_cast<std::size_t>(r) - firstRow) * P + k];
+    for (std::size_t r = from; r < to; ++r) {
+        const double v = row[(r - from) * P];
         if (std::isnan(v))
             continue;
-        const double u = static_cast<double>(w.revolution[static_cast<std::size_t>(r)] - w.first[j]);
+        const auto u = static_cast<double>(slotOf(r));
         s0 += 1;
         s1 += u;
         s2 += u * u;
@@ -74,11 +82,11 @@ int PrepareSeries(const AsyncWindows &w, const std::vector<double> &y, std::size
     const double det = s0 * s2 - s1 * s1;
     const double slope = det > 0 ? (s0 * sxy - s1 * sy) / det : 0;
     const double icpt = (sy - slope * s1) / s0;
-    for (int r = w.from[j]; r < w.to[j]; ++r) {
-        const double v = y[(static_cast<std::size_t>(r) - firstRow) * P + k];
+    for (std::size_t r = from; r < to; ++r) {
+        const double v = row[(r - from) * P];
         if (std::isnan(v))
             continue;
-        const auto u = static_cast<std::size_t>(w.revolution[static_cast<std::size_t>(r)] - w.first[j]);
+        const std::size_t u = slotOf(r);
         const double d = v - icpt - slope * static_cast<double>(u);
         sumSq += d * d;
         x[u] = d * w.taper[u];

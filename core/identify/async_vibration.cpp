@@ -198,6 +198,7 @@ struct StageJob {
     std::vector<double> arrival; // per blade, the reference slot's arrival fraction (blade position)
     double maxOrder = 0;
     int aliasPeriod = 0;
+    unsigned threads = 1; // blades and windows analysed at once
 };
 
 } // namespace
@@ -236,19 +237,37 @@ void analyseStage(StageJob &job, std::vector<AsyncSegment> &segments, std::int64
     for (auto &w : ws)
         w.power.assign(static_cast<std::size_t>(half + 1), 0.0);
 
-    // First pass: the spectra.
-    RevolutionSpectrum fft(W);
-    std::vector<double> y, x;
-    // Per pair slot: the prepared series of the window, its samples, its
-    // sum of squares and its power; the slots with a series, two of them
-    // to a transform.
-    std::vector<std::vector<double>> xs(P);
-    std::vector<std::vector<double>> own(P, std::vector<double>(static_cast<std::size_t>(half + 1)));
-    std::vector<int> count(P);
-    std::vector<double> squares(P);
-    std::vector<std::size_t> slots;
-    for (std::size_t b = 0; b < N; ++b) {
-        BladeDeflection(job.cfg, st, static_cast<int>(b), y, dropped);
+    // First pass: the spectra, the blades on threads. Each blade's powers
+    // are summed over its series apart and added to the windows' totals in
+    // blade order (on the calling thread): the totals do not depend on the
+    // number of threads.
+    const auto H = static_cast<std::size_t>(half + 1);
+    struct BladeSpectra {
+        std::vector<double> power; // [j * H + bin], summed over the blade's series
+        std::vector<double> sumV, sumV2, sumSq, samples;
+        std::vector<int> series;
+        std::int64_t dropped = 0;
+    };
+    std::vector<BladeSpectra> spectra(N);
+    auto bladeSpectra = [&](std::size_t b) {
+        BladeSpectra &out = spectra[b];
+        out.power.assign(J * H, 0.0);
+        out.sumV.assign(J, 0.0);
+        out.sumV2.assign(J, 0.0);
+        out.sumSq.assign(J, 0.0);
+        out.samples.assign(J, 0.0);
+        out.series.assign(J, 0);
+        RevolutionSpectrum fft(W);
+        std::vector<double> y;
+        // Per pair slot: the prepared series of the window, its samples, its
+        // sum of squares and its power; the slots with a series, two of them
+        // to a transform.
+        std::vector<std::vector<double>> xs(P);
+        std::vector<std::vector<double>> own(P, std::vector<double>(H));
+        std::vector<int> count(P);
+        std::vector<double> squares(P);
+        std::vector<std::size_t> slots;
+        BladeDeflection(job.cfg, st, static_cast<int>(b), y, out.dropped);
         for (std::size_t j = 0; j < J; ++j) {
             slots.clear();
             for (std::size_t k = 0; k < P; ++k) {
@@ -262,23 +281,38 @@ void analyseStage(StageJob &job, std::vector<AsyncSegment> &segments, std::int64
                 fft.addPowers(xs[slots[i]], xs[slots[i + 1]], own[slots[i]].data(), own[slots[i + 1]].data());
             if (slots.size() % 2 == 1)
                 fft.addPower(xs[slots.back()], own[slots.back()].data());
-            WindowStats &w = ws[j];
+            double *power = &out.power[j * H];
             for (std::size_t k : slots) {
                 double v = 0;
-                for (int i = kLowestBin; i <= half; ++i) {
-                    w.power[static_cast<std::size_t>(i)] += own[k][static_cast<std::size_t>(i)];
-                    v += own[k][static_cast<std::size_t>(i)];
+                for (std::size_t i = kLowestBin; i < H; ++i) {
+                    power[i] += own[k][i];
+                    v += own[k][i];
                 }
                 v /= half + 1 - kLowestBin;
-                w.sumV += v;
-                w.sumV2 += v * v;
-                w.sumSq += squares[k];
-                w.samples += count[k];
-                ++w.series;
+                out.sumV[j] += v;
+                out.sumV2[j] += v * v;
+                out.sumSq[j] += squares[k];
+                out.samples[j] += count[k];
+                ++out.series[j];
             }
         }
+    };
+    ParallelFor(N, job.threads, bladeSpectra, [&](std::size_t b) {
+        BladeSpectra &bs = spectra[b];
+        for (std::size_t j = 0; j < J; ++j) {
+            WindowStats &w = ws[j];
+            for (std::size_t i = kLowestBin; i < H; ++i)
+                w.power[i] += bs.power[j * H + i];
+            w.sumV += bs.sumV[j];
+            w.sumV2 += bs.sumV2[j];
+            w.sumSq += bs.sumSq[j];
+            w.samples += bs.samples[j];
+            w.series += bs.series[j];
+        }
+        dropped += bs.dropped;
+        bs = BladeSpectra{};
         reportProgress(progress, ++done, total);
-    }
+    });
 
     // The F test per window.
     FThreshold threshold;
@@ -342,6 +376,7 @@ void analyseStage(StageJob &job, std::vector<AsyncSegment> &segments, std::int64
     // (third pass: the speed may change within a window, the order domain
     // then smears a frequency that is steady in hertz), per blade averaged
     // over the pairs: the peak between them and the blades' amplitudes there.
+    // The windows on threads, each writing only its own reading.
     const int mLo = static_cast<int>(std::floor(-job.maxOrder)),
               mHi = static_cast<int>(std::ceil(job.maxOrder));
     constexpr int kProbe = 3;
@@ -351,13 +386,14 @@ void analyseStage(StageJob &job, std::vector<AsyncSegment> &segments, std::int64
         std::vector<cplx> Z;                  // [b * kProbe + j]
         std::vector<int> used;                // per blade
     };
-    std::vector<Exact> exact(readings.size());
     const auto Wz = static_cast<std::size_t>(W);
-    std::vector<double> prepared(N * P * Wz); // [(b * P + k) * W + slot]
-    std::vector<char> present(N * P);
-    std::vector<cplx> X(N * P);
     const std::int64_t passesFrom = done;
-    for (std::size_t q = 0; q < readings.size(); ++q) {
+    auto readWindow = [&](std::size_t q) {
+        std::vector<double> y, x;
+        std::vector<double> prepared(N * P * Wz); // [(b * P + k) * W + slot]
+        std::vector<char> present(N * P);
+        std::vector<cplx> X(N * P);
+        Exact ex;
         Reading &rd = readings[q];
         const std::size_t j = rd.window;
         const auto from = static_cast<std::size_t>(win.from[j]), to = static_cast<std::size_t>(win.to[j]);
@@ -429,7 +465,6 @@ void analyseStage(StageJob &job, std::vector<AsyncSegment> &segments, std::int64
             rd.searched = true;
         }
         if (rd.searched) {
-            Exact &ex = exact[q];
             const double period = 60.0 / win.rpm[j], centre = 0.5 * (win.timeFrom[j] + win.timeTo[j]);
             ex.f0 = rd.nu / period;
             ex.step = 0.25 / (W * period);
@@ -464,54 +499,53 @@ void analyseStage(StageJob &job, std::vector<AsyncSegment> &segments, std::int64
                     ++ex.used[b];
                 }
         }
+        if (ex.shift.empty())
+            return;
+        {
+            const double shaftHz = win.rpm[rd.window] / 60.0;
+            double pw[kProbe] = {0, 0, 0};
+            for (std::size_t b = 0; b < N; ++b)
+                for (int i = 0; i < kProbe; ++i)
+                    if (ex.used[b] > 0)
+                        pw[i] += std::norm(ex.Z[b * kProbe + static_cast<std::size_t>(i)]) / ex.used[b];
+            double d = 0;
+            const double den = pw[0] - 2 * pw[1] + pw[2];
+            if (den < 0)
+                d = std::clamp(0.5 * (pw[0] - pw[2]) / den, -1.0, 1.0);
+            const double f = ex.f0 + d * ex.step;
+            // C = 2 Z / sum of the taper, Z interpolated to the peak (three-point Lagrange).
+            const double l0 = 0.5 * d * (d - 1), l1 = 1 - d * d, l2 = 0.5 * d * (d + 1);
+            rd.C.resize(N);
+            rd.bladeNoise.resize(N);
+            for (std::size_t b = 0; b < N; ++b) {
+                const cplx *z = &ex.Z[b * kProbe];
+                const int used = ex.used[b];
+                cplx c = used > 0 ? 2.0 * (l0 * z[0] + l1 * z[1] + l2 * z[2]) / (used * win.taperSum) : 0.0;
+                if (f < 0)
+                    c = std::conj(c);
+                rd.C[b] = c;
+                rd.bladeNoise[b] = used > 0 ? 2 * std::sqrt(rd.noise / used) / win.taperSum : 0;
+            }
+            rd.nu = f / shaftHz;
+            rd.fr = std::fabs(rd.nu) * shaftHz;
+            int n = 0;
+            nodalDiameter(rd.C, job.arrival, n, rd.coherence);
+            rd.pattern = n;
+            toStationary(rd.fr, n, shaftHz, rd.fs, rd.nd);
+            // The share of the window's variance the model explains: each blade's
+            // amplitude squared over two, times its samples.
+            double explained = 0;
+            const double perSeries = ws[rd.window].samples / std::max(1, ws[rd.window].series);
+            for (std::size_t b = 0; b < N; ++b)
+                explained += 0.5 * std::norm(rd.C[b]) * ex.used[b] * perSeries;
+            rd.explained = std::min(explained, rd.total);
+        }
+    };
+    ParallelFor(readings.size(), job.threads, readWindow, [&](std::size_t q) {
         // These two passes count for two units per blade.
         done = passesFrom + static_cast<std::int64_t>(2 * N * (q + 1) / readings.size());
         reportProgress(progress, done, total);
-    }
-
-    for (std::size_t q = 0; q < readings.size(); ++q) {
-        Reading &rd = readings[q];
-        const Exact &ex = exact[q];
-        if (ex.shift.empty())
-            continue;
-        const double shaftHz = win.rpm[rd.window] / 60.0;
-        double pw[kProbe] = {0, 0, 0};
-        for (std::size_t b = 0; b < N; ++b)
-            for (int i = 0; i < kProbe; ++i)
-                if (ex.used[b] > 0)
-                    pw[i] += std::norm(ex.Z[b * kProbe + static_cast<std::size_t>(i)]) / ex.used[b];
-        double d = 0;
-        const double den = pw[0] - 2 * pw[1] + pw[2];
-        if (den < 0)
-            d = std::clamp(0.5 * (pw[0] - pw[2]) / den, -1.0, 1.0);
-        const double f = ex.f0 + d * ex.step;
-        // C = 2 Z / sum of the taper, Z interpolated to the peak (three-point Lagrange).
-        const double l0 = 0.5 * d * (d - 1), l1 = 1 - d * d, l2 = 0.5 * d * (d + 1);
-        rd.C.resize(N);
-        rd.bladeNoise.resize(N);
-        for (std::size_t b = 0; b < N; ++b) {
-            const cplx *z = &ex.Z[b * kProbe];
-            const int used = ex.used[b];
-            cplx c = used > 0 ? 2.0 * (l0 * z[0] + l1 * z[1] + l2 * z[2]) / (used * win.taperSum) : 0.0;
-            if (f < 0)
-                c = std::conj(c);
-            rd.C[b] = c;
-            rd.bladeNoise[b] = used > 0 ? 2 * std::sqrt(rd.noise / used) / win.taperSum : 0;
-        }
-        rd.nu = f / shaftHz;
-        rd.fr = std::fabs(rd.nu) * shaftHz;
-        int n = 0;
-        nodalDiameter(rd.C, job.arrival, n, rd.coherence);
-        rd.pattern = n;
-        toStationary(rd.fr, n, shaftHz, rd.fs, rd.nd);
-        // The share of the window's variance the model explains: each blade's
-        // amplitude squared over two, times its samples.
-        double explained = 0;
-        const double perSeries = ws[rd.window].samples / std::max(1, ws[rd.window].series);
-        for (std::size_t b = 0; b < N; ++b)
-            explained += 0.5 * std::norm(rd.C[b]) * ex.used[b] * perSeries;
-        rd.explained = std::min(explained, rd.total);
-    }
+    });
 
     // Segments: consecutive detected windows (one missed window bridged) of
     // one component: one nodal diameter and a continuous frequency. Where
@@ -820,32 +854,13 @@ AsyncResult AnalyseAsynchronous(const TCfgDfm &cfg, const AsyncOptions &opt, con
     }
     if (jobs.empty() && out.notes.empty())
         throw ValueError("no checked pair with analysed revolutions: nothing to analyse");
-    // The stages on threads of their own, each writing only its own
-    // segments and count: the result is that of one thread. On one thread
-    // the progress is told per blade pass; on several, per stage finished
-    // (on the calling thread, in order).
+    // The stages one after the other, each spreading its blades and its
+    // windows over the threads.
     const unsigned threads = WorkerThreads(opt.threads);
-    const bool oneThread = threads == 1 || jobs.size() <= 1;
-    std::vector<std::vector<AsyncSegment>> found(jobs.size());
-    std::vector<std::int64_t> droppedOf(jobs.size(), 0);
-    std::int64_t done = 0, finished = 0;
-    ParallelFor(
-        jobs.size(), threads,
-        [&](std::size_t i) {
-            std::int64_t own = 0;
-            analyseStage(jobs[i], found[i], oneThread ? done : own, total,
-                         oneThread ? progress : ProgressFn{}, droppedOf[i]);
-        },
-        [&](std::size_t i) {
-            finished += 3 * static_cast<std::int64_t>(jobs[i].st.blades);
-            if (!oneThread)
-                reportProgress(progress, finished, total);
-        });
-    std::int64_t dropped = 0;
-    for (std::size_t i = 0; i < jobs.size(); ++i) {
-        for (AsyncSegment &seg : found[i])
-            out.segments.push_back(std::move(seg));
-        dropped += droppedOf[i];
+    std::int64_t done = 0, dropped = 0;
+    for (StageJob &job : jobs) {
+        job.threads = threads;
+        analyseStage(job, out.segments, done, total, progress, dropped);
     }
     if (dropped > 0)
         out.notes.push_back(std::to_string(dropped) +

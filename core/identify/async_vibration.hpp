@@ -50,7 +50,8 @@ struct AsyncOptions {
     double aliasMargin = 25;
     // A segment needs this many detected windows.
     int minWindows = 2;
-    // Stages analysed at once (0: one thread per core); the result does not depend on it.
+    // Threads spreading each stage's blades and windows (0: one per core);
+    // the result does not depend on it. Progress is told on the calling thread.
     unsigned threads = 0;
 };
 
