@@ -30,7 +30,7 @@ CampbellPlot::CampbellPlot(QWidget *parent) : QWidget(parent), plot_(new QCustom
 
 QWidget *CampbellPlot::plotWidget() const { return plot_; }
 
-void CampbellPlot::setResult(const identify::IdentifyResult &result)
+void CampbellPlot::setResult(const identify::IdentifyResult &result, const identify::AsyncResult &async)
 {
     plot_->clearGraphs();
     plot_->clearItems();
@@ -40,7 +40,7 @@ void CampbellPlot::setResult(const identify::IdentifyResult &result)
     radius_.assign(res.size(), 0);
 
     // The speeds the run's events cover, a little wider.
-    double rpmMin = INFINITY, rpmMax = -INFINITY, hzMax = 0, ampMax = 0;
+    double rpmMin = INFINITY, rpmMax = -INFINITY, hzMax = 0, ampMax = 0, asyncHzMax = 0;
     eoTop_ = 1;
     auto cover = [&](const identify::ResonanceWindow &w) {
         if (std::isfinite(w.rpmFrom) && std::isfinite(w.rpmTo) && w.rpmTo >= w.rpmFrom) {
@@ -62,6 +62,18 @@ void CampbellPlot::setResult(const identify::IdentifyResult &result)
             ampMax = std::max(ampMax, r.amplitude);
         eoTop_ = std::max(eoTop_, std::min(r.engineOrder, 200));
     }
+    // The segments: a frequency the layout leaves open has no place on the diagram.
+    asyncMarkers_.assign(async.segments.size(), QPointF(NAN, NAN));
+    for (std::size_t i = 0; i < async.segments.size(); ++i) {
+        const identify::AsyncSegment &s = async.segments[i];
+        if (!s.frequencyKnown || !std::isfinite(s.speedRpm) || !std::isfinite(s.frequencyHz))
+            continue;
+        asyncMarkers_[i] = QPointF(s.speedRpm, s.frequencyHz);
+        rpmMin = std::min(rpmMin, s.speedRpm);
+        rpmMax = std::max(rpmMax, s.speedRpm);
+        hzMax = std::max(hzMax, s.frequencyHz);
+        asyncHzMax = std::max(asyncHzMax, s.frequencyHz);
+    }
     if (!(rpmMax > rpmMin)) {
         const double c = std::isfinite(rpmMin) ? rpmMin : 3000;
         rpmMin = c * 0.9;
@@ -71,6 +83,9 @@ void CampbellPlot::setResult(const identify::IdentifyResult &result)
     rpmMin = std::max(0.0, rpmMin - pad);
     rpmMax += pad;
     eoTop_ += 1; // one line above the highest identified order
+    // Where the segments stand above those lines: the orders up to theirs too.
+    if (asyncHzMax > 0)
+        eoTop_ = std::max(eoTop_, std::min(200, static_cast<int>(std::ceil(60.0 * asyncHzMax / rpmMax)) + 1));
     // Up to a little above the highest marker (the lines of all orders below it cross the diagram).
     const double top = hzMax > 0 ? 1.15 * hzMax : 1.05 * eoTop_ * rpmMax / 60.0;
 
@@ -127,7 +142,29 @@ void CampbellPlot::setResult(const identify::IdentifyResult &result)
         inLegend[key.first] = true;
         groups_.emplace_back(g, members);
     }
-    plot_->legend->setVisible(!res.empty());
+    // Diamonds for the segments, one graph per stage.
+    std::map<int, std::vector<std::size_t>> segmentsOf;
+    for (std::size_t i = 0; i < asyncMarkers_.size(); ++i)
+        if (std::isfinite(asyncMarkers_[i].x()))
+            segmentsOf[async.segments[i].stage].push_back(i);
+    for (auto &[stage, members] : segmentsOf) {
+        std::stable_sort(members.begin(), members.end(), [&](std::size_t a, std::size_t b) {
+            return asyncMarkers_[a].x() < asyncMarkers_[b].x();
+        });
+        QVector<double> x, y;
+        for (std::size_t i : members) {
+            x.push_back(asyncMarkers_[i].x());
+            y.push_back(asyncMarkers_[i].y());
+        }
+        QCPGraph *g = plot_->addGraph();
+        const QColor c = stageColor(stage);
+        g->setLineStyle(QCPGraph::lsNone);
+        g->setScatterStyle(
+            QCPScatterStyle(QCPScatterStyle::ssDiamond, QPen(c.darker(130), 1.5), QBrush(c), 12));
+        g->setData(x, y, true);
+        g->setName(QStringLiteral("Ступень %1, асинхронные").arg(stage + 1));
+    }
+    plot_->legend->setVisible(!res.empty() || !segmentsOf.empty());
     plot_->xAxis->setRange(rpmMin, rpmMax);
     plot_->yAxis->setRange(0, top);
     plot_->replot();
@@ -140,6 +177,17 @@ QPointF CampbellPlot::markerPixel(int i) const
 }
 
 double CampbellPlot::markerRadius(int i) const { return radius_.at(static_cast<std::size_t>(i)); }
+
+bool CampbellPlot::hasAsyncMarker(int i) const
+{
+    return std::isfinite(asyncMarkers_.at(static_cast<std::size_t>(i)).x());
+}
+
+QPointF CampbellPlot::asyncMarkerPixel(int i) const
+{
+    const QPointF &m = asyncMarkers_.at(static_cast<std::size_t>(i));
+    return {plot_->xAxis->coordToPixel(m.x()), plot_->yAxis->coordToPixel(m.y())};
+}
 
 void CampbellPlot::onPlottableClick(QCPAbstractPlottable *plottable, int dataIndex, QMouseEvent *)
 {

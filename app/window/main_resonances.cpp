@@ -1,5 +1,5 @@
 // The main window's resonance command: the identification of the finished
-// run in a window of its own.
+// run and its asynchronous vibration in a window of their own.
 #include "window/main_window.hpp"
 
 #include "windows/blade_form.hpp"
@@ -36,9 +36,22 @@ void TMain::_NResonancesExecute()
         messages_->show({"Резонансы", e.what(), Buttons::Ok, Severity::Warning});
         return;
     }
+    // Then the asynchronous vibration, its progress in the same window; what
+    // keeps it from being searched is said in its notes, the resonances stand.
+    identify::AsyncResult async;
+    try {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        async = identify::AnalyseAsynchronous(*CfgDfm, {}, progress);
+        QApplication::restoreOverrideCursor();
+    } catch (const std::exception &e) {
+        QApplication::restoreOverrideCursor();
+        async = {};
+        async.notes.push_back(std::string("Асинхронные колебания не искались: ") + e.what());
+    }
     BladeForm->hide();
-    ResonanceForm = new TResonanceForm(*CfgDfm, std::move(result), QChar::fromLatin1(fmt.decimalSeparator),
-                                       *messages_, chooseFile_, this);
+    ResonanceForm =
+        new TResonanceForm(*CfgDfm, std::move(result), std::move(async),
+                           QChar::fromLatin1(fmt.decimalSeparator), *messages_, chooseFile_, this);
     ResonanceForm->show();
 }
 

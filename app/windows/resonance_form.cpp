@@ -1,5 +1,7 @@
 #include "windows/resonance_form.hpp"
 
+#include "identify/async_table.hpp"
+#include "plot/async_track_plot.hpp"
 #include "plot/campbell_plot.hpp"
 #include "plot/trace_plot.hpp"
 
@@ -9,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSplitter>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -22,10 +25,11 @@ const char *const kHeaders[TResonanceForm::kColumns] = {
     "Амплитуда, мм", "Фаза, град", "Пар",       "Качество"};
 }
 
-TResonanceForm::TResonanceForm(const TCfgDfm &cfg, identify::IdentifyResult result, QChar decimal,
-                               MessageSink &messages, FileChooser chooseFile, QWidget *parent)
-    : QWidget(parent, Qt::Window), cfg_(cfg), result_(std::move(result)), decimal_(decimal),
-      messages_(messages), chooseFile_(std::move(chooseFile))
+TResonanceForm::TResonanceForm(const TCfgDfm &cfg, identify::IdentifyResult result,
+                               identify::AsyncResult async, QChar decimal, MessageSink &messages,
+                               FileChooser chooseFile, QWidget *parent)
+    : QWidget(parent, Qt::Window), cfg_(cfg), result_(std::move(result)), async_(std::move(async)),
+      decimal_(decimal), messages_(messages), chooseFile_(std::move(chooseFile))
 {
     setWindowTitle(QStringLiteral("Резонансы"));
     setAttribute(Qt::WA_DeleteOnClose, false);
@@ -42,6 +46,30 @@ TResonanceForm::TResonanceForm(const TCfgDfm &cfg, identify::IdentifyResult resu
     Table->verticalHeader()->setVisible(false);
     Table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
 
+    AsyncTable = new QTableWidget(0, identify::kAsyncColumns);
+    QStringList asyncHeaders;
+    for (const std::string &h : identify::AsyncTableHeaders())
+        asyncHeaders << QString::fromStdString(h);
+    AsyncTable->setHorizontalHeaderLabels(asyncHeaders);
+    AsyncTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    AsyncTable->setSelectionBehavior(QAbstractItemView::SelectRows);
+    AsyncTable->setSelectionMode(QAbstractItemView::SingleSelection);
+    AsyncTable->verticalHeader()->setVisible(false);
+    AsyncTable->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    AsyncNotes = new QPlainTextEdit;
+    AsyncNotes->setReadOnly(true);
+    AsyncNotes->setMaximumHeight(90);
+    auto *asyncPage = new QWidget;
+    auto *asyncLayout = new QVBoxLayout(asyncPage);
+    asyncLayout->setContentsMargins(0, 0, 0, 0);
+    asyncLayout->addWidget(AsyncTable, 1);
+    asyncLayout->addWidget(AsyncNotes);
+    Track = new plot::AsyncTrackPlot;
+    Tabs = new QTabWidget;
+    Tabs->addTab(Table, QStringLiteral("Резонансы"));
+    Tabs->addTab(asyncPage, QStringLiteral("Асинхронные колебания"));
+    Tabs->addTab(Track, QStringLiteral("Частота во времени"));
+
     Campbell = new plot::CampbellPlot;
     Trace = new plot::TracePlot;
     Notes = new QPlainTextEdit;
@@ -56,7 +84,7 @@ TResonanceForm::TResonanceForm(const TCfgDfm &cfg, identify::IdentifyResult resu
     plots->setStretchFactor(1, 1);
     plots->setSizes({550, 550}); // halves of the window's width
     auto *split = new QSplitter(Qt::Vertical);
-    split->addWidget(Table);
+    split->addWidget(Tabs);
     split->addWidget(plots);
     split->setStretchFactor(1, 2);
     auto *buttons = new QHBoxLayout;
@@ -68,7 +96,9 @@ TResonanceForm::TResonanceForm(const TCfgDfm &cfg, identify::IdentifyResult resu
     layout->addLayout(buttons);
 
     fillTable();
-    Campbell->setResult(result_);
+    fillAsyncTable();
+    Campbell->setResult(result_, async_);
+    Track->setResult(async_);
     connect(Campbell, &plot::CampbellPlot::resonanceClicked, this, &TResonanceForm::showResonance);
     connect(Table, &QTableWidget::cellClicked, this, [this](int row, int) { showResonance(row); });
     connect(BtnSave, &QPushButton::clicked, this, &TResonanceForm::saveDiagram);
@@ -114,6 +144,33 @@ void TResonanceForm::fillTable()
     for (const std::string &n : result_.notes)
         notes << QString::fromStdString(n);
     Notes->setPlainText(notes.join(QLatin1Char('\n')));
+}
+
+void TResonanceForm::fillAsyncTable()
+{
+    const auto &segs = async_.segments;
+    AsyncTable->setRowCount(static_cast<int>(segs.size()));
+    const char decimal = decimal_.toLatin1() != 0 ? decimal_.toLatin1() : '.';
+    for (int row = 0; row < AsyncTable->rowCount(); ++row) {
+        const identify::AsyncSegment &seg = segs[static_cast<std::size_t>(row)];
+        const std::vector<std::string> cells = identify::AsyncTableCells(cfg_, seg, decimal);
+        for (int c = 0; c < identify::kAsyncColumns; ++c) {
+            auto *item = new QTableWidgetItem(QString::fromStdString(cells[static_cast<std::size_t>(c)]));
+            item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            if (!seg.remark.empty())
+                item->setToolTip(QString::fromStdString(seg.remark));
+            AsyncTable->setItem(row, c, item);
+        }
+    }
+    QStringList notes;
+    if (segs.empty())
+        notes << QStringLiteral("Асинхронных колебаний не найдено.");
+    for (const std::string &n : async_.notes)
+        notes << QString::fromStdString(n);
+    for (std::size_t i = 0; i < segs.size(); ++i)
+        if (!segs[i].remark.empty())
+            notes << QStringLiteral("Строка %1: ").arg(i + 1) + QString::fromStdString(segs[i].remark);
+    AsyncNotes->setPlainText(notes.join(QLatin1Char('\n')));
 }
 
 void TResonanceForm::showResonance(int i)

@@ -11,6 +11,7 @@
 #include "base/message_sink.hpp"
 #include "base/number_format.hpp"
 #include "config/cfg_dfm.hpp"
+#include "identify/async_table.hpp"
 #include "identify/async_vibration.hpp"
 #include "recording/angle_gates.hpp"
 #include "run/processing_run.hpp"
@@ -53,39 +54,6 @@ std::string pad(const std::string &s, std::size_t width)
     return chars >= width ? s : std::string(width - chars, ' ') + s;
 }
 
-const std::string kCsvHeader =
-    "stage,time_from_s,time_to_s,speed_rpm,frequency_hz,nodal_diameter,amplitude_mean,"
-    "amplitude_max,blades,quality\n";
-
-std::string segmentsCsv(const identify::AsyncResult &res)
-{
-    std::string text = kCsvHeader;
-    for (const auto &s : res.segments) {
-        text += std::to_string(s.stage + 1) + "," + fixed(s.timeFrom, 3) + "," + fixed(s.timeTo, 3) + "," +
-                fixed(s.speedRpm, 1) + "," + (s.frequencyKnown ? fixed(s.frequencyHz, 3) : std::string()) +
-                "," + (s.nodalDiameterKnown ? std::to_string(s.nodalDiameter) : std::string()) + "," +
-                general(s.amplitudeMean, 6) + "," + general(s.amplitudeMax, 6) + "," +
-                std::to_string(s.blades) + "," + fixed(s.quality, 4) + "\n";
-    }
-    return text;
-}
-
-std::string trackCsv(const identify::AsyncResult &res)
-{
-    std::string text =
-        "stage,segment,time_s,speed_rpm,frequency_hz,rotor_frequency_hz,nodal_diameter,amplitude\n";
-    for (std::size_t i = 0; i < res.segments.size(); ++i) {
-        const auto &s = res.segments[i];
-        for (const auto &p : s.track)
-            text += std::to_string(s.stage + 1) + "," + std::to_string(i + 1) + "," + fixed(p.time, 3) + "," +
-                    fixed(p.rpm, 1) + "," + (s.frequencyKnown ? fixed(p.frequencyHz, 3) : std::string()) +
-                    "," + (s.nodalDiameterKnown ? fixed(p.rotorFrequencyHz, 3) : std::string()) + "," +
-                    (s.nodalDiameterKnown ? std::to_string(p.nodalDiameter) : std::string()) + "," +
-                    general(p.amplitude, 6) + "\n";
-    }
-    return text;
-}
-
 void printTable(const TCfgDfm &cfg, const identify::AsyncResult &res, std::ostream &out)
 {
     auto stageName = [&](int s) { return cfg.Stages[static_cast<std::size_t>(s)].NameStage; };
@@ -104,17 +72,18 @@ void printTable(const TCfgDfm &cfg, const identify::AsyncResult &res, std::ostre
         out << "Асинхронных колебаний не найдено\n";
         return;
     }
-    out << "\n"
-        << pad("Ступень", 10) << pad("с, с", 9) << pad("по, с", 9) << pad("об/мин", 9)
-        << pad("Частота, Гц", 13) << pad("ND", 5) << pad("Вращ., Гц", 11) << pad("Ампл. ср.", 11)
-        << pad("Ампл. макс.", 12) << pad("Лопаток", 9) << pad("Качество", 10) << "\n";
+    // Column widths in characters, wide enough for the words of a value left open.
+    static constexpr std::size_t kWidth[identify::kAsyncColumns] = {10, 9, 9, 9, 14, 14, 14, 11, 12, 9, 10};
+    const std::vector<std::string> headers = identify::AsyncTableHeaders();
+    out << "\n";
+    for (int c = 0; c < identify::kAsyncColumns; ++c)
+        out << pad(headers[static_cast<std::size_t>(c)], kWidth[c]);
+    out << "\n";
     for (const auto &s : res.segments) {
-        out << pad(stageName(s.stage), 10) << pad(fixed(s.timeFrom, 2), 9) << pad(fixed(s.timeTo, 2), 9)
-            << pad(fixed(s.speedRpm, 0), 9) << pad(s.frequencyKnown ? fixed(s.frequencyHz, 2) : "?", 13)
-            << pad(s.nodalDiameterKnown ? std::to_string(s.nodalDiameter) : "?", 5)
-            << pad(s.nodalDiameterKnown ? fixed(s.rotorFrequencyHz, 2) : "?", 11)
-            << pad(general(s.amplitudeMean, 4), 11) << pad(general(s.amplitudeMax, 4), 12)
-            << pad(std::to_string(s.blades), 9) << pad(fixed(s.quality, 3), 10) << "\n";
+        const std::vector<std::string> cells = identify::AsyncTableCells(cfg, s);
+        for (int c = 0; c < identify::kAsyncColumns; ++c)
+            out << pad(cells[static_cast<std::size_t>(c)], kWidth[c]);
+        out << "\n";
         if (std::fabs(s.frequencyToHz - s.frequencyFromHz) > 0.01 * s.frequencyHz && s.frequencyKnown)
             out << "    частота меняется: " << fixed(s.frequencyFromHz, 2) << " -> "
                 << fixed(s.frequencyToHz, 2) << " Гц\n";
@@ -140,7 +109,7 @@ std::string usage()
     return "usage: vibrolan-cli asynchronous CONFIG.lfm [--recording FILE] [--csv OUT.csv] [--track "
            "OUT.csv]\n"
            "  --csv FILE    the segments: " +
-           kCsvHeader.substr(0, kCsvHeader.size() - 1) +
+           std::string(identify::kAsyncCsvHeader) +
            "\n"
            "  --track FILE  every window of the segments' frequency tracks\n";
 }
@@ -195,7 +164,8 @@ int runAsynchronous(cli::CommandContext &ctx)
     pp.endLine();
     printTable(cfg, res, ctx.out);
     // Both files are complete before either replaces an existing one.
-    const std::string csv = segmentsCsv(res), track = trackFile.empty() ? std::string() : trackCsv(res);
+    const std::string csv = identify::AsyncSegmentsCsv(res),
+                      track = trackFile.empty() ? std::string() : identify::AsyncTrackCsv(res);
     if (!csvFile.empty())
         writeFileAtomically(csvFile, csv);
     if (!trackFile.empty())

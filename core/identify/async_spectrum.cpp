@@ -49,19 +49,27 @@ AsyncWindows MakeAsyncWindows(const StageSamples &st, int size)
 }
 
 int PrepareSeries(const AsyncWindows &w, const std::vector<double> &y, std::size_t P, std::size_t k,
-                  std::size_t j, std::vector<double> &x, double &sumSq)
+                  std::size_t j, std::vector<double> &x, double &sumSq, std::size_t firstRow)
 {
     const auto W = static_cast<std::size_t>(w.size);
     x.assign(W, 0.0);
     sumSq = 0;
+    const auto from = static_cast<std::size_t>(w.from[j]), to = static_cast<std::size_t>(w.to[j]);
+    // Grid revolutions of the window in its slots: every slot when the window
+    // holds W of them (their numbers increase within it), else by number.
+    const bool everySlot = to - from == W;
+    const double *row = y.data() + (from - firstRow) * P + k;
+    auto slotOf = [&](std::size_t r) {
+        return everySlot ? r - from : static_cast<std::size_t>(w.revolution[r] - w.first[j]);
+    };
     // The line through the present samples, over their slots.
     double s0 = 0, s1 = 0, s2 = 0, sy = 0, sxy = 0;
     int present = 0;
-    for (int r = w.from[j]; r < w.to[j]; ++r) {
-        const double v = y[static_cast<std::size_t>(r) * P + k];
+    for (std::size_t r = from; r < to; ++r) {
+        const double v = row[(r - from) * P];
         if (std::isnan(v))
             continue;
-        const double u = static_cast<double>(w.revolution[static_cast<std::size_t>(r)] - w.first[j]);
+        const auto u = static_cast<double>(slotOf(r));
         s0 += 1;
         s1 += u;
         s2 += u * u;
@@ -74,11 +82,11 @@ int PrepareSeries(const AsyncWindows &w, const std::vector<double> &y, std::size
     const double det = s0 * s2 - s1 * s1;
     const double slope = det > 0 ? (s0 * sxy - s1 * sy) / det : 0;
     const double icpt = (sy - slope * s1) / s0;
-    for (int r = w.from[j]; r < w.to[j]; ++r) {
-        const double v = y[static_cast<std::size_t>(r) * P + k];
+    for (std::size_t r = from; r < to; ++r) {
+        const double v = row[(r - from) * P];
         if (std::isnan(v))
             continue;
-        const auto u = static_cast<std::size_t>(w.revolution[static_cast<std::size_t>(r)] - w.first[j]);
+        const std::size_t u = slotOf(r);
         const double d = v - icpt - slope * static_cast<double>(u);
         sumSq += d * d;
         x[u] = d * w.taper[u];
@@ -105,11 +113,9 @@ RevolutionSpectrum::RevolutionSpectrum(int size) : n_(size), work_(static_cast<s
     }
 }
 
-void RevolutionSpectrum::addPower(const std::vector<double> &x, double *power)
+void RevolutionSpectrum::transform()
 {
     const auto n = static_cast<std::size_t>(n_);
-    for (std::size_t i = 0; i < n; ++i)
-        work_[static_cast<std::size_t>(reverse_[i])] = x[i];
     // Iterative radix-2 decimation in time.
     for (std::size_t len = 2; len <= n; len <<= 1) {
         const std::size_t half = len / 2, step = n / len;
@@ -120,13 +126,41 @@ void RevolutionSpectrum::addPower(const std::vector<double> &x, double *power)
                 work_[s + i] += t;
             }
     }
+}
+
+void RevolutionSpectrum::addPower(const std::vector<double> &x, double *power)
+{
+    const auto n = static_cast<std::size_t>(n_);
+    for (std::size_t i = 0; i < n; ++i)
+        work_[static_cast<std::size_t>(reverse_[i])] = x[i];
+    transform();
     for (std::size_t i = 0; i <= n / 2; ++i)
         power[i] += std::norm(work_[i]);
 }
 
+void RevolutionSpectrum::addPowers(const std::vector<double> &a, const std::vector<double> &b, double *powerA,
+                                   double *powerB)
+{
+    const auto n = static_cast<std::size_t>(n_);
+    for (std::size_t i = 0; i < n; ++i)
+        work_[static_cast<std::size_t>(reverse_[i])] = {a[i], b[i]};
+    transform();
+    // Z = A + i B with A, B the transforms of real series: A_i = (Z_i + conj Z_{n-i}) / 2,
+    // B_i = (Z_i - conj Z_{n-i}) / 2i.
+    for (std::size_t i = 0; i <= n / 2; ++i) {
+        const std::complex<double> z = work_[i], w = std::conj(work_[(n - i) % n]);
+        powerA[i] += 0.25 * std::norm(z + w);
+        powerB[i] += 0.25 * std::norm(z - w);
+    }
+}
+
 std::complex<double> TransformAt(const std::vector<double> &x, double alpha)
 {
-    const std::complex<double> step = std::polar(1.0, -kTwoPi * alpha);
+    return TransformAt(x, std::polar(1.0, -kTwoPi * alpha));
+}
+
+std::complex<double> TransformAt(const std::vector<double> &x, std::complex<double> step)
+{
     std::complex<double> ph = 1, sum = 0;
     for (double v : x) {
         sum += v * ph;

@@ -42,22 +42,30 @@ AsyncWindows MakeAsyncWindows(const StageSamples &st, int size);
 // zero where missing, times the taper. Returns the number of samples present
 // and their sum of squares after the line (in `sumSq`); a series with fewer
 // than three quarters of the window present is not prepared (returns 0).
+// With `firstRow`, y holds the grid revolutions from that one on (as the
+// ranged BladeDeflection gives them).
 int PrepareSeries(const AsyncWindows &w, const std::vector<double> &y, std::size_t P, std::size_t k,
-                  std::size_t j, std::vector<double> &x, double &sumSq);
+                  std::size_t j, std::vector<double> &x, double &sumSq, std::size_t firstRow = 0);
 
 // Power |X_i|^2 of the W-point transform of x, bins 0 ... W/2, added to `power`.
 class RevolutionSpectrum {
 public:
     explicit RevolutionSpectrum(int size);
     void addPower(const std::vector<double> &x, double *power);
+    // The same for two series at once (one complex transform of a + i b).
+    void addPowers(const std::vector<double> &a, const std::vector<double> &b, double *powerA,
+                   double *powerB);
 
 private:
     int n_;
     std::vector<std::complex<double>> twiddle_, work_;
     std::vector<int> reverse_;
+    void transform(); // work_ in bit-reversed order to its transform
 };
 
 // sum_r x_r exp(-2 pi i alpha r): the transform at one alias frequency.
 std::complex<double> TransformAt(const std::vector<double> &x, double alpha);
+// The same with step = exp(-2 pi i alpha) given (one for many series).
+std::complex<double> TransformAt(const std::vector<double> &x, std::complex<double> step);
 
 } // namespace vibrolan::identify

@@ -1,11 +1,15 @@
 // The asynchronous-vibration driver: per stage, the windows' spectra summed
 // over blades and pairs (first pass over the blades), the F test per window,
 // then for the detected windows each blade's transform at the detected alias
-// frequency (second pass), the order across the pairs, the nodal diameter
-// across the blades, and the windows joined into segments.
+// frequency (second pass), the order across the pairs, the transform in time
+// (third pass) and the nodal diameter across the blades; the windows are
+// joined into segments in async_segments.cpp.
 #include "identify/async_vibration.hpp"
 
 #include "base/errors.hpp"
+#include "base/parallel_for.hpp"
+#include "identify/async_reading.hpp"
+#include "identify/async_segments.hpp"
 #include "identify/async_spectrum.hpp"
 #include "identify/engine_order.hpp"
 #include "identify/stage_samples.hpp"
@@ -29,16 +33,6 @@ constexpr int kGuardBins = 3;
 // The taper correlates neighbouring bins: the mean of the other bins has
 // about this many times fewer degrees of freedom than bins times series.
 constexpr double kTaperCorrelation = 1.5;
-// A blade counts as vibrating when its mean amplitude exceeds this many
-// times the amplitude that noise alone gives it.
-constexpr double kBladeSignificance = 4;
-// A window of a segment whose amplitude is below this share of the
-// segment's median holds no reading of the component.
-constexpr double kWeakWindow = 0.3;
-// Readings whose stationary frequencies differ by less than this share are one.
-constexpr double kSameFrequency = 0.005;
-// Below this coherence the blades do not move in one travelling pattern.
-constexpr double kMinCoherence = 0.5;
 
 double wrapTurn(double x) { return x - std::round(x); }
 
@@ -48,25 +42,6 @@ struct WindowStats {
     double sumSq = 0;           // detrended samples' sum of squares
     double samples = 0;
     int series = 0;
-};
-
-// One detected window's reading.
-struct Reading {
-    std::size_t window = 0;
-    double alpha = 0; // alias frequency, cycles per revolution
-    double F = 0, threshold = 0;
-    double noise = 0;               // bin noise power per series
-    double nu = 0;                  // best signed order (rotating frame)
-    int m = 0;                      // nu = m + alpha
-    std::map<int, double> margin;   // per alias offset e: 2 log-likelihood ratio of nu over nu + e
-    std::vector<cplx> C;            // per blade, complex amplitude (rotor frame, |f_r|)
-    std::vector<double> bladeNoise; // per blade, the amplitude noise alone gives
-    double fr = 0, fs = 0;          // |f_r|, stationary (Hz)
-    int nd = 0;                     // casing frame
-    int pattern = 0;                // the blades' spatial harmonic at |f_r|
-    double coherence = 0;
-    double explained = 0, total = 0;
-    bool searched = false; // the order search ran
 };
 
 class FThreshold {
@@ -95,35 +70,15 @@ int powerOfTwoAtMost(double v)
     return p;
 }
 
-// tau[k][b]: the fraction of a revolution from the mark to blade b's pass at
-// the tip probe of pair slot k. The first slot's comes from the blade's
-// pulse position and the pair's tip lag (the mean of its raw deflection over
-// the blade circumference); the others from the pairs' angles, the whole
-// revolutions between them from their own pulse positions and lags.
+// tau[k][b]: when blade b passes the tip probe of pair slot k, in
+// revolutions after the mark (ArrivalFraction).
 std::vector<std::vector<double>> passFractions(const TCfgDfm &cfg, const StageSamples &st)
 {
-    const TStage &stage = cfg.Stages[static_cast<std::size_t>(st.stage)];
     const std::size_t P = st.pairs.size(), N = static_cast<std::size_t>(st.blades);
-    const double circ = std::numbers::pi * std::fabs(st.diameter);
-    auto own = [&](std::size_t k, std::size_t b) {
-        const TPair &pair = stage.Pairs[static_cast<std::size_t>(st.pairs[k])];
-        const double u = ArrivalFraction(cfg, st, static_cast<int>(k), static_cast<int>(b));
-        const double mean = pair.Mean[b];
-        const double lag =
-            (mean != 0 && circ > 0 && std::isfinite(mean))
-                ? mean / circ
-                : (st.fiDeg[k] - st.fiDeg[0]) / 360.0 - std::floor((st.fiDeg[k] - st.fiDeg[0]) / 360.0);
-        return u + lag;
-    };
     std::vector<std::vector<double>> tau(P, std::vector<double>(N));
-    for (std::size_t b = 0; b < N; ++b) {
-        const double t0 = own(0, b);
-        tau[0][b] = t0;
-        for (std::size_t k = 1; k < P; ++k) {
-            const double d = (st.fiDeg[k] - st.fiDeg[0]) / 360.0;
-            tau[k][b] = t0 + d + std::round(own(k, b) - t0 - d);
-        }
-    }
+    for (std::size_t k = 0; k < P; ++k)
+        for (std::size_t b = 0; b < N; ++b)
+            tau[k][b] = ArrivalFraction(cfg, st, static_cast<int>(k), static_cast<int>(b));
     return tau;
 }
 
@@ -135,31 +90,27 @@ void nodalDiameter(const std::vector<cplx> &C, const std::vector<double> &u, int
     double energy = 0;
     for (const cplx &c : C)
         energy += std::norm(c);
-    double best = -1;
-    nd = 0;
-    for (int n = -(N - 1) / 2; n <= N / 2; ++n) {
-        cplx s = 0;
-        for (int b = 0; b < N; ++b)
-            s += C[static_cast<std::size_t>(b)] *
-                 std::polar(1.0, -kTwoPi * n * u[static_cast<std::size_t>(b)]);
-        if (std::norm(s) > best) {
-            best = std::norm(s);
-            nd = n;
+    // Every harmonic's sum at once, each blade's phasor advanced by its own
+    // step from one harmonic to the next.
+    const int n0 = -(N - 1) / 2;
+    std::vector<cplx> sums(static_cast<std::size_t>(N), 0.0);
+    for (int b = 0; b < N; ++b) {
+        const double ub = u[static_cast<std::size_t>(b)];
+        cplx ph = C[static_cast<std::size_t>(b)] * std::polar(1.0, -kTwoPi * n0 * wrapTurn(ub));
+        const cplx step = std::polar(1.0, -kTwoPi * wrapTurn(ub));
+        for (cplx &sum : sums) {
+            sum += ph;
+            ph *= step;
         }
     }
+    double best = -1;
+    nd = 0;
+    for (int i = 0; i < N; ++i)
+        if (std::norm(sums[static_cast<std::size_t>(i)]) > best) {
+            best = std::norm(sums[static_cast<std::size_t>(i)]);
+            nd = n0 + i;
+        }
     coherence = energy > 0 ? best / (N * energy) : 0;
-}
-
-// Stationary frequency and casing-frame nodal diameter from the rotating
-// order (signed) and the blades' pattern.
-void toStationary(double fr, int n, double shaftHz, double &fs, int &nd)
-{
-    fs = fr + n * shaftHz;
-    nd = n;
-    if (fs < 0) {
-        fs = -fs;
-        nd = -n;
-    }
 }
 
 struct StageJob {
@@ -171,6 +122,7 @@ struct StageJob {
     std::vector<double> arrival; // per blade, the reference slot's arrival fraction (blade position)
     double maxOrder = 0;
     int aliasPeriod = 0;
+    unsigned threads = 1; // blades and windows analysed at once
 };
 
 } // namespace
@@ -197,7 +149,7 @@ double DetectionThreshold(double d1, double d2, int bins, double falseAlarm)
 
 namespace {
 
-void analyseStage(StageJob &job, AsyncResult &out, std::int64_t &done, std::int64_t total,
+void analyseStage(StageJob &job, std::vector<AsyncSegment> &segments, std::int64_t &done, std::int64_t total,
                   const ProgressFn &progress, std::int64_t &dropped)
 {
     const StageSamples &st = job.st;
@@ -209,39 +161,87 @@ void analyseStage(StageJob &job, AsyncResult &out, std::int64_t &done, std::int6
     for (auto &w : ws)
         w.power.assign(static_cast<std::size_t>(half + 1), 0.0);
 
-    // First pass: the spectra.
-    RevolutionSpectrum fft(W);
-    std::vector<double> y, x, own(static_cast<std::size_t>(half + 1));
-    for (std::size_t b = 0; b < N; ++b) {
-        BladeDeflection(job.cfg, st, static_cast<int>(b), y, dropped);
-        for (std::size_t j = 0; j < J; ++j)
+    // First pass: the spectra, the blades on threads. Each blade's powers
+    // are summed over its series apart and added to the windows' totals in
+    // blade order (on the calling thread): the totals do not depend on the
+    // number of threads.
+    const auto H = static_cast<std::size_t>(half + 1);
+    struct BladeSpectra {
+        std::vector<double> power; // [j * H + bin], summed over the blade's series
+        std::vector<double> sumV, sumV2, sumSq, samples;
+        std::vector<int> series;
+        std::int64_t dropped = 0;
+    };
+    std::vector<BladeSpectra> spectra(N);
+    auto bladeSpectra = [&](std::size_t b) {
+        BladeSpectra &out = spectra[b];
+        out.power.assign(J * H, 0.0);
+        out.sumV.assign(J, 0.0);
+        out.sumV2.assign(J, 0.0);
+        out.sumSq.assign(J, 0.0);
+        out.samples.assign(J, 0.0);
+        out.series.assign(J, 0);
+        RevolutionSpectrum fft(W);
+        std::vector<double> y;
+        // Per pair slot: the prepared series of the window, its samples, its
+        // sum of squares and its power; the slots with a series, two of them
+        // to a transform.
+        std::vector<std::vector<double>> xs(P);
+        std::vector<std::vector<double>> own(P, std::vector<double>(H));
+        std::vector<int> count(P);
+        std::vector<double> squares(P);
+        std::vector<std::size_t> slots;
+        BladeDeflection(job.cfg, st, static_cast<int>(b), y, out.dropped);
+        for (std::size_t j = 0; j < J; ++j) {
+            slots.clear();
             for (std::size_t k = 0; k < P; ++k) {
-                double sumSq = 0;
-                const int n = PrepareSeries(win, y, P, k, j, x, sumSq);
-                if (n == 0)
-                    continue;
-                std::fill(own.begin(), own.end(), 0.0);
-                fft.addPower(x, own.data());
-                WindowStats &w = ws[j];
+                count[k] = PrepareSeries(win, y, P, k, j, xs[k], squares[k]);
+                if (count[k] > 0) {
+                    slots.push_back(k);
+                    std::fill(own[k].begin(), own[k].end(), 0.0);
+                }
+            }
+            for (std::size_t i = 0; i + 1 < slots.size(); i += 2)
+                fft.addPowers(xs[slots[i]], xs[slots[i + 1]], own[slots[i]].data(), own[slots[i + 1]].data());
+            if (slots.size() % 2 == 1)
+                fft.addPower(xs[slots.back()], own[slots.back()].data());
+            double *power = &out.power[j * H];
+            for (std::size_t k : slots) {
                 double v = 0;
-                for (int i = kLowestBin; i <= half; ++i) {
-                    w.power[static_cast<std::size_t>(i)] += own[static_cast<std::size_t>(i)];
-                    v += own[static_cast<std::size_t>(i)];
+                for (std::size_t i = kLowestBin; i < H; ++i) {
+                    power[i] += own[k][i];
+                    v += own[k][i];
                 }
                 v /= half + 1 - kLowestBin;
-                w.sumV += v;
-                w.sumV2 += v * v;
-                w.sumSq += sumSq;
-                w.samples += n;
-                ++w.series;
+                out.sumV[j] += v;
+                out.sumV2[j] += v * v;
+                out.sumSq[j] += squares[k];
+                out.samples[j] += count[k];
+                ++out.series[j];
             }
+        }
+    };
+    ParallelFor(N, job.threads, bladeSpectra, [&](std::size_t b) {
+        BladeSpectra &bs = spectra[b];
+        for (std::size_t j = 0; j < J; ++j) {
+            WindowStats &w = ws[j];
+            for (std::size_t i = kLowestBin; i < H; ++i)
+                w.power[i] += bs.power[j * H + i];
+            w.sumV += bs.sumV[j];
+            w.sumV2 += bs.sumV2[j];
+            w.sumSq += bs.sumSq[j];
+            w.samples += bs.samples[j];
+            w.series += bs.series[j];
+        }
+        dropped += bs.dropped;
+        bs = BladeSpectra{};
         reportProgress(progress, ++done, total);
-    }
+    });
 
     // The F test per window.
     FThreshold threshold;
     const int bins = half + 1 - kLowestBin;
-    std::vector<Reading> readings;
+    std::vector<AsyncReading> readings;
     for (std::size_t j = 0; j < J; ++j) {
         const WindowStats &w = ws[j];
         if (w.series == 0 || !(w.sumV > 0))
@@ -267,7 +267,7 @@ void analyseStage(StageJob &job, AsyncResult &out, std::int64_t &done, std::int6
         const double crit = threshold(d1, d2, bins, job.opt.falseAlarm);
         if (!(F > crit))
             continue;
-        Reading rd;
+        AsyncReading rd;
         rd.window = j;
         rd.F = F;
         rd.threshold = crit;
@@ -293,69 +293,16 @@ void analyseStage(StageJob &job, AsyncResult &out, std::int64_t &done, std::int6
         return;
     }
 
-    // Second pass: every blade's transform at the detected alias frequency.
-    std::vector<std::vector<cplx>> X(readings.size(), std::vector<cplx>(N * P, cplx(NAN, NAN)));
-    for (std::size_t b = 0; b < N; ++b) {
-        std::int64_t again = 0;
-        BladeDeflection(job.cfg, st, static_cast<int>(b), y, again);
-        for (std::size_t q = 0; q < readings.size(); ++q)
-            for (std::size_t k = 0; k < P; ++k) {
-                double sumSq = 0;
-                if (PrepareSeries(win, y, P, k, readings[q].window, x, sumSq) > 0)
-                    X[q][b * P + k] = TransformAt(x, readings[q].alpha);
-            }
-        reportProgress(progress, ++done, total);
-    }
-
-    // The order across the pairs, the nodal diameter across the blades.
+    // The detected windows one by one, every blade's samples of the window
+    // prepared once for the two passes that follow: the transform at the
+    // detected alias frequency (second pass), the order across the pairs,
+    // then the transform in time at three frequencies about the best order
+    // (third pass: the speed may change within a window, the order domain
+    // then smears a frequency that is steady in hertz), per blade averaged
+    // over the pairs: the peak between them and the blades' amplitudes there.
+    // The windows on threads, each writing only its own reading.
     const int mLo = static_cast<int>(std::floor(-job.maxOrder)),
               mHi = static_cast<int>(std::ceil(job.maxOrder));
-    for (std::size_t q = 0; q < readings.size(); ++q) {
-        Reading &rd = readings[q];
-        // Candidates nu = m + alpha, |nu| <= maxOrder; the phase over the
-        // pairs advances by exp(-2 pi i tau) from one m to the next.
-        const int m0 = std::max(mLo, static_cast<int>(std::ceil(-job.maxOrder - rd.alpha)));
-        const int m1 = std::min(mHi, static_cast<int>(std::floor(job.maxOrder - rd.alpha)));
-        if (m1 < m0)
-            continue;
-        const auto M = static_cast<std::size_t>(m1 - m0 + 1);
-        std::vector<double> power(M, 0.0);
-        std::vector<cplx> Z(M);
-        for (std::size_t b = 0; b < N; ++b) {
-            std::fill(Z.begin(), Z.end(), cplx(0));
-            int used = 0;
-            for (std::size_t k = 0; k < P; ++k) {
-                const cplx v = X[q][b * P + k];
-                if (std::isnan(v.real()))
-                    continue;
-                const double tau = job.tau[k][b];
-                cplx ph = v * std::polar(1.0, -kTwoPi * (m0 + rd.alpha) * tau);
-                const cplx step = std::polar(1.0, -kTwoPi * tau);
-                for (std::size_t i = 0; i < M; ++i) {
-                    Z[i] += ph;
-                    ph *= step;
-                }
-                ++used;
-            }
-            if (used > 0)
-                for (std::size_t i = 0; i < M; ++i)
-                    power[i] += std::norm(Z[i]) / used;
-        }
-        const auto top =
-            static_cast<std::size_t>(std::max_element(power.begin(), power.end()) - power.begin());
-        const int best = m0 + static_cast<int>(top);
-        rd.m = best;
-        rd.nu = best + rd.alpha;
-        for (std::size_t i = 0; i < M; ++i)
-            if (i != top)
-                rd.margin[m0 + static_cast<int>(i) - best] = 2 * (power[top] - power[i]) / rd.noise;
-        rd.searched = true;
-    }
-
-    // Third pass: the transform in time at three frequencies about the best
-    // order (the speed may change within a window, the order domain then
-    // smears a frequency that is steady in hertz), per blade averaged over
-    // the pairs: the peak between them and the blades' amplitudes there.
     constexpr int kProbe = 3;
     struct Exact {
         double f0 = 0, step = 0;
@@ -363,295 +310,169 @@ void analyseStage(StageJob &job, AsyncResult &out, std::int64_t &done, std::int6
         std::vector<cplx> Z;                  // [b * kProbe + j]
         std::vector<int> used;                // per blade
     };
-    std::vector<Exact> exact(readings.size());
-    for (std::size_t q = 0; q < readings.size(); ++q) {
-        const Reading &rd = readings[q];
-        Exact &ex = exact[q];
-        if (!rd.searched)
-            continue;
+    const auto Wz = static_cast<std::size_t>(W);
+    const std::int64_t passesFrom = done;
+    auto readWindow = [&](std::size_t q) {
+        std::vector<double> y, x;
+        std::vector<double> prepared(N * P * Wz); // [(b * P + k) * W + slot]
+        std::vector<char> present(N * P);
+        std::vector<cplx> X(N * P);
+        Exact ex;
+        AsyncReading &rd = readings[q];
         const std::size_t j = rd.window;
-        const double period = 60.0 / win.rpm[j], centre = 0.5 * (win.timeFrom[j] + win.timeTo[j]);
-        ex.f0 = rd.nu / period;
-        ex.step = 0.25 / (W * period);
-        ex.shift.assign(kProbe, std::vector<cplx>(static_cast<std::size_t>(W), 0.0));
-        for (int i = 0; i < kProbe; ++i)
-            for (int r = win.from[j]; r < win.to[j]; ++r) {
-                const auto u =
-                    static_cast<std::size_t>(win.revolution[static_cast<std::size_t>(r)] - win.first[j]);
-                ex.shift[static_cast<std::size_t>(i)][u] =
-                    std::polar(1.0, -kTwoPi * (ex.f0 + (i - 1) * ex.step) *
-                                        (st.time[static_cast<std::size_t>(r)] - centre));
-            }
-        ex.Z.assign(N * kProbe, 0.0);
-        ex.used.assign(N, 0);
-    }
-    for (std::size_t b = 0; b < N; ++b) {
-        std::int64_t again = 0;
-        BladeDeflection(job.cfg, st, static_cast<int>(b), y, again);
-        for (std::size_t q = 0; q < readings.size(); ++q) {
-            Exact &ex = exact[q];
-            if (ex.shift.empty())
-                continue;
-            const double period = 60.0 / win.rpm[readings[q].window];
+        const auto from = static_cast<std::size_t>(win.from[j]), to = static_cast<std::size_t>(win.to[j]);
+        const cplx alphaStep = std::polar(1.0, -kTwoPi * rd.alpha);
+        for (std::size_t b = 0; b < N; ++b) {
+            std::int64_t again = 0; // counted in the first pass
+            BladeDeflection(job.cfg, st, static_cast<int>(b), from, to, y, again);
             for (std::size_t k = 0; k < P; ++k) {
                 double sumSq = 0;
-                if (PrepareSeries(win, y, P, k, readings[q].window, x, sumSq) == 0)
-                    continue;
-                for (int i = 0; i < kProbe; ++i) {
-                    const double f = ex.f0 + (i - 1) * ex.step;
-                    const auto &sh = ex.shift[static_cast<std::size_t>(i)];
-                    cplx sum = 0;
-                    for (std::size_t u = 0; u < x.size(); ++u)
-                        sum += x[u] * sh[u];
-                    ex.Z[b * kProbe + static_cast<std::size_t>(i)] +=
-                        sum * std::polar(1.0, -kTwoPi * f * job.tau[k][b] * period);
+                const std::size_t slot = b * P + k;
+                present[slot] = PrepareSeries(win, y, P, k, j, x, sumSq, from) > 0;
+                if (present[slot]) {
+                    std::copy(x.begin(), x.end(), prepared.begin() + static_cast<std::ptrdiff_t>(slot * Wz));
+                    X[slot] = TransformAt(x, alphaStep);
                 }
-                ++ex.used[b];
             }
         }
-        reportProgress(progress, ++done, total);
-    }
-
-    for (std::size_t q = 0; q < readings.size(); ++q) {
-        Reading &rd = readings[q];
-        const Exact &ex = exact[q];
-        if (ex.shift.empty())
-            continue;
-        const double shaftHz = win.rpm[rd.window] / 60.0;
-        double pw[kProbe] = {0, 0, 0};
-        for (std::size_t b = 0; b < N; ++b)
-            for (int i = 0; i < kProbe; ++i)
-                if (ex.used[b] > 0)
-                    pw[i] += std::norm(ex.Z[b * kProbe + static_cast<std::size_t>(i)]) / ex.used[b];
-        double d = 0;
-        const double den = pw[0] - 2 * pw[1] + pw[2];
-        if (den < 0)
-            d = std::clamp(0.5 * (pw[0] - pw[2]) / den, -1.0, 1.0);
-        const double f = ex.f0 + d * ex.step;
-        // C = 2 Z / sum of the taper, Z interpolated to the peak (three-point Lagrange).
-        const double l0 = 0.5 * d * (d - 1), l1 = 1 - d * d, l2 = 0.5 * d * (d + 1);
-        rd.C.resize(N);
-        rd.bladeNoise.resize(N);
-        for (std::size_t b = 0; b < N; ++b) {
-            const cplx *z = &ex.Z[b * kProbe];
-            const int used = ex.used[b];
-            cplx c = used > 0 ? 2.0 * (l0 * z[0] + l1 * z[1] + l2 * z[2]) / (used * win.taperSum) : 0.0;
-            if (f < 0)
-                c = std::conj(c);
-            rd.C[b] = c;
-            rd.bladeNoise[b] = used > 0 ? 2 * std::sqrt(rd.noise / used) / win.taperSum : 0;
-        }
-        rd.nu = f / shaftHz;
-        rd.fr = std::fabs(rd.nu) * shaftHz;
-        int n = 0;
-        nodalDiameter(rd.C, job.arrival, n, rd.coherence);
-        rd.pattern = n;
-        toStationary(rd.fr, n, shaftHz, rd.fs, rd.nd);
-        // The share of the window's variance the model explains: each blade's
-        // amplitude squared over two, times its samples.
-        double explained = 0;
-        const double perSeries = ws[rd.window].samples / std::max(1, ws[rd.window].series);
-        for (std::size_t b = 0; b < N; ++b)
-            explained += 0.5 * std::norm(rd.C[b]) * ex.used[b] * perSeries;
-        rd.explained = std::min(explained, rd.total);
-    }
-
-    // Segments: consecutive detected windows (one missed window bridged) of
-    // one nodal diameter and a continuous frequency.
-    std::vector<std::vector<const Reading *>> groups;
-    const bool layoutAliased = job.aliasPeriod < 2 * job.maxOrder;
-    auto fits = [&](const Reading &last, const Reading &rd, std::size_t gap) {
-        const double tol = std::max(0.05 * last.fs, 3.0 / W * win.rpm[last.window] / 60.0);
-        // Where the layout leaves the order open, the nodal diameter of a
-        // window is one of its aliases: only the stationary frequency joins.
-        const bool nd = layoutAliased || rd.nd == last.nd;
-        return rd.window <= last.window + gap && nd && std::fabs(rd.fs - last.fs) <= tol;
-    };
-    for (std::size_t q = 0; q < readings.size(); ++q) {
-        const Reading &rd = readings[q];
-        if (rd.C.empty())
-            continue;
-        if (!groups.empty()) {
-            const Reading &last = *groups.back().back();
-            if (fits(last, rd, 2)) {
-                groups.back().push_back(&rd);
-                continue;
-            }
-            // A single odd window (where the order sits at half a cycle per
-            // revolution its direction is lost) does not end the segment.
-            if (q + 1 < readings.size() && fits(last, readings[q + 1], 3))
-                continue;
-        }
-        groups.push_back({&rd});
-    }
-    for (auto g : groups) {
-        // Windows in which the component all but vanished (where its order
-        // passes an engine order it hides among the synchronous response)
-        // carry no reading of it.
-        {
-            std::vector<double> level;
-            for (const Reading *rd : g) {
-                double m = 0;
-                for (const cplx &c : rd->C)
-                    m += std::abs(c);
-                level.push_back(m);
-            }
-            std::vector<double> sorted = level;
-            std::nth_element(sorted.begin(), sorted.begin() + static_cast<long>(sorted.size() / 2),
-                             sorted.end());
-            const double median = sorted[sorted.size() / 2];
-            std::vector<const Reading *> kept;
-            for (std::size_t i = 0; i < g.size(); ++i)
-                if (level[i] >= kWeakWindow * median)
-                    kept.push_back(g[i]);
-            g = std::move(kept);
-        }
-        if (static_cast<int>(g.size()) < job.opt.minWindows)
-            continue;
-        AsyncSegment seg;
-        seg.stage = st.stage;
-        const std::size_t nW = g.size();
-        double rpm = 0, fs = 0, fr = 0, coherence = 0, explained = 0, totalVar = 0;
-        std::map<int, double> margin;
-        seg.bladeMean.assign(N, 0.0);
-        seg.bladeMax.assign(N, 0.0);
-        std::vector<double> noiseAmp(N, 0.0);
-        int interior = 0;
-        // Mean amplitudes from the inner windows (the outer ones may be partly outside the segment).
-        for (std::size_t i = 0; i < nW; ++i) {
-            const Reading &rd = *g[i];
-            const bool inner = nW < 3 || (i > 0 && i + 1 < nW);
-            rpm += win.rpm[rd.window];
-            fs += rd.fs;
-            fr += rd.fr;
-            coherence += rd.coherence;
-            explained += rd.explained;
-            totalVar += rd.total;
-            for (const auto &[e, d] : rd.margin)
-                margin[e] += d;
-            double mean = 0;
+        // Candidates nu = m + alpha, |nu| <= maxOrder; the phase over the
+        // pairs advances by exp(-2 pi i tau) from one m to the next.
+        const int m0 = std::max(mLo, static_cast<int>(std::ceil(-job.maxOrder - rd.alpha)));
+        const int m1 = std::min(mHi, static_cast<int>(std::floor(job.maxOrder - rd.alpha)));
+        if (m1 >= m0) {
+            const auto M = static_cast<std::size_t>(m1 - m0 + 1);
+            // Each blade's power at order m0 + alpha + i is |sum_k a_k e_k^i|^2,
+            // a_k its pair k value turned back to m0 + alpha, e_k = exp(-2 pi i tau_k).
+            // The pairs' tau differ by the same amounts for every blade (up to
+            // whole turns), so the power summed over the blades is
+            // sum_{k,l} S_kl g_kl^i with S_kl = sum_b a_k conj(a_l) / pairs used
+            // and g_kl = exp(-2 pi i (tau_k - tau_l)): a sum over the blades
+            // once, then one over the orders per pair of pairs.
+            std::vector<cplx> S(P * P, 0.0), a(P);
             for (std::size_t b = 0; b < N; ++b) {
-                const double a = std::abs(rd.C[b]);
-                mean += a / N;
-                seg.bladeMax[b] = std::max(seg.bladeMax[b], a);
-                if (inner) {
-                    seg.bladeMean[b] += a;
-                    noiseAmp[b] += rd.bladeNoise[b];
+                int used = 0;
+                for (std::size_t k = 0; k < P; ++k) {
+                    if (!present[b * P + k]) {
+                        a[k] = 0.0;
+                        continue;
+                    }
+                    a[k] = X[b * P + k] * std::polar(1.0, -kTwoPi * (m0 + rd.alpha) * job.tau[k][b]);
+                    ++used;
                 }
+                if (used == 0)
+                    continue;
+                for (std::size_t k = 0; k < P; ++k)
+                    for (std::size_t l = k; l < P; ++l)
+                        S[k * P + l] += a[k] * std::conj(a[l]) / static_cast<double>(used);
             }
-            interior += inner ? 1 : 0;
-            AsyncTrackPoint tp;
-            tp.time = 0.5 * (win.timeFrom[rd.window] + win.timeTo[rd.window]);
-            tp.rpm = win.rpm[rd.window];
-            tp.frequencyHz = rd.fs;
-            tp.rotorFrequencyHz = rd.fr;
-            tp.nodalDiameter = rd.nd;
-            tp.amplitude = mean;
-            tp.significance = rd.F / rd.threshold;
-            seg.track.push_back(tp);
-        }
-        const double nWd = static_cast<double>(nW);
-        seg.speedRpm = rpm / nWd;
-        seg.frequencyHz = fs / nWd;
-        seg.rotorFrequencyHz = fr / nWd;
-        seg.coherence = coherence / nWd;
-        seg.quality = totalVar > 0 ? explained / totalVar : 0;
-        for (std::size_t b = 0; b < N; ++b) {
-            seg.bladeMean[b] /= interior;
-            noiseAmp[b] /= interior;
-            seg.amplitudeMean += seg.bladeMean[b] / N;
-            seg.amplitudeMax = std::max(seg.amplitudeMax, seg.bladeMax[b]);
-            if (seg.bladeMean[b] > kBladeSignificance * noiseAmp[b] / std::sqrt(interior))
-                ++seg.blades;
-        }
-        // The track's line gives the frequency at the ends.
-        {
-            double st0 = 0, st1 = 0, st2 = 0, sf = 0, stf = 0;
-            for (const AsyncTrackPoint &p : seg.track) {
-                st0 += 1;
-                st1 += p.time;
-                st2 += p.time * p.time;
-                sf += p.frequencyHz;
-                stf += p.time * p.frequencyHz;
-            }
-            const double det = st0 * st2 - st1 * st1;
-            const double slope = det > 0 ? (st0 * stf - st1 * sf) / det : 0;
-            const double icpt = (sf - slope * st1) / st0;
-            seg.frequencyFromHz = icpt + slope * seg.track.front().time;
-            seg.frequencyToHz = icpt + slope * seg.track.back().time;
-        }
-        // The ends: an outer window that holds the vibration for only part
-        // of its length shows a proportionally smaller amplitude.
-        {
-            const Reading &a = *g.front(), &z = *g.back();
-            auto level = [&](const Reading &rd) {
-                double m = 0;
-                for (const cplx &c : rd.C)
-                    m += std::abs(c) / N;
-                return seg.amplitudeMean > 0 ? std::clamp(m / seg.amplitudeMean, 0.0, 1.0) : 1.0;
-            };
-            const double durA = win.timeTo[a.window] - win.timeFrom[a.window];
-            const double durZ = win.timeTo[z.window] - win.timeFrom[z.window];
-            seg.timeFrom = win.timeTo[a.window] - (nW >= 3 ? level(a) : 1.0) * durA;
-            seg.timeTo = win.timeFrom[z.window] + (nW >= 3 ? level(z) : 1.0) * durZ;
-        }
-        seg.nodalDiameter = g.front()->nd;
-        seg.nodalDiameterKnown = seg.coherence >= kMinCoherence;
-        seg.frequencyKnown = seg.coherence >= kMinCoherence;
-        // Alternatives: orders the layout cannot tell apart, or that the data
-        // do not rule out.
-        const Reading &ref = *g[nW / 2];
-        const double shaftHz = seg.speedRpm / 60.0;
-        for (const auto &[e, d] : margin) {
-            bool layout = true;
+            double diagonal = 0;
             for (std::size_t k = 0; k < P; ++k)
-                layout = layout && std::fabs(360 * wrapTurn(e * (st.fiDeg[k] - st.fiDeg[0]) / 360.0)) <
-                                       kAliasToleranceDeg;
-            if (!layout && d >= job.opt.aliasMargin)
-                continue;
-            AsyncAlternative alt;
-            // The same samples read with the signed order nu + e put the
-            // blades' pattern (of the signed reading) e diameters lower; the
-            // stationary frequency stays.
-            const int nRef = ref.nu < 0 ? -ref.pattern : ref.pattern;
-            const double nu = ref.nu + e;
-            int n = nu < 0 ? -(nRef - e) : nRef - e;
-            // On N blades the pattern is defined modulo N: its principal
-            // value, which may move the stationary frequency by N times the speed.
-            const int Nb = st.blades;
-            n = ((n % Nb) + Nb) % Nb;
-            if (n > Nb / 2)
-                n -= Nb;
-            alt.rotorFrequencyHz = std::fabs(nu) * shaftHz;
-            toStationary(alt.rotorFrequencyHz, n, shaftHz, alt.frequencyHz, alt.nodalDiameter);
-            alt.layoutAlias = layout;
-            alt.margin = d;
-            seg.alternatives.push_back(alt);
+                diagonal += S[k * P + k].real();
+            std::vector<double> power(M, diagonal);
+            for (std::size_t k = 0; k < P; ++k)
+                for (std::size_t l = k + 1; l < P; ++l) {
+                    const cplx g = std::polar(1.0, -kTwoPi * wrapTurn(job.tau[k][0] - job.tau[l][0]));
+                    cplx ph = S[k * P + l];
+                    for (std::size_t i = 0; i < M; ++i) {
+                        power[i] += 2 * ph.real();
+                        ph *= g;
+                    }
+                }
+            const auto top =
+                static_cast<std::size_t>(std::max_element(power.begin(), power.end()) - power.begin());
+            const int best = m0 + static_cast<int>(top);
+            rd.m = best;
+            rd.nu = best + rd.alpha;
+            for (std::size_t i = 0; i < M; ++i)
+                if (i != top)
+                    rd.margin[m0 + static_cast<int>(i) - best] = 2 * (power[top] - power[i]) / rd.noise;
+            rd.searched = true;
         }
-        // The readings nearest the best first.
-        std::stable_sort(seg.alternatives.begin(), seg.alternatives.end(),
-                         [&](const AsyncAlternative &x, const AsyncAlternative &y) {
-                             return std::fabs(x.rotorFrequencyHz - seg.rotorFrequencyHz) <
-                                    std::fabs(y.rotorFrequencyHz - seg.rotorFrequencyHz);
-                         });
-        seg.ambiguous = !seg.alternatives.empty();
-        if (seg.ambiguous) {
-            seg.nodalDiameterKnown = false;
-            // The stationary frequency stands only when every reading gives it.
-            for (const AsyncAlternative &a : seg.alternatives)
-                if (std::fabs(a.frequencyHz - seg.frequencyHz) > kSameFrequency * seg.frequencyHz)
-                    seg.frequencyKnown = false;
-            seg.remark =
-                seg.frequencyKnown
-                    ? "расположение пар не различает порядки колебаний: частота во вращающейся системе "
-                      "и число узловых диаметров неоднозначны"
-                    : "расположение пар не различает порядки колебаний: частота и число узловых "
-                      "диаметров неоднозначны";
-        } else if (!seg.nodalDiameterKnown) {
-            seg.remark = "лопатки колеблются не одной бегущей волной: число узловых диаметров не определено";
+        if (rd.searched) {
+            const double period = 60.0 / win.rpm[j], centre = 0.5 * (win.timeFrom[j] + win.timeTo[j]);
+            ex.f0 = rd.nu / period;
+            ex.step = 0.25 / (W * period);
+            ex.shift.assign(kProbe, std::vector<cplx>(Wz, 0.0));
+            for (int i = 0; i < kProbe; ++i)
+                for (int r = win.from[j]; r < win.to[j]; ++r) {
+                    const auto u =
+                        static_cast<std::size_t>(win.revolution[static_cast<std::size_t>(r)] - win.first[j]);
+                    ex.shift[static_cast<std::size_t>(i)][u] =
+                        std::polar(1.0, -kTwoPi * (ex.f0 + (i - 1) * ex.step) *
+                                            (st.time[static_cast<std::size_t>(r)] - centre));
+                }
+            ex.Z.assign(N * kProbe, 0.0);
+            ex.used.assign(N, 0);
+            for (std::size_t b = 0; b < N; ++b)
+                for (std::size_t k = 0; k < P; ++k) {
+                    if (!present[b * P + k])
+                        continue;
+                    const double *xp = &prepared[(b * P + k) * Wz];
+                    // The pass's place in the revolution at the three frequencies.
+                    const double lag = job.tau[k][b] * period;
+                    cplx turn = std::polar(1.0, -kTwoPi * (ex.f0 - ex.step) * lag);
+                    const cplx turnStep = std::polar(1.0, -kTwoPi * ex.step * lag);
+                    for (int i = 0; i < kProbe; ++i) {
+                        const auto &sh = ex.shift[static_cast<std::size_t>(i)];
+                        cplx sum = 0;
+                        for (std::size_t u = 0; u < Wz; ++u)
+                            sum += xp[u] * sh[u];
+                        ex.Z[b * kProbe + static_cast<std::size_t>(i)] += sum * turn;
+                        turn *= turnStep;
+                    }
+                    ++ex.used[b];
+                }
         }
-        out.segments.push_back(std::move(seg));
-    }
+        if (ex.shift.empty())
+            return;
+        {
+            const double shaftHz = win.rpm[rd.window] / 60.0;
+            double pw[kProbe] = {0, 0, 0};
+            for (std::size_t b = 0; b < N; ++b)
+                for (int i = 0; i < kProbe; ++i)
+                    if (ex.used[b] > 0)
+                        pw[i] += std::norm(ex.Z[b * kProbe + static_cast<std::size_t>(i)]) / ex.used[b];
+            double d = 0;
+            const double den = pw[0] - 2 * pw[1] + pw[2];
+            if (den < 0)
+                d = std::clamp(0.5 * (pw[0] - pw[2]) / den, -1.0, 1.0);
+            const double f = ex.f0 + d * ex.step;
+            // C = 2 Z / sum of the taper, Z interpolated to the peak (three-point Lagrange).
+            const double l0 = 0.5 * d * (d - 1), l1 = 1 - d * d, l2 = 0.5 * d * (d + 1);
+            rd.C.resize(N);
+            rd.bladeNoise.resize(N);
+            for (std::size_t b = 0; b < N; ++b) {
+                const cplx *z = &ex.Z[b * kProbe];
+                const int used = ex.used[b];
+                cplx c = used > 0 ? 2.0 * (l0 * z[0] + l1 * z[1] + l2 * z[2]) / (used * win.taperSum) : 0.0;
+                if (f < 0)
+                    c = std::conj(c);
+                rd.C[b] = c;
+                rd.bladeNoise[b] = used > 0 ? 2 * std::sqrt(rd.noise / used) / win.taperSum : 0;
+            }
+            rd.nu = f / shaftHz;
+            rd.fr = std::fabs(rd.nu) * shaftHz;
+            int n = 0;
+            nodalDiameter(rd.C, job.arrival, n, rd.coherence);
+            rd.pattern = n;
+            ToStationary(rd.fr, n, shaftHz, rd.fs, rd.nd);
+            // The share of the window's variance the model explains: each blade's
+            // amplitude squared over two, times its samples.
+            double explained = 0;
+            const double perSeries = ws[rd.window].samples / std::max(1, ws[rd.window].series);
+            for (std::size_t b = 0; b < N; ++b)
+                explained += 0.5 * std::norm(rd.C[b]) * ex.used[b] * perSeries;
+            rd.explained = std::min(explained, rd.total);
+        }
+    };
+    ParallelFor(readings.size(), job.threads, readWindow, [&](std::size_t q) {
+        // These two passes count for two units per blade.
+        done = passesFrom + static_cast<std::int64_t>(2 * N * (q + 1) / readings.size());
+        reportProgress(progress, done, total);
+    });
+
+    for (AsyncSegment &seg : JoinSegments(readings, st, win, job.aliasPeriod, job.maxOrder, job.opt))
+        segments.push_back(std::move(seg));
 }
 
 } // namespace
@@ -696,7 +517,7 @@ AsyncResult AnalyseAsynchronous(const TCfgDfm &cfg, const AsyncOptions &opt, con
         job.tau = passFractions(cfg, st);
         job.arrival.resize(static_cast<std::size_t>(st.blades));
         for (int b = 0; b < st.blades; ++b)
-            job.arrival[static_cast<std::size_t>(b)] = ArrivalFraction(cfg, st, 0, b);
+            job.arrival[static_cast<std::size_t>(b)] = job.tau[0][static_cast<std::size_t>(b)];
         job.aliasPeriod = AliasPeriod(st.fiDeg, kAliasToleranceDeg);
         job.maxOrder = opt.maxOrder > 0 ? opt.maxOrder : std::max(kDefaultMinOrder, 0.5 * job.aliasPeriod);
         job.maxOrder =
@@ -712,9 +533,14 @@ AsyncResult AnalyseAsynchronous(const TCfgDfm &cfg, const AsyncOptions &opt, con
     }
     if (jobs.empty() && out.notes.empty())
         throw ValueError("no checked pair with analysed revolutions: nothing to analyse");
+    // The stages one after the other, each spreading its blades and its
+    // windows over the threads.
+    const unsigned threads = WorkerThreads(opt.threads);
     std::int64_t done = 0, dropped = 0;
-    for (StageJob &job : jobs)
-        analyseStage(job, out, done, total, progress, dropped);
+    for (StageJob &job : jobs) {
+        job.threads = threads;
+        analyseStage(job, out.segments, done, total, progress, dropped);
+    }
     if (dropped > 0)
         out.notes.push_back(std::to_string(dropped) +
                             " отсчётов отброшено: не числа или больше шага лопаток");

@@ -50,6 +50,9 @@ struct AsyncOptions {
     double aliasMargin = 25;
     // A segment needs this many detected windows.
     int minWindows = 2;
+    // Threads spreading each stage's blades and windows (0: one per core);
+    // the result does not depend on it. Progress is told on the calling thread.
+    unsigned threads = 0;
 };
 
 inline constexpr double kDefaultMinOrder = 12;
@@ -78,9 +81,9 @@ struct AsyncSegment {
     int stage = 0; // zero-based
     double timeFrom = 0, timeTo = 0;
     double speedRpm = 0;                           // mean over the segment
-    double frequencyHz = 0;                        // stationary, mean over the track
+    double frequencyHz = 0;                        // stationary, the track's line at the segment's middle
     double frequencyFromHz = 0, frequencyToHz = 0; // least squares line of the track at the ends
-    double rotorFrequencyHz = 0;                   // |f_r|, mean
+    double rotorFrequencyHz = 0;                   // |f_r|, the track's line at the middle
     int nodalDiameter = 0;
     bool frequencyKnown = true; // false: frequencyHz is not determined (see remark)
     bool nodalDiameterKnown = true;

@@ -80,36 +80,72 @@ StageSamples CollectStage(const TCfgDfm &cfg, int s)
 void BladeDeflection(const TCfgDfm &cfg, const StageSamples &st, int b, std::vector<double> &y,
                      std::int64_t &dropped)
 {
+    BladeDeflection(cfg, st, b, 0, st.revolutions(), y, dropped);
+}
+
+void BladeDeflection(const TCfgDfm &cfg, const StageSamples &st, int b, std::size_t from, std::size_t to,
+                     std::vector<double> &y, std::int64_t &dropped)
+{
     const TStage &stage = cfg.Stages[static_cast<std::size_t>(st.stage)];
-    const std::size_t P = st.pairs.size(), R = st.revolutions();
-    y.assign(R * P, std::numeric_limits<double>::quiet_NaN());
+    const std::size_t P = st.pairs.size();
+    to = std::min(to, st.revolutions());
+    from = std::min(from, to);
+    y.assign((to - from) * P, std::numeric_limits<double>::quiet_NaN());
     // A deflection of a whole blade pitch would have put the pulse on the next blade.
     const double limit = st.blades > 0 ? std::numbers::pi * std::fabs(st.diameter) / st.blades : 0;
     for (std::size_t k = 0; k < P; ++k) {
         const TPair &pair = stage.Pairs[static_cast<std::size_t>(st.pairs[k])];
         const auto series = pair.AmplSeries(static_cast<std::size_t>(b));
         const auto &idx = st.index[k];
-        for (std::size_t r = 0; r < R; ++r) {
+        for (std::size_t r = from; r < to; ++r) {
             const std::int32_t i = idx[r];
             if (i < 0 || static_cast<std::size_t>(i) >= series.size())
                 continue;
             const double v = series[static_cast<std::size_t>(i)];
             if (std::isfinite(v) && std::fabs(v) <= limit)
-                y[r * P + k] = v;
+                y[(r - from) * P + k] = v;
             else
                 ++dropped;
         }
     }
 }
 
+namespace {
+
+// Slot b's pass at pair slot k from that pair's settings alone (see
+// ArrivalFraction): right up to a part of a pitch common to the pair's blades.
+double ownPassTime(const TCfgDfm &cfg, const StageSamples &st, std::size_t k, int b)
+{
+    const TStage &stage = cfg.Stages[static_cast<std::size_t>(st.stage)];
+    const TPair &pair = stage.Pairs[static_cast<std::size_t>(st.pairs[k])];
+    const int n = std::max(1, st.blades);
+    const auto ub = static_cast<std::size_t>(b);
+    // After the run (OrderBlades) slot b holds blade number b: its pulse
+    // position is where the pair's numbering names it.
+    int pos = b;
+    for (int q = 0; q < n && q < static_cast<int>(pair.NumberBlade.size()); ++q)
+        if (pair.NumberBlade[static_cast<std::size_t>(q)] == b) {
+            pos = q;
+            break;
+        }
+    const double revolution = ub < kMaxBlades ? std::max(0, pair.AmplOffs[ub] / 4) : 0;
+    const double shift = std::isfinite(pair.TachoShift) ? pair.TachoShift / 360.0 : 0.0;
+    const double circ = std::numbers::pi * std::fabs(st.diameter);
+    const double mean = ub < 256 ? pair.Mean[ub] : 0.0;
+    const double lag = circ > 0 && std::isfinite(mean) ? mean / circ : 0.0;
+    return revolution + shift + (std::min(pos, n - 1) + 0.5) / n + lag;
+}
+
+} // namespace
+
 double ArrivalFraction(const TCfgDfm &cfg, const StageSamples &st, int k, int b)
 {
-    const TPair &pair = cfg.Stages[static_cast<std::size_t>(st.stage)]
-                            .Pairs[static_cast<std::size_t>(st.pairs[static_cast<std::size_t>(k)])];
-    const int n = std::max(1, st.blades);
-    const int pos = b < static_cast<int>(pair.Impuls.size()) ? pair.Impuls[static_cast<std::size_t>(b)] : b;
-    const double f = (std::min(pos, n - 1) + 0.5) / n;
-    return f - std::floor(f);
+    const double first = ownPassTime(cfg, st, 0, b);
+    if (k == 0)
+        return first;
+    const auto uk = static_cast<std::size_t>(k);
+    const double d = (st.fiDeg[uk] - st.fiDeg[0]) / 360.0;
+    return first + d + std::round(ownPassTime(cfg, st, uk, b) - first - d);
 }
 
 } // namespace vibrolan::identify

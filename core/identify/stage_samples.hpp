@@ -38,9 +38,20 @@ StageSamples CollectStage(const TCfgDfm &cfg, int s);
 // and are counted in `dropped`.
 void BladeDeflection(const TCfgDfm &cfg, const StageSamples &st, int b, std::vector<double> &y,
                      std::int64_t &dropped);
+// The same for the grid revolutions [from, to) only: y[(r - from) * P + k].
+void BladeDeflection(const TCfgDfm &cfg, const StageSamples &st, int b, std::size_t from, std::size_t to,
+                     std::vector<double> &y, std::int64_t &dropped);
 
-// The fraction of a revolution after its mark at which blade b passes the
-// tip probe of pair slot k: from the blade's pulse position, to half a pitch.
+// When blade b passes the tip probe of pair slot k, in revolutions after the
+// mark of the grid revolution its sample is filed under. The first slot's
+// comes from the configuration and the run: the revolution by which the run
+// moved the blade's series (AmplOffs), the pair's tacho shift, the blade's
+// pulse position in the pair's numbering (to half a pitch: a constant part
+// common to all blades of the pair is not known) and the pair's tip lag (the
+// mean of its raw deflection over the circumference). The other slots' are
+// the first slot's plus the difference of the pairs' angles `fi`, and the
+// whole revolutions their own such times put between them. The value may
+// exceed 1 or be negative: it is never folded into one revolution.
 double ArrivalFraction(const TCfgDfm &cfg, const StageSamples &st, int k, int b);
 
 } // namespace vibrolan::identify

@@ -1,6 +1,7 @@
 // The Campbell diagram: markers where their speed and frequency are, sized by
 // amplitude, a click naming the resonance under it, the engine-order lines,
-// and the picture file (valid PNG, whole or not at all).
+// the asynchronous segments' diamonds at their speed and frequency, and the
+// picture file (valid PNG, whole or not at all).
 #include "plot/campbell_file.hpp"
 #include "plot/campbell_plot.hpp"
 #include "support/temp_dir.hpp"
@@ -39,6 +40,34 @@ identify::IdentifyResult sample()
     r.events.push_back({0, {0, 20, 5500, 7500}, 6240, 24});
     return r;
 }
+
+identify::AsyncSegment segment(int stage, double rpm, double hz, bool known)
+{
+    identify::AsyncSegment s;
+    s.stage = stage;
+    s.speedRpm = rpm;
+    s.frequencyHz = hz;
+    s.frequencyKnown = known;
+    s.ambiguous = !known;
+    return s;
+}
+
+// The colour nearest `c` within a few pixels of `at` is it.
+bool colourNear(const QImage &img, QPointF at, QColor c)
+{
+    int best = 1 << 30;
+    for (int dy = -2; dy <= 2; ++dy)
+        for (int dx = -2; dx <= 2; ++dx) {
+            const int x = static_cast<int>(std::lround(at.x())) + dx,
+                      y = static_cast<int>(std::lround(at.y())) + dy;
+            if (x < 0 || y < 0 || x >= img.width() || y >= img.height())
+                continue;
+            const QColor p = img.pixelColor(x, y);
+            best = std::min(best, std::abs(p.red() - c.red()) + std::abs(p.green() - c.green()) +
+                                      std::abs(p.blue() - c.blue()));
+        }
+    return best < 24;
+}
 } // namespace
 
 class CampbellTest : public QObject {
@@ -66,6 +95,42 @@ private slots:
         QVERIFY(p.markerRadius(2) > p.markerRadius(1));
         QVERIFY(p.markerRadius(1) > p.markerRadius(3));
         // Lines up to one order above the highest identified.
+        QCOMPARE(p.highestEngineOrder(), 9);
+    }
+
+    void asynchronousSegmentsSitAtTheirSpeedAndFrequency()
+    {
+        plot::CampbellPlot p;
+        p.resize(900, 600);
+        p.show();
+        const auto r = sample();
+        identify::AsyncResult a;
+        // At the speed of resonance 0 and the frequency of resonance 2; one
+        // whose frequency the layout leaves open; one above every resonance.
+        a.segments = {segment(0, r.resonances[0].speedRpm, r.resonances[2].frequencyHz, true),
+                      segment(0, 6500, 700, false), segment(1, 7600, 1500, true)};
+        p.setResult(r, a);
+        QVERIFY(QTest::qWaitForWindowExposed(&p));
+        QVERIFY(p.hasAsyncMarker(0));
+        QVERIFY(!p.hasAsyncMarker(1));
+        QVERIFY(p.hasAsyncMarker(2));
+        QCOMPARE(p.asyncMarkerPixel(0).x(), p.markerPixel(0).x());
+        QCOMPARE(p.asyncMarkerPixel(0).y(), p.markerPixel(2).y());
+        auto *w = p.plotWidget();
+        const QImage img = p.picture(w->width(), w->height());
+        for (int i : {0, 2}) {
+            const QPointF px = p.asyncMarkerPixel(i);
+            QVERIFY(px.x() > 0 && px.x() < w->width());
+            QVERIFY(px.y() > 0 && px.y() < w->height());
+            // The diamond is drawn there, in its stage's colour.
+            QVERIFY(colourNear(img, px, plot::stageColor(a.segments[static_cast<std::size_t>(i)].stage)));
+        }
+        QVERIFY(p.asyncMarkerPixel(2).y() < p.markerPixel(2).y()); // 1500 Hz above 960 Hz
+        // The engine-order lines reach up to the highest segment: at 7600 rpm
+        // and more, 1500 Hz lies above order 11.
+        QVERIFY(p.highestEngineOrder() >= 12);
+        // Without segments, no diamonds and the lines as before.
+        p.setResult(r);
         QCOMPARE(p.highestEngineOrder(), 9);
     }
 
