@@ -4,12 +4,18 @@
 // filter, several times faster), and handing them to the library as they are
 // (H5Dwrite_chunk). Any HDF5 reader decodes them with its own filters. The
 // bytes do not depend on the number of threads.
+//
+// Measured by bench_run_hdf5 on the run of the `large` preset (7.7 GB of
+// series, 2 cores): the save at 413 MB/s of payload, 0.48 of a raw write of
+// the same bytes into a fast page cache (861 MB/s), about 1.0 of one bound by
+// the disk (310 MB/s, a quarter of the run); the file 52 % of the payload.
 #pragma once
 
 #include <hdf5.h>
 
 #include <cstddef>
 #include <functional>
+#include <span>
 #include <string>
 
 namespace vibrolan::hdf5 {
@@ -25,6 +31,10 @@ struct ChunkLayout {
 // `dset` (created with that layout and the filters shuffle, deflate).
 // `fail` is called (and must throw) when the library refuses a chunk.
 void WriteDeflatedChunks(hid_t dset, const float *data, const ChunkLayout &layout, int level,
+                         const std::function<void()> &fail);
+// The same with each row's values where they are (`rows[r]`, `columns` values
+// each): the series of a run need no copy into one block.
+void WriteDeflatedChunks(hid_t dset, std::span<const float *const> rows, const ChunkLayout &layout, int level,
                          const std::function<void()> &fail);
 
 } // namespace vibrolan::hdf5

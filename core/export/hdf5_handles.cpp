@@ -82,7 +82,8 @@ void Writer::attribute(hid_t obj, const char *name, std::string_view v) const
 }
 
 void Writer::dataset(hid_t parent, const char *name, hid_t type, const void *data, int rank,
-                     const hsize_t *dims, std::string_view units, bool compress) const
+                     const hsize_t *dims, std::string_view units, bool compress,
+                     std::span<const float *const> rows) const
 {
     Handle space(H5Screate_simple(rank, dims, nullptr), H5Sclose);
     Handle dcpl(H5Pcreate(H5P_DATASET_CREATE), H5Pclose);
@@ -109,7 +110,10 @@ void Writer::dataset(hid_t parent, const char *name, hid_t type, const void *dat
         layout.rows = rank == 2 ? dims[0] : 1;
         layout.columns = dims[rank - 1];
         layout.chunkColumns = std::min(dims[rank - 1], kChunkColumns);
-        WriteDeflatedChunks(d.get(), static_cast<const float *>(data), layout, kDeflateLevel, refused);
+        if (!rows.empty())
+            WriteDeflatedChunks(d.get(), rows, layout, kDeflateLevel, refused);
+        else
+            WriteDeflatedChunks(d.get(), static_cast<const float *>(data), layout, kDeflateLevel, refused);
     } else if (!empty && H5Dwrite(d.get(), type, H5S_ALL, H5S_ALL, H5P_DEFAULT, data) < 0) {
         refused();
     }
@@ -155,6 +159,17 @@ void Writer::matrix(hid_t parent, const char *name, std::span<const float> v, st
         fail(std::string("internal error: the dataset \"") + name + "\" has the wrong size");
     const std::array<hsize_t, 2> dims{rows, columns};
     dataset(parent, name, H5T_NATIVE_FLOAT, v.data(), 2, dims.data(), units, true);
+}
+
+void Writer::matrixRows(hid_t parent, const char *name, std::span<const float *const> rows,
+                        std::size_t columns, std::string_view units) const
+{
+    const std::array<hsize_t, 2> dims{rows.size(), columns};
+    if (rows.empty() || columns == 0) {
+        dataset(parent, name, H5T_NATIVE_FLOAT, nullptr, 2, dims.data(), units, true);
+        return;
+    }
+    dataset(parent, name, H5T_NATIVE_FLOAT, rows[0], 2, dims.data(), units, true, rows);
 }
 
 } // namespace vibrolan::hdf5

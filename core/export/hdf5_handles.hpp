@@ -93,11 +93,15 @@ public:
     void records(hid_t parent, const char *name, hid_t memoryType, hid_t fileType, const void *data,
                  std::size_t rows, std::string_view units) const;
 
+    // The same, each row's values where they are (`rows[r]`, `columns` values each).
+    void matrixRows(hid_t parent, const char *name, std::span<const float *const> rows, std::size_t columns,
+                    std::string_view units) const;
+
     [[noreturn]] void fail(const std::string &what) const;
 
 private:
     void dataset(hid_t parent, const char *name, hid_t type, const void *data, int rank, const hsize_t *dims,
-                 std::string_view units, bool compress) const;
+                 std::string_view units, bool compress, std::span<const float *const> rows = {}) const;
 
     hid_t file_;
     std::filesystem::path path_;

@@ -96,11 +96,35 @@ std::int64_t sensorChannel(const TCfgDfm &cfg, std::uint16_t i)
 // blade has it (the run's mode never computes it).
 template <class Get> bool bladeMatrix(std::vector<float> &m, std::size_t blades, std::size_t size, Get get)
 {
-    m.assign(blades * size, std::numeric_limits<float>::quiet_NaN());
+    m.resize(blades * size);
     bool any = false;
     for (std::size_t b = 0; b < blades; ++b) {
-        float *row = m.data() + b * size;
-        any |= get(b, std::span<float>(row, size));
+        const std::span<float> row(m.data() + b * size, size);
+        const bool has = get(b, row);
+        if (!has)
+            std::fill(row.begin(), row.end(), std::numeric_limits<float>::quiet_NaN());
+        any |= has;
+    }
+    return any;
+}
+
+// The same rows where the run keeps them, without a copy; a blade without
+// the series (or with a shorter one) points at `nan` (size values of NaN).
+bool bladeRows(std::vector<const float *> &rows, std::size_t blades, std::size_t size,
+               const LazyArray<TArrSingle, kMaxBlades> &series, std::vector<float> &nan)
+{
+    rows.assign(blades, nullptr);
+    bool any = false;
+    for (std::size_t b = 0; b < blades; ++b) {
+        const TArrSingle &v = series[b];
+        if (v.size() >= size) {
+            rows[b] = v.data();
+            any = true;
+        } else {
+            if (nan.size() < size)
+                nan.assign(size, std::numeric_limits<float>::quiet_NaN());
+            rows[b] = nan.data();
+        }
     }
     return any;
 }
@@ -131,16 +155,8 @@ void writePair(const Writer &w, hid_t stageGroup, const std::string &name, const
         w.series(id, "time_of_day_s", first(pair.UTS_Time), "s");
 
     const std::size_t blades = std::min<std::size_t>(st.CountBlade, kMaxBlades);
-    std::vector<float> m;
-    auto copySeries = [&](const LazyArray<TArrSingle, kMaxBlades> &series) {
-        return [&](std::size_t b, std::span<float> row) {
-            const TArrSingle &v = series[b];
-            if (v.size() < size)
-                return false;
-            std::copy_n(v.begin(), size, row.begin());
-            return true;
-        };
-    };
+    std::vector<float> m, nan;
+    std::vector<const float *> rows;
     // The raw deflection as graph kind 0 shows it: the dynamic part plus the middle line.
     if (bladeMatrix(m, blades, size, [&](std::size_t b, std::span<float> row) {
             const auto ampl = pair.AmplSeries(b);
@@ -162,8 +178,8 @@ void writePair(const Writer &w, hid_t stageGroup, const std::string &name, const
                  {"resonance_curve", pair.ResonanceCurve, "kgf/mm^2"},
                  {"stall_oscillation", pair.StallingOscill, "kgf/mm^2"}};
     for (const auto &k : kinds)
-        if (bladeMatrix(m, blades, size, copySeries(k.series)))
-            w.matrix(id, k.name, m, blades, size, k.units);
+        if (bladeRows(rows, blades, size, k.series, nan))
+            w.matrixRows(id, k.name, rows, size, k.units);
 
     // The run's per-blade statistics, as the report's tables show them.
     auto perBlade = [&](const LazyArray<float, 256> &v) { return std::span<const float>(v.data(), blades); };
