@@ -56,9 +56,9 @@ std::vector<ReaderRevolution> readRevolutions(const RecordingImage &img, const T
         for (std::uint64_t k = marks[m] + 1; k < end && tips.size() < std::size_t(pr.SkipBlade + n); ++k) {
             const TIndex x = img.recordUnchecked(k);
             if (k < marks[m + 1] && x.RCh() == root)
-                roots.push_back(x.Ticks);
+                roots.push_back(std::uint32_t{x.Ticks}); // packed: copied, not bound
             if (x.RCh() == tip) {
-                tips.push_back(x.Ticks);
+                tips.push_back(std::uint32_t{x.Ticks});
                 tipsInside += k < marks[m + 1];
             }
         }

@@ -211,7 +211,7 @@ TEST(AngleGates, FileRoundTripAndRunningIndex)
     g.AddGt(gate(5, 0.7f, 0.8f, 0));
     EXPECT_EQ(g.NGates(), 3);
     EXPECT_EQ(g.GetGate(0).Chan, 0); // channel 0's gates first
-    EXPECT_EQ(g.GetGate(2).lpillar, 0.7f);
+    EXPECT_EQ(float{g.GetGate(2).lpillar}, 0.7f); // a packed field: copied, not bound
     g.Gates2File(dir / "set.txt", "rec1.bld", "x"); // 8 + 1 characters
     EXPECT_EQ(g.GateFileName(), dir / "set.gts");
 
@@ -232,7 +232,7 @@ TEST(AngleGates, FileRoundTripAndRunningIndex)
 
     back.Delete(1);
     EXPECT_EQ(back.NGates(), 2);
-    EXPECT_EQ(back.GetGate(1).lpillar, 0.7f);
+    EXPECT_EQ(float{back.GetGate(1).lpillar}, 0.7f);
     back.SetGate(0, gate(7, 0.3f, 0.4f)); // moves to channel 7
     EXPECT_EQ(back.channelGateCount(0), 0u);
     EXPECT_EQ(back.GetGate(1).Chan, 7);
